@@ -1,0 +1,46 @@
+#include "app/logline.h"
+
+#include <QDir>
+#include <QFile>
+
+namespace logline {
+
+static QString hex2(int v)
+{
+    return QString::number(v & 0xff, 16).rightJustified(2, QLatin1Char('0'));
+}
+
+QString colourHex(int red, int green, int blue)
+{
+    return hex2(red) + hex2(green) + hex2(blue);
+}
+
+QString span(const QString &text, const QString &colourHex, const QTime &time)
+{
+    QString s = QStringLiteral("<span style='font-size: 10px; color:#") + colourHex + QStringLiteral("'>");
+    if (time.isValid())
+        s += time.toString(QStringLiteral("hh:mm:ss")) + QStringLiteral(" - ");
+    return s + text + QStringLiteral("</span>");
+}
+
+QString fileName(const QDate &day)
+{
+    return day.toString(QStringLiteral("ddMMyyyy")) + QStringLiteral(".html");
+}
+
+bool appendDocument(const QString &dir, const QDate &day, const QString &html)
+{
+    QDir base(dir);
+    if (!base.exists(QStringLiteral("log")) && !base.mkpath(QStringLiteral("log")))
+        return false;
+    QFile f(base.filePath(QStringLiteral("log/") + fileName(day)));
+    if (!f.open(QIODevice::ReadWrite | QIODevice::Append))
+        return false;
+    // UTF-8 whatever the locale; the document declares its charset itself.
+    const QByteArray bytes = html.toUtf8();
+    const bool ok = f.write(bytes) == bytes.size();
+    f.close();
+    return ok;
+}
+
+} // namespace logline

@@ -1,0 +1,23 @@
+#pragma once
+
+#include <QDate>
+#include <QString>
+#include <QTime>
+
+// Text of the log view and of the daily log files.
+namespace logline {
+
+// "rrggbb", lower case, each component padded to two digits.
+QString colourHex(int red, int green, int blue);
+
+// One log line: a span in the given colour, with "hh:mm:ss - " in front when `time` is valid.
+QString span(const QString &text, const QString &colourHex, const QTime &time = QTime());
+
+// "DDMMYYYY.html"
+QString fileName(const QDate &day);
+
+// Appends one whole HTML document to `dir`/log/DDMMYYYY.html, creating the "log" folder when
+// missing. Returns false (and writes nothing) when the folder or file cannot be made or opened.
+bool appendDocument(const QString &dir, const QDate &day, const QString &html);
+
+} // namespace logline

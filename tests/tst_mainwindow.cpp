@@ -1,0 +1,300 @@
+#include "app/soundcue.h"
+#include "app/sysmonitordialog.h"
+#include "support/workdir.h"
+#include "widgets/progressdialog.h"
+
+#include <QDate>
+#include <QDir>
+#include <QFile>
+#include <QLayout>
+#include <QLineEdit>
+#include <QProcess>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QRegularExpression>
+#include <QSoundEffect>
+#include <QSpinBox>
+#include <QTextBlock>
+#include <QTextBrowser>
+#include <QTimer>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+QTextBrowser *logView(SysMonitorDialog &w)
+{
+    return w.findChild<QTextBrowser *>(QStringLiteral("tbLog"));
+}
+
+// Whether process `pid` has a handler installed for `sig` (its SigCgt mask in /proc).
+bool catchesSignal(qint64 pid, int sig)
+{
+    QFile f(QStringLiteral("/proc/%1/status").arg(pid));
+    if (!f.open(QIODevice::ReadOnly))
+        return false;
+    const QString status = QString::fromLatin1(f.readAll());
+    const QRegularExpressionMatch m =
+        QRegularExpression(QStringLiteral("SigCgt:\\s*([0-9a-f]+)")).match(status);
+    if (!m.hasMatch())
+        return false;
+    const qulonglong mask = m.captured(1).toULongLong(nullptr, 16);
+    return mask & (1ull << (sig - 1));
+}
+} // namespace
+
+class TestMainWindow : public QObject
+{
+    Q_OBJECT
+private slots:
+    void widgetsAndTitle();
+    void welcomeText();
+    void logLines();
+    void htmlLine();
+    void consoleSwitch();
+    void closingQuits();
+    void logStoredOnDestruction();
+    void progressDialogForm();
+    void progressInterrupt();
+    void stopFromOutside_data();
+    void stopFromOutside();
+    void soundCues();
+};
+
+void TestMainWindow::widgetsAndTitle()
+{
+    WorkDir wd;
+    SysMonitorDialog w(false);
+    QCOMPARE(w.windowTitle(), QStringLiteral("Системный монитор"));
+    QCOMPARE(w.size(), QSize(538, 291));
+    QVERIFY(w.windowFlags() & Qt::WindowMinimizeButtonHint);
+    QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    for (const char *name : {"verticalLayoutWidget", "tbLog", "sbLocalAddr", "leCmdLine", "leCrc",
+                             "pbSend", "pbFastCmd"})
+        QVERIFY2(w.findChild<QWidget *>(QLatin1String(name)), name);
+    QVERIFY(w.findChild<QLayout *>(QStringLiteral("laVerContext")));
+    QVERIFY(w.findChild<QLayout *>(QStringLiteral("laHorContext")));
+
+    auto *tb = logView(w);
+    QVERIFY(tb->isReadOnly());
+    QVERIFY(!tb->acceptDrops());
+    QCOMPARE(tb->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
+    auto *sb = w.findChild<QSpinBox *>(QStringLiteral("sbLocalAddr"));
+    QCOMPARE(sb->minimum(), 0);
+    QCOMPARE(sb->maximum(), 255);
+    QCOMPARE(sb->value(), 0);
+    auto *crc = w.findChild<QLineEdit *>(QStringLiteral("leCrc"));
+    QVERIFY(!crc->isEnabled());
+    QCOMPARE(crc->focusPolicy(), Qt::NoFocus);
+    QCOMPARE(w.findChild<QPushButton *>(QStringLiteral("pbSend"))->text(), QStringLiteral("Передать"));
+    QCOMPARE(w.findChild<QPushButton *>(QStringLiteral("pbFastCmd"))->text(), QStringLiteral("Команда"));
+
+    // No session yet: the console is off.
+    for (const char *name : {"sbLocalAddr", "leCmdLine", "pbSend", "pbFastCmd"})
+        QVERIFY2(!w.findChild<QWidget *>(QLatin1String(name))->isEnabled(), name);
+}
+
+void TestMainWindow::welcomeText()
+{
+    WorkDir wd;
+    SysMonitorDialog w(false);
+    QTextDocument *doc = logView(w)->document();
+    QStringList blocks;
+    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
+        blocks << b.text();
+    QCOMPARE(blocks.size(), 5);
+    QVERIFY(blocks[0].startsWith(QStringLiteral("Добро пожаловать")));
+    QVERIFY(blocks[0].endsWith(QStringLiteral("Велтон! v1.14")));
+    QCOMPARE(blocks[1], QString());
+    QVERIFY(blocks[2].startsWith(QStringLiteral("Данное программное обеспечение")));
+    QCOMPARE(blocks[3], QString());
+    QVERIFY(blocks[4].startsWith(QStringLiteral("С вопросами и предложениями обращайтесь: ")));
+    QVERIFY(blocks[4].contains(QLatin1Char('@')));
+    // Dark grey, no time stamp.
+    QCOMPARE(doc->begin().begin().fragment().charFormat().foreground().color(), QColor(50, 50, 50));
+    QVERIFY(!blocks[2].contains(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d - "))));
+}
+
+void TestMainWindow::logLines()
+{
+    WorkDir wd;
+    SysMonitorDialog w(false);
+    QTextDocument *doc = logView(w)->document();
+    const int before = doc->blockCount();
+
+    w.log(QStringLiteral("Порт открыт"), QColor(40, 170, 70), true, false);
+    QCOMPARE(doc->blockCount(), before + 1);
+    QTextBlock last = doc->lastBlock();
+    QVERIFY(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d - Порт открыт$")).match(last.text()).hasMatch());
+    QCOMPARE(last.begin().fragment().charFormat().foreground().color(), QColor(40, 170, 70));
+
+    w.log(QStringLiteral("<strong>Сессия закрыта</strong>"), QColor(40, 170, 70), false, true);
+    QCOMPARE(doc->blockCount(), before + 3);
+    QCOMPARE(doc->lastBlock().previous().text(), QString());
+    QCOMPARE(doc->lastBlock().text(), QStringLiteral("Сессия закрыта"));
+    QCOMPARE(doc->lastBlock().begin().fragment().charFormat().fontWeight(), int(QFont::Bold));
+
+    // The two short forms: no new line; the shortest one stamps the time.
+    w.log(QStringLiteral("a"), QColor(255, 50, 50), false);
+    QCOMPARE(doc->blockCount(), before + 4);
+    QCOMPARE(doc->lastBlock().text(), QStringLiteral("a"));
+    w.log(QStringLiteral("b"), QColor(255, 50, 50));
+    QCOMPARE(doc->blockCount(), before + 5);
+    QVERIFY(doc->lastBlock().text().endsWith(QStringLiteral(" - b")));
+}
+
+void TestMainWindow::htmlLine()
+{
+    WorkDir wd;
+    SysMonitorDialog w(false);
+    w.html_line(QStringLiteral("<table><tr><td>OK</td><td>ERR</td></tr></table>"));
+    const QString plain = logView(w)->toPlainText();
+    QVERIFY(plain.contains(QStringLiteral("OK")));
+    QVERIFY(plain.contains(QStringLiteral("ERR")));
+    QVERIFY(!plain.contains(QStringLiteral("<td>")));
+}
+
+void TestMainWindow::consoleSwitch()
+{
+    WorkDir wd;
+    SysMonitorDialog w(false);
+    w.enableConsole(true);
+    for (const char *name : {"sbLocalAddr", "leCmdLine", "pbSend", "pbFastCmd"})
+        QVERIFY2(w.findChild<QWidget *>(QLatin1String(name))->isEnabled(), name);
+    w.enableConsole(false);
+    for (const char *name : {"sbLocalAddr", "leCmdLine", "pbSend", "pbFastCmd"})
+        QVERIFY2(!w.findChild<QWidget *>(QLatin1String(name))->isEnabled(), name);
+}
+
+void TestMainWindow::closingQuits()
+{
+    WorkDir wd;
+    SysMonitorDialog w(false);
+    w.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&w));
+    QTimer::singleShot(0, &w, [&w] { w.close(); });
+    // If closing did not quit, the guard ends the loop with 1.
+    QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
+    QCOMPARE(qApp->exec(), 0);
+    QVERIFY(w.isVisible()); // closed means quit, not hidden
+}
+
+void TestMainWindow::logStoredOnDestruction()
+{
+    WorkDir wd;
+    {
+        SysMonitorDialog w(false);
+        w.log(QStringLiteral("маркер первого запуска"), QColor(255, 127, 40));
+    }
+    {
+        SysMonitorDialog w(false);
+        w.log(QStringLiteral("маркер второго запуска"), QColor(255, 127, 40));
+    }
+    QFile f(wd.filePath(QStringLiteral("log/") + QDate::currentDate().toString("ddMMyyyy") + ".html"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QString text = QString::fromUtf8(f.readAll());
+    QVERIFY(text.contains(QStringLiteral("charset=\"utf-8\""), Qt::CaseInsensitive) ||
+            text.contains(QStringLiteral("charset=utf-8"), Qt::CaseInsensitive));
+    const int first = text.indexOf(QStringLiteral("маркер первого запуска"));
+    const int second = text.indexOf(QStringLiteral("маркер второго запуска"));
+    QVERIFY(first > 0);
+    QVERIFY(second > first);
+    QCOMPARE(text.count(QStringLiteral("</html>")), 2);
+}
+
+void TestMainWindow::progressDialogForm()
+{
+    progressDialog d;
+    QCOMPARE(d.windowTitle(), QStringLiteral("Dialog"));
+    QVERIFY(d.isModal());
+    QCOMPARE(d.size(), QSize(371, 78));
+    QVERIFY(d.windowFlags() & Qt::MSWindowsFixedSizeDialogHint);
+    auto *button = d.findChild<QPushButton *>(QStringLiteral("pbInterrupt"));
+    QVERIFY(button);
+    QCOMPARE(button->text(), QStringLiteral("Прервать"));
+    QCOMPARE(button->geometry(), QRect(274, 40, 91, 31));
+    auto *bar = d.findChild<QProgressBar *>(QStringLiteral("pbProg"));
+    QVERIFY(bar);
+    QCOMPARE(bar->geometry(), QRect(10, 10, 351, 23));
+    QCOMPARE(bar->value(), 0);
+    QCOMPARE(bar->alignment(), Qt::AlignCenter);
+    d.setProgress(42);
+    QCOMPARE(bar->value(), 42);
+}
+
+void TestMainWindow::progressInterrupt()
+{
+    progressDialog d;
+    d.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&d));
+    QSignalSpy spy(&d, &progressDialog::interrupClick);
+    auto *button = d.findChild<QPushButton *>(QStringLiteral("pbInterrupt"));
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(spy.count(), 1);
+    QTest::mouseClick(button, Qt::LeftButton);
+    QCOMPARE(spy.count(), 2);
+    QVERIFY(d.isVisible()); // only the engine hides it
+}
+
+void TestMainWindow::stopFromOutside_data()
+{
+    QTest::addColumn<int>("sig");
+    QTest::newRow("SIGTERM") << int(SIGTERM);
+    QTest::newRow("SIGINT") << int(SIGINT);
+    QTest::newRow("SIGHUP") << int(SIGHUP);
+}
+
+void TestMainWindow::stopFromOutside()
+{
+    QFETCH(int, sig);
+    WorkDir wd;
+    QProcess p;
+    p.setWorkingDirectory(wd.path());
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    p.setProcessEnvironment(env);
+    p.start(QStringLiteral(METERTOOL_BIN), {});
+    QVERIFY(p.waitForStarted());
+    QTRY_VERIFY_WITH_TIMEOUT(catchesSignal(p.processId(), sig), 20000);
+    ::kill(pid_t(p.processId()), sig);
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    QFile f(wd.filePath(QStringLiteral("log/") + QDate::currentDate().toString("ddMMyyyy") + ".html"));
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    QVERIFY(QString::fromUtf8(f.readAll()).contains(QStringLiteral("Добро пожаловать")));
+}
+
+void TestMainWindow::soundCues()
+{
+    WorkDir wd;
+    QVERIFY(!soundcue::play(QLatin1String(soundcue::test)));
+    QVERIFY(QDir(wd.path()).mkpath(QStringLiteral("snd")));
+    // A tenth of a second of 8 kHz mono silence.
+    QByteArray wav;
+    QDataStream ds(&wav, QIODevice::WriteOnly);
+    ds.setByteOrder(QDataStream::LittleEndian);
+    const quint32 samples = 800;
+    ds.writeRawData("RIFF", 4);
+    ds << quint32(36 + samples);
+    ds.writeRawData("WAVEfmt ", 8);
+    ds << quint32(16) << quint16(1) << quint16(1) << quint32(8000) << quint32(8000) << quint16(1)
+       << quint16(8);
+    ds.writeRawData("data", 4);
+    ds << samples;
+    wav.append(QByteArray(samples, char(0x80)));
+    QFile f(wd.filePath(QStringLiteral("snd/notify.wav")));
+    QVERIFY(f.open(QIODevice::WriteOnly));
+    f.write(wav);
+    f.close();
+    // Whether or not this machine has an audio device, a present file is played without harm.
+    QVERIFY(soundcue::play(QLatin1String(soundcue::notify)));
+    QVERIFY(!soundcue::play(QLatin1String(soundcue::test)));
+    // Repeated cues reuse one player per file instead of piling up.
+    for (int i = 0; i < 5; ++i)
+        QVERIFY(soundcue::play(QLatin1String(soundcue::notify)));
+    QCOMPARE(qApp->findChildren<QSoundEffect *>().size(), 1);
+}
+
+QTEST_MAIN(TestMainWindow)
+#include "tst_mainwindow.moc"
