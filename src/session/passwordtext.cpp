@@ -1,0 +1,53 @@
+#include "session/passwordtext.h"
+
+#include <QStringList>
+
+namespace passwordtext {
+
+QString hexToText(const QString &hexView)
+{
+    QString text;
+    const QStringList pieces = hexView.split(QLatin1Char(' '), Qt::SkipEmptyParts);
+    for (const QString &piece : pieces) {
+        bool ok = false;
+        const qulonglong v = piece.toULongLong(&ok, 16);
+        text += QChar(ok ? int(v & 0xff) : 0);
+    }
+    return text;
+}
+
+QString textToHex(const QString &text, int maxLength)
+{
+    QString hex;
+    for (const QChar c : text)
+        hex += QString::number(c.unicode() & 0xff, 16).rightJustified(2, QLatin1Char('0')) +
+               QLatin1Char(' ');
+    return hex.left(maxLength);
+}
+
+QByteArray toBytes(const QString &text)
+{
+    QByteArray b = text.toLatin1().left(kBytes);
+    b.append(QByteArray(kBytes - b.size(), '\0'));
+    return b;
+}
+
+QString fromBytes(const QByteArray &bytes)
+{
+    const int zero = bytes.indexOf('\0');
+    return QString::fromLatin1(zero < 0 ? bytes : bytes.left(zero));
+}
+
+QByteArray factoryDefault(int accessLevel)
+{
+    if (accessLevel == 2)
+        return QByteArray::fromHex("3c91e4075bd2");
+    return QByteArray(kBytes, char(0xe1));
+}
+
+QString factoryDefaultHex(int accessLevel)
+{
+    return textToHex(QString::fromLatin1(factoryDefault(accessLevel)));
+}
+
+} // namespace passwordtext
