@@ -1,5 +1,7 @@
 #include "session/passwordtext.h"
 
+#include "link/hextext.h"
+
 #include <QStringList>
 
 namespace passwordtext {
@@ -18,11 +20,11 @@ QString hexToText(const QString &hexView)
 
 QString textToHex(const QString &text, int maxLength)
 {
-    QString hex;
+    QByteArray bytes;
+    bytes.reserve(text.size());
     for (const QChar c : text)
-        hex += QString::number(c.unicode() & 0xff, 16).rightJustified(2, QLatin1Char('0')) +
-               QLatin1Char(' ');
-    return hex.left(maxLength);
+        bytes.append(char(c.unicode() & 0xff));
+    return hextext::fromBytes(bytes).left(maxLength);
 }
 
 QByteArray toBytes(const QString &text)

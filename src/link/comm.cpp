@@ -1,0 +1,5 @@
+#include "link/comm.h"
+
+comm::comm(QObject *parent) : QObject(parent) {}
+
+comm::~comm() = default;

@@ -1,0 +1,217 @@
+#include "link/eth.h"
+#include "link/logcolours.h"
+#include "support/silentpeer.h"
+#include "support/transportlog.h"
+
+#include <QElapsedTimer>
+#include <QPointer>
+#include <QTcpServer>
+#include <QTcpSocket>
+#include <QtTest>
+
+namespace
+{
+const int kWait = 5000;
+const QString kUp = QStringLiteral("log:TCP-IP соединение установлено");
+const QString kTimeout = QStringLiteral("log:Время ожидания подключения истекло");
+const QString kClosed = QStringLiteral("log:TCP-IP соединение закрыто");
+
+QString attemptLine(quint16 port)
+{
+    return QStringLiteral("log:Попытка установки соединения: 127.0.0.1:%1").arg(port);
+}
+
+void aim(eth &link, quint16 port)
+{
+    link.ethernetIp = QStringLiteral("127.0.0.1");
+    link.ethernetPort = port;
+}
+
+quint16 freePort()
+{
+    QTcpServer probe;
+    if (!probe.listen(QHostAddress::LocalHost))
+        return 0;
+    return probe.serverPort(); // closed again when probe goes
+}
+} // namespace
+
+class TestEth : public QObject
+{
+    Q_OBJECT
+private slots:
+    void init();
+    void cleanup();
+    void connects();
+    void refused();
+    void silentPeerTimesOut();
+    void giveUpWhileConnecting();
+    void packetsOfAtMost180();
+    void writeReachesPeer();
+    void peerDrops();
+    void localClose();
+    void destructionCloses();
+
+private:
+    // Connects `link` to `server` and returns the server's side of the connection.
+    QTcpSocket *connectLink(eth &link, TransportLog &rec);
+
+    QTcpServer *server = nullptr;
+};
+
+void TestEth::init()
+{
+    server = new QTcpServer;
+    QVERIFY(server->listen(QHostAddress::LocalHost));
+}
+
+void TestEth::cleanup()
+{
+    delete server;
+    server = nullptr;
+}
+
+QTcpSocket *TestEth::connectLink(eth &link, TransportLog &rec)
+{
+    aim(link, server->serverPort());
+    if (!link.open())
+        return nullptr;
+    if (!QTest::qWaitFor([&] { return rec.events.contains(QStringLiteral("up")); }, kWait))
+        return nullptr;
+    if (!server->hasPendingConnections() && !server->waitForNewConnection(kWait))
+        return nullptr;
+    return server->nextPendingConnection();
+}
+
+void TestEth::connects()
+{
+    eth link;
+    TransportLog rec(&link);
+    aim(link, server->serverPort());
+    QVERIFY(link.open());
+    // open() returns before the outcome: the window keeps running meanwhile.
+    QCOMPARE(rec.events, QStringList{attemptLine(server->serverPort())});
+    QTRY_COMPARE_WITH_TIMEOUT(rec.events.size(), 3, kWait);
+    QCOMPARE(rec.events, (QStringList{attemptLine(server->serverPort()), kUp, "up"}));
+    QCOMPARE(rec.colours, (QList<QColor>{logcolour::info, logcolour::info}));
+}
+
+void TestEth::refused()
+{
+    const quint16 port = freePort();
+    QVERIFY(port != 0);
+    eth link;
+    TransportLog rec(&link);
+    aim(link, port);
+    link.open();
+    QTRY_COMPARE_WITH_TIMEOUT(rec.events.size(), 3, kWait);
+    QCOMPARE(rec.events, (QStringList{attemptLine(port), kTimeout, "down"}));
+    QCOMPARE(rec.colours.value(1), logcolour::error);
+    QCOMPARE(link.write("x", 1), -1);
+}
+
+void TestEth::silentPeerTimesOut()
+{
+    SilentPeer peer;
+    QVERIFY(peer.start());
+    eth link;
+    TransportLog rec(&link);
+    aim(link, peer.port());
+    QElapsedTimer clock;
+    clock.start();
+    link.open();
+    // Events keep flowing while the connection is awaited.
+    bool ticked = false;
+    QTimer::singleShot(50, this, [&] { ticked = true; });
+    QTRY_COMPARE_WITH_TIMEOUT(rec.events.size(), 3, kWait);
+    QVERIFY(ticked);
+    QCOMPARE(rec.events, (QStringList{attemptLine(peer.port()), kTimeout, "down"}));
+    QVERIFY2(clock.elapsed() >= 900, qPrintable(QString::number(clock.elapsed())));
+}
+
+void TestEth::giveUpWhileConnecting()
+{
+    SilentPeer peer;
+    QVERIFY(peer.start());
+    eth link;
+    TransportLog rec(&link);
+    aim(link, peer.port());
+    link.open();
+    link.close();
+    QCOMPARE(rec.events, (QStringList{attemptLine(peer.port()), "down"}));
+    // The abandoned attempt reports nothing more, not even at its time limit.
+    QVERIFY(!QTest::qWaitFor([&] { return rec.events.size() > 2; }, 1500));
+}
+
+void TestEth::packetsOfAtMost180()
+{
+    eth link;
+    TransportLog rec(&link);
+    QTcpSocket *peer = connectLink(link, rec);
+    QVERIFY(peer);
+    QByteArray reply;
+    for (int i = 0; i < 200; ++i)
+        reply.append(char(i));
+    peer->write(reply);
+    QTRY_COMPARE_WITH_TIMEOUT(rec.packets.size(), 1, kWait);
+    QCOMPARE(rec.packets.at(0), reply.left(180));
+    // The other 20 bytes wait in the socket until more data arrives, then come first.
+    peer->write("\xee");
+    QTRY_COMPARE_WITH_TIMEOUT(rec.packets.size(), 2, kWait);
+    QCOMPARE(rec.packets.at(1), reply.mid(180) + "\xee");
+}
+
+void TestEth::writeReachesPeer()
+{
+    eth link;
+    TransportLog rec(&link);
+    QTcpSocket *peer = connectLink(link, rec);
+    QVERIFY(peer);
+    const QByteArray frame = QByteArray::fromHex("050121a049");
+    QCOMPARE(link.write(frame.constData(), int(frame.size())), int(frame.size()));
+    QTRY_COMPARE_WITH_TIMEOUT(peer->bytesAvailable(), frame.size(), kWait);
+    QCOMPARE(peer->readAll(), frame);
+}
+
+void TestEth::peerDrops()
+{
+    eth link;
+    TransportLog rec(&link);
+    QTcpSocket *peer = connectLink(link, rec);
+    QVERIFY(peer);
+    peer->close();
+    QTRY_COMPARE_WITH_TIMEOUT(rec.events.size(), 5, kWait);
+    QCOMPARE(rec.events.mid(3), (QStringList{kClosed, "down"}));
+    QCOMPARE(rec.colours.value(2), logcolour::info);
+    QCOMPARE(link.write("x", 1), -1);
+}
+
+void TestEth::localClose()
+{
+    eth link;
+    TransportLog rec(&link);
+    QTcpSocket *peer = connectLink(link, rec);
+    QVERIFY(peer);
+    link.close();
+    QTRY_COMPARE_WITH_TIMEOUT(rec.events.size(), 5, kWait);
+    QCOMPARE(rec.events.mid(3), (QStringList{kClosed, "down"}));
+    link.close(); // closed already: silent
+    QCOMPARE(rec.events.size(), 5);
+}
+
+void TestEth::destructionCloses()
+{
+    QStringList events;
+    {
+        eth link;
+        TransportLog rec(&link);
+        QVERIFY(connectLink(link, rec));
+        connect(&link, &comm::connIsEstablished, this,
+                [&](bool st) { events << (st ? "up" : "down"); });
+        connect(&link, &comm::debugMsg, this, [&](const QString &s) { events << "log:" + s; });
+    }
+    QCOMPARE(events, (QStringList{kClosed, "down"}));
+}
+
+QTEST_GUILESS_MAIN(TestEth)
+#include "tst_eth.moc"
