@@ -7,7 +7,6 @@
 #include <QImage>
 #include <QPointer>
 #include <QRandomGenerator>
-#include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
 

@@ -3,7 +3,6 @@
 #include "meters/devicelistitem.h"
 
 #include <QMouseEvent>
-#include <QScrollBar>
 
 #include <algorithm>
 
