@@ -16,7 +16,6 @@ private slots:
     void duplicates();
     void rowText_data();
     void rowText();
-    void listOrder();
 };
 
 void TestDeviceRecord::initialValues()
@@ -145,14 +144,6 @@ void TestDeviceRecord::rowText()
     QFETCH(DeviceRecord, record);
     QFETCH(QString, text);
     QCOMPARE(record.rowText(), text);
-}
-
-void TestDeviceRecord::listOrder()
-{
-    QVERIFY(listOrderLess(meterRecord(4, {}, 9), meterRecord(5, {}, 1)));
-    QVERIFY(listOrderLess(meterRecord(5, {}, 1), meterRecord(5, {}, 2)));
-    QVERIFY(!listOrderLess(meterRecord(5, {}, 2), meterRecord(5, {}, 2)));
-    QVERIFY(!listOrderLess(meterRecord(6), meterRecord(5)));
 }
 
 QTEST_APPLESS_MAIN(TestDeviceRecord)
