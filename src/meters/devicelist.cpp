@@ -1,0 +1,246 @@
+#include "meters/devicelist.h"
+
+#include "meters/devicelistitem.h"
+
+#include <QMouseEvent>
+
+#include <algorithm>
+
+namespace
+{
+constexpr int kRowHeight = deviceListItem::kRowHeight;
+
+bool rowLess(const deviceListItem *a, const deviceListItem *b)
+{
+    return listOrderLess(a->record(), b->record());
+}
+} // namespace
+
+deviceList::deviceList(QWidget *parent) : QScrollArea(parent), m_container(new QWidget)
+{
+    setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
+    m_container->setObjectName(QStringLiteral("listContainer"));
+    m_container->resize(10, 10);
+    setWidget(m_container);
+    emit selectedItem(nullptr);
+}
+
+int deviceList::rowWidth() const
+{
+    // The viewport, not the whole area: the vertical bar is always there.
+    return viewport()->width();
+}
+
+bool deviceList::addItem(const DeviceRecord &record)
+{
+    if (findDuplicate(record))
+        return false;
+    // A list whose records were changed since the last sort is sorted in full first. Then the
+    // new row goes straight to its place and only the rows below it move, so a long list fills
+    // without re-sorting or re-placing every row for each one added.
+    if (!std::is_sorted(m_items.cbegin(), m_items.cend(), rowLess))
+        relayout();
+    auto *row = new deviceListItem(m_container, record);
+    const auto at = std::upper_bound(m_items.begin(), m_items.end(), row, rowLess);
+    const int index = int(at - m_items.begin());
+    m_items.insert(at, row);
+    row->setGeometry(0, index * kRowHeight, rowWidth(), kRowHeight);
+    connect(row, &deviceListItem::selected, this, &deviceList::selected);
+    connect(row, &deviceListItem::doubleClick, this, &deviceList::doubleClick);
+    connect(row, &deviceListItem::rightClick, this, &deviceList::rightClick);
+    placeRows(index + 1);
+    row->show();
+    return true;
+}
+
+bool deviceList::findDuplicate(const DeviceRecord &record) const
+{
+    return findDuplicate(record, nullptr);
+}
+
+bool deviceList::findDuplicate(const DeviceRecord &record, const deviceListItem *except) const
+{
+    return std::any_of(m_items.cbegin(), m_items.cend(), [&](const deviceListItem *row) {
+        return row != except && record.duplicates(row->record());
+    });
+}
+
+void deviceList::retire(deviceListItem *item)
+{
+    // Rows are often removed from a slot their own press started (the row's context menu), so
+    // they go on the next turn of the event loop.
+    item->stopSessionTimer();
+    disconnect(item, nullptr, this, nullptr);
+    item->hide();
+    item->deleteLater();
+}
+
+void deviceList::clearList()
+{
+    for (deviceListItem *row : std::as_const(m_items))
+        retire(row);
+    m_items.clear();
+    m_container->resize(rowWidth(), 10);
+    emit selectedItem(nullptr);
+}
+
+void deviceList::deselectAll()
+{
+    for (deviceListItem *row : std::as_const(m_items)) {
+        if (row->record().current) {
+            row->record().current = false;
+            row->update();
+        }
+    }
+    emit selectedItem(nullptr);
+}
+
+deviceListItem *deviceList::currentItem(int *index) const
+{
+    for (int i = 0; i < m_items.size(); ++i) {
+        if (m_items[i]->record().current) {
+            if (index)
+                *index = i;
+            return m_items[i];
+        }
+    }
+    if (index)
+        *index = -1;
+    return nullptr;
+}
+
+int deviceList::currentIndex() const
+{
+    int index = -1;
+    currentItem(&index);
+    return index;
+}
+
+deviceListItem *deviceList::itemAt(int index) const
+{
+    return index >= 0 && index < m_items.size() ? m_items[index] : nullptr;
+}
+
+int deviceList::tickedCount() const
+{
+    return int(std::count_if(m_items.cbegin(), m_items.cend(),
+                             [](const deviceListItem *row) { return row->record().ticked; }));
+}
+
+deviceListItem *deviceList::tickedItem(int n) const
+{
+    if (n < 0)
+        return nullptr;
+    for (deviceListItem *row : m_items)
+        if (row->record().ticked && n-- == 0)
+            return row;
+    return nullptr;
+}
+
+void deviceList::reemitSelection()
+{
+    emit selectedItem(currentItem());
+}
+
+void deviceList::closeAllSessions()
+{
+    for (deviceListItem *row : std::as_const(m_items)) {
+        row->record().sessionOpen = false;
+        row->stopSessionTimer();
+        row->updateView();
+    }
+}
+
+void deviceList::setAllTicked(bool ticked)
+{
+    for (deviceListItem *row : std::as_const(m_items)) {
+        row->record().ticked = ticked;
+        row->updateView();
+    }
+}
+
+void deviceList::applyStandMode()
+{
+    for (deviceListItem *row : std::as_const(m_items)) {
+        row->record().standMode = m_standMode;
+        row->updateView();
+    }
+}
+
+void deviceList::setItemsEnabled(bool enabled)
+{
+    for (deviceListItem *row : std::as_const(m_items))
+        row->setEnabled(enabled);
+}
+
+void deviceList::relayout()
+{
+    if (!std::is_sorted(m_items.cbegin(), m_items.cend(), rowLess))
+        std::stable_sort(m_items.begin(), m_items.end(), rowLess);
+    placeRows(0);
+}
+
+void deviceList::placeRows(int from)
+{
+    for (int i = from; i < m_items.size(); ++i) {
+        const QPoint place(0, i * kRowHeight);
+        if (m_items[i]->pos() != place)
+            m_items[i]->move(place);
+    }
+    m_container->resize(rowWidth(), int(m_items.size()) * kRowHeight);
+}
+
+void deviceList::selected(deviceListItem *item)
+{
+    for (deviceListItem *row : std::as_const(m_items)) {
+        if (row != item && row->record().current) {
+            row->record().current = false;
+            row->update();
+        }
+    }
+    emit selectedItem(item);
+}
+
+void deviceList::doubleClick(deviceListItem *item)
+{
+    emit doubleClickItem(item);
+}
+
+void deviceList::rightClick(deviceListItem *item, QPoint pos)
+{
+    emit rightClickItem(item, pos);
+}
+
+bool deviceList::remoteSelected()
+{
+    const int index = currentIndex();
+    if (index < 0)
+        return false;
+    retire(m_items.takeAt(index));
+    relayout();
+    emit selectedItem(nullptr);
+    return true;
+}
+
+void deviceList::mousePressEvent(QMouseEvent *)
+{
+    // Only presses outside every row get here.
+    deviceListItem *row = currentItem();
+    if (!row)
+        return;
+    row->record().current = false;
+    row->update();
+    emit selectedItem(nullptr);
+}
+
+void deviceList::resizeEvent(QResizeEvent *event)
+{
+    QScrollArea::resizeEvent(event);
+    const int w = rowWidth();
+    if (m_container->width() == w)
+        return;
+    m_container->resize(w, m_container->height());
+    for (deviceListItem *row : std::as_const(m_items))
+        row->resize(w, kRowHeight);
+}

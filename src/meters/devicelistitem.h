@@ -1,0 +1,57 @@
+#pragma once
+
+#include "meters/devicerecord.h"
+
+#include <QWidget>
+
+class QCheckBox;
+class rowLabel;
+class QTimer;
+
+// One row of the meter list: tick box, text, and the meter's record. The engine and the
+// configurator read and change the record directly, then call updateView().
+class deviceListItem : public QWidget
+{
+    Q_OBJECT
+public:
+    static constexpr int kRowHeight = 20;
+
+    deviceListItem(QWidget *parent, DeviceRecord record);
+
+    DeviceRecord &record() { return m_record; }
+    const DeviceRecord &record() const { return m_record; }
+    void setRecord(const DeviceRecord &record);
+
+    // Label text and colour, tick box and current-row frame from the record.
+    void updateView();
+
+    // The session hold timer: sessionUp() closes the session when it runs out.
+    void startSessionTimer(); // sessionTimeout minutes
+    void startSessionTimer(int msec);
+    void stopSessionTimer();
+    bool isSessionTimerActive() const;
+    // Starts the running timer again with its interval; a stopped timer stays stopped.
+    void restartSessionTimer();
+
+signals:
+    void selected(deviceListItem *item);
+    void doubleClick(deviceListItem *item);
+    void rightClick(deviceListItem *item, QPoint pos);
+
+public slots:
+    void checkUpdate();
+    void sessionUp();
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
+    void mousePressEvent(QMouseEvent *event) override;
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+
+private:
+    QCheckBox *m_tick;
+    rowLabel *m_label;
+    DeviceRecord m_record;
+    QTimer *m_sessionTimer;
+};
