@@ -1,11 +1,16 @@
 #include "app/soundcue.h"
 #include "app/sysmonitordialog.h"
+#include "session/authdialog.h"
+#include "support/ptypair.h"
 #include "support/workdir.h"
 #include "widgets/progressdialog.h"
 
+#include <QCheckBox>
+#include <QComboBox>
 #include <QDate>
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLayout>
 #include <QLineEdit>
 #include <QProcess>
@@ -41,6 +46,19 @@ bool catchesSignal(qint64 pid, int sig)
     const qulonglong mask = m.captured(1).toULongLong(nullptr, 16);
     return mask & (1ull << (sig - 1));
 }
+
+QStringList logBlocks(SysMonitorDialog &w)
+{
+    QStringList blocks;
+    for (QTextBlock b = logView(w)->document()->begin(); b.isValid(); b = b.next())
+        blocks << b.text();
+    return blocks;
+}
+
+template <typename T> T *authControl(SysMonitorDialog &w, const char *name)
+{
+    return w.authDialog()->findChild<T *>(QLatin1String(name));
+}
 } // namespace
 
 class TestMainWindow : public QObject
@@ -54,6 +72,12 @@ private slots:
     void consoleSwitch();
     void closingQuits();
     void logStoredOnDestruction();
+    void startLines_data();
+    void startLines();
+    void sessionRemembered();
+    void connectTakesParameters();
+    void endsFromSessionDialog_data();
+    void endsFromSessionDialog();
     void progressDialogForm();
     void progressInterrupt();
     void stopFromOutside_data();
@@ -97,11 +121,11 @@ void TestMainWindow::widgetsAndTitle()
 void TestMainWindow::welcomeText()
 {
     WorkDir wd;
+    PtyPair pty; // a port, so that no error line follows the welcome
+    QVERIFY(pty.mapAs(1));
     SysMonitorDialog w(false);
     QTextDocument *doc = logView(w)->document();
-    QStringList blocks;
-    for (QTextBlock b = doc->begin(); b.isValid(); b = b.next())
-        blocks << b.text();
+    const QStringList blocks = logBlocks(w);
     QCOMPARE(blocks.size(), 5);
     QVERIFY(blocks[0].startsWith(QStringLiteral("Добро пожаловать")));
     QVERIFY(blocks[0].endsWith(QStringLiteral("Велтон! v1.14")));
@@ -202,6 +226,123 @@ void TestMainWindow::logStoredOnDestruction()
     QCOMPARE(text.count(QStringLiteral("</html>")), 2);
 }
 
+void TestMainWindow::startLines_data()
+{
+    QTest::addColumn<bool>("withFile");
+    QTest::addColumn<bool>("withPort");
+    QTest::newRow("first start, no port") << false << false;
+    QTest::newRow("session.cfg and a port") << true << true;
+}
+
+void TestMainWindow::startLines()
+{
+    QFETCH(bool, withFile);
+    QFETCH(bool, withPort);
+    WorkDir wd;
+    PtyPair pty;
+    if (withPort)
+        QVERIFY(pty.mapAs(4));
+    QVERIFY(mapRemainingPortsAway());
+    if (withFile)
+        QVERIFY(sessioncfg::save(sessioncfg::filePath(), SessionParameters()));
+    SysMonitorDialog w(false);
+    QTRY_VERIFY_WITH_TIMEOUT(w.authDialog()->isVisible(), 10000);
+    const QStringList blocks = logBlocks(w);
+    QCOMPARE(blocks.contains(QStringLiteral("Параметры прошлой сесиии загружены")), withFile);
+    const QString noPort = QStringLiteral("Ошибка: в системе не найден ни один достуный COM-порт");
+    QCOMPARE(blocks.last().endsWith(noPort), !withPort);
+    if (!withPort) {
+        const QRegularExpression stamp(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d - "));
+        QVERIFY(stamp.match(blocks.last()).hasMatch());
+        const QTextBlock last = logView(w)->document()->lastBlock();
+        QCOMPARE(last.begin().fragment().charFormat().foreground().color(), QColor(255, 50, 50));
+    }
+}
+
+void TestMainWindow::sessionRemembered()
+{
+    WorkDir wd;
+    PtyPair pty;
+    QVERIFY(pty.mapAs(3) && mapRemainingPortsAway());
+    {
+        SysMonitorDialog w(false);
+        QTRY_VERIFY_WITH_TIMEOUT(w.authDialog()->isVisible(), 10000);
+        QCOMPARE(authControl<QComboBox>(w, "cbConnectionType")->currentIndex(), 0);
+        QCOMPARE(authControl<QLineEdit>(w, "leEIp")->text(), QStringLiteral("127.0.0.1"));
+        authControl<QComboBox>(w, "cbConnectionType")->setCurrentIndex(3);
+        authControl<QLineEdit>(w, "leEIp")->setText(QStringLiteral("127.0.0.9"));
+        authControl<QLineEdit>(w, "lePwd")->setText(QStringLiteral("secret"));
+        authControl<QCheckBox>(w, "cbSavePwd")->setChecked(false);
+    } // no session was opened: the exit still stores the dialog's choices
+
+    QFile f(sessioncfg::filePath());
+    QVERIFY(f.open(QIODevice::ReadOnly));
+    const QByteArray rec = f.readAll();
+    QCOMPARE(rec.size(), 92);
+    QCOMPARE(rec.mid(16, 6), QByteArray("      ")); // not remembered
+    QVERIFY(!(f.permissions() & (QFile::ReadGroup | QFile::ReadOther)));
+
+    SysMonitorDialog w(false);
+    QVERIFY(logBlocks(w).contains(QStringLiteral("Параметры прошлой сесиии загружены")));
+    QTRY_VERIFY_WITH_TIMEOUT(w.authDialog()->isVisible(), 10000);
+    QCOMPARE(authControl<QComboBox>(w, "cbConnectionType")->currentIndex(), 3);
+    QCOMPARE(authControl<QLineEdit>(w, "leEIp")->text(), QStringLiteral("127.0.0.9"));
+    QCOMPARE(authControl<QComboBox>(w, "cbPort")->currentText(), QStringLiteral("COM3"));
+    QVERIFY(!authControl<QCheckBox>(w, "cbSavePwd")->isChecked());
+    QCOMPARE(authControl<QLineEdit>(w, "lePwd")->text(), QStringLiteral("      "));
+}
+
+void TestMainWindow::connectTakesParameters()
+{
+    WorkDir wd;
+    QVERIFY(mapRemainingPortsAway());
+    SysMonitorDialog w(false);
+    QTRY_VERIFY_WITH_TIMEOUT(w.authDialog()->isVisible(), 10000);
+    authControl<QComboBox>(w, "cbConnectionType")->setCurrentIndex(3);
+    authControl<QLineEdit>(w, "leEIp")->setText(QStringLiteral("127.0.0.21"));
+    QVERIFY(w.sessionParameters().ethernetIp != QStringLiteral("127.0.0.21"));
+    QTest::mouseClick(authControl<QPushButton>(w, "pbConnect"), Qt::LeftButton);
+    QVERIFY(!w.authDialog()->isVisible());
+    QVERIFY(w.sessionParameters() == w.authDialog()->params());
+    QCOMPARE(w.sessionParameters().connectionType, 3);
+    QCOMPARE(w.sessionParameters().ethernetIp, QStringLiteral("127.0.0.21"));
+}
+
+void TestMainWindow::endsFromSessionDialog_data()
+{
+    QTest::addColumn<bool>("viaExitButton");
+    QTest::newRow("Выход") << true;
+    QTest::newRow("session dialog closed") << false;
+}
+
+void TestMainWindow::endsFromSessionDialog()
+{
+    QFETCH(bool, viaExitButton);
+    WorkDir wd;
+    QVERIFY(mapRemainingPortsAway());
+    auto *w = new SysMonitorDialog(false);
+    w->show();
+    QTRY_VERIFY_WITH_TIMEOUT(w->authDialog()->isVisible(), 10000);
+    QVERIFY(QTest::qWaitForWindowExposed(w->authDialog()));
+    authControl<QSpinBox>(*w, "sbEPort")->setValue(4321);
+    QTimer::singleShot(0, w, [w, viaExitButton] {
+        if (viaExitButton)
+            QTest::mouseClick(authControl<QPushButton>(*w, "pbExit"), Qt::LeftButton);
+        else
+            w->authDialog()->close();
+    });
+    QTimer guard;
+    guard.setSingleShot(true);
+    connect(&guard, &QTimer::timeout, qApp, [] { QCoreApplication::exit(1); });
+    guard.start(10000);
+    QCOMPARE(qApp->exec(), 0);
+    QVERIFY(!QFile::exists(sessioncfg::filePath()));
+    delete w; // what the program does when its loop has ended
+    SessionParameters p;
+    QVERIFY(sessioncfg::load(sessioncfg::filePath(), &p));
+    QCOMPARE(p.ethernetPort, 4321);
+}
+
 void TestMainWindow::progressDialogForm()
 {
     progressDialog d;
@@ -263,6 +404,7 @@ void TestMainWindow::stopFromOutside()
     QFile f(wd.filePath(QStringLiteral("log/") + QDate::currentDate().toString("ddMMyyyy") + ".html"));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QVERIFY(QString::fromUtf8(f.readAll()).contains(QStringLiteral("Добро пожаловать")));
+    QCOMPARE(QFileInfo(wd.filePath(QStringLiteral("session.cfg"))).size(), 92);
 }
 
 void TestMainWindow::soundCues()

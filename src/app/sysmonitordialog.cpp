@@ -1,6 +1,8 @@
 #include "app/sysmonitordialog.h"
 
 #include "app/logline.h"
+#include "link/logcolours.h"
+#include "session/authdialog.h"
 #include "ui_sysmonitordialog.h"
 #include "widgets/progressdialog.h"
 
@@ -17,23 +19,43 @@ const char *const kSupportMail = "service@metertool.example";
 } // namespace
 
 SysMonitorDialog::SysMonitorDialog(bool developerMode, QWidget *parent)
-    : QDialog(parent), ui(new Ui::SysMonitorDialog), m_progress(new progressDialog),
-      m_developerMode(developerMode)
+    : QDialog(parent), ui(new Ui::SysMonitorDialog), m_auth(new AuthDialog),
+      m_progress(new progressDialog), m_developerMode(developerMode)
 {
     ui->setupUi(this);
     // Title, minimise and close, no maximise: the decoration the window has always had.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
+    connect(m_auth, &AuthDialog::initConnection, this, &SysMonitorDialog::initConnection);
+
     writeWelcome();
-    showAuthDialog();
+    loadSessionParameters();
+    m_auth->setParams(m_params);
+    // No session yet. The session dialog follows once the event loop runs, that is after the
+    // program has shown this window: shown first, it would end up behind it.
+    enableConsole(false);
+    QMetaObject::invokeMethod(this, &SysMonitorDialog::showAuthDialog, Qt::QueuedConnection);
 }
 
 SysMonitorDialog::~SysMonitorDialog()
 {
+    // Whether or not a session ran, the dialog's choices are what the next start shows.
+    m_auth->readParams();
+    m_params = m_auth->params();
+    sessioncfg::save(sessioncfg::filePath(), m_params);
     saveLogFile();
     delete m_progress;
+    delete m_auth;
     delete ui;
+}
+
+void SysMonitorDialog::loadSessionParameters()
+{
+    if (sessioncfg::load(sessioncfg::filePath(), &m_params))
+        log(tr("Параметры прошлой сесиии загружены"), kInfo, false, true);
+    else
+        AuthDialog::defaultParams(m_params);
 }
 
 void SysMonitorDialog::writeWelcome()
@@ -59,6 +81,13 @@ void SysMonitorDialog::enableConsole(bool on)
 void SysMonitorDialog::showAuthDialog()
 {
     enableConsole(false);
+    if (!m_auth->showAuth(m_developerMode))
+        log(tr("Ошибка: в системе не найден ни один достуный COM-порт"), logcolour::error, true);
+}
+
+void SysMonitorDialog::initConnection()
+{
+    m_params = m_auth->params();
 }
 
 void SysMonitorDialog::log(QString str, QColor clr, bool timeStamp, bool newLine)

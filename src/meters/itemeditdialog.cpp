@@ -83,13 +83,7 @@ void itemEditDialog::checkUseSn()
 
 void itemEditDialog::okClicked()
 {
-    // The text view stops at the first zero byte; while it still shows what setRecord() gave
-    // it, the stored bytes are kept whole rather than cut there.
-    const QString shown = ui->lePwd->text();
-    if (shown == passwordtext::fromBytes(m_record.password))
-        m_record.password = passwordtext::toBytes(QString::fromLatin1(m_record.password));
-    else
-        m_record.password = passwordtext::toBytes(shown);
+    m_record.password = passwordtext::fromView(ui->lePwd->text(), m_record.password);
     m_record.useStdPwd = ui->cbStdPwd->isChecked();
     m_record.address = ui->sbAddr->value();
     m_record.standAddr = ui->sbStendAddr->value();

@@ -40,6 +40,11 @@ QString fromBytes(const QByteArray &bytes)
     return QString::fromLatin1(zero < 0 ? bytes : bytes.left(zero));
 }
 
+QByteArray fromView(const QString &shown, const QByteArray &stored)
+{
+    return toBytes(shown == fromBytes(stored) ? QString::fromLatin1(stored) : shown);
+}
+
 QByteArray factoryDefault(int accessLevel)
 {
     if (accessLevel == 2)

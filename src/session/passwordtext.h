@@ -24,6 +24,10 @@ QByteArray toBytes(const QString &text);
 // The shown form: the bytes up to the first zero byte, as Latin-1 text.
 QString fromBytes(const QByteArray &bytes);
 
+// The stored form of what a text view shows: while it still shows `stored` (as fromBytes() gave
+// it), all six stored bytes, so none behind a zero byte is lost; otherwise toBytes(shown).
+QByteArray fromView(const QString &shown, const QByteArray &stored);
+
 // Factory password of an access level: e1 x6 for user and administrator, 3c 91 e4 07 5b d2 for
 // the developer.
 QByteArray factoryDefault(int accessLevel);

@@ -2,6 +2,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 #include <cerrno>
@@ -81,4 +82,20 @@ void PtyPair::closeMaster()
     if (m_master >= 0)
         ::close(m_master);
     m_master = -1;
+}
+
+bool mapRemainingPortsAway(const QString &workDir)
+{
+    QDir dir(workDir.isEmpty() ? QDir::currentPath() : workDir);
+    if (!dir.mkpath(QStringLiteral("ports")))
+        return false;
+    for (int n = 1; n <= 20; ++n) {
+        const QString entry = dir.filePath(QStringLiteral("ports/COM%1").arg(n));
+        if (QFileInfo(entry).isSymLink() || QFileInfo::exists(entry))
+            continue;
+        QFile f(entry);
+        if (!f.open(QIODevice::WriteOnly) || f.write("/nonexistent/tty\n") < 0)
+            return false;
+    }
+    return true;
 }

@@ -36,3 +36,7 @@ private:
     int m_slave = -1;
     QString m_slavePath;
 };
+
+// Points every "ports/COMn" (n = 1..20) that is not there yet at a device that does not exist, so
+// that a port scan finds exactly the pseudo-terminals mapped before, whatever this machine has.
+bool mapRemainingPortsAway(const QString &workDir = QString());
