@@ -796,7 +796,7 @@ void TestMeterSim::commandLine()
     for (const char *option :
          {"--meter", "--tcp", "--no-tcp", "--pty", "--link-com", "--workdir", "--stand",
           "--stand-ip", "--stand-model", "--stand-meter", "--fault", "--seed", "--pace",
-          "--hold-ms", "--load", "--trace", "Meter spec", "Fault spec"})
+          "--hold-ms", "--load", "--trace", "A meter (METER", "A fault (FAULT"})
         QVERIFY2(text.contains(QLatin1String(option)), option);
 
     QProcess bad;

@@ -32,20 +32,20 @@ const QByteArray kUser = hex("0800e1e1e1e1e1e1");
 const QByteArray kAdmin = hex("0801e1e1e1e1e1e1");
 const QByteArray kDeveloper = hex("08023c91e4075bd2");
 
-MeterConfig config(const char *spec)
+MeterConfig config(const char *text)
 {
     MeterConfig c;
     QString error;
-    if (!applyMeterSpec(QString::fromLatin1(spec), &c, &error))
+    if (!applyMeterText(QString::fromLatin1(text), &c, &error))
         qFatal("%s", qPrintable(error));
     return c;
 }
 
-// A line with one meter (address 1 unless the spec says otherwise) on a manual clock.
+// A line with one meter (address 1 unless its description says otherwise) on a manual clock.
 struct Bench {
-    explicit Bench(const char *spec = "210.1,serial=000000001234567")
+    explicit Bench(const char *text = "210.1,serial=000000001234567")
     {
-        meter = line.addMeter(std::make_unique<SimMeter>(config(spec), &clock, 7));
+        meter = line.addMeter(std::make_unique<SimMeter>(config(text), &clock, 7));
     }
     // The reply payload to `payload` at the meter's address, empty for silence.
     QByteArray ask(const QByteArray &payload)
@@ -94,8 +94,8 @@ private slots:
     void periodicRecordsFollowTheClock();
     void resetsClearReadings();
     void calibrationBringsReadingsToReference();
-    void faultSpecs_data();
-    void faultSpecs();
+    void faultTexts_data();
+    void faultTexts();
     void faultScopes();
     void faultsOnTheLine();
     void assembler();
@@ -222,7 +222,7 @@ void TestMeterSimCore::errorReplies()
 
 void TestMeterSimCore::addressing_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("text");
     QTest::addColumn<int>("otherAddress"); // of a second meter on the line
     QTest::addColumn<QByteArray>("frame");
     QTest::addColumn<QByteArray>("replyHead"); // empty: silence
@@ -260,13 +260,13 @@ void TestMeterSimCore::addressing_data()
 
 void TestMeterSimCore::addressing()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, text);
     QFETCH(int, otherAddress);
     QFETCH(QByteArray, frame);
     QFETCH(QByteArray, replyHead);
     ManualClock clock;
     SimLine line;
-    line.addMeter(std::make_unique<SimMeter>(config(qPrintable(spec)), &clock, 1));
+    line.addMeter(std::make_unique<SimMeter>(config(qPrintable(text)), &clock, 1));
     MeterConfig other = config("450.22R");
     other.address = otherAddress;
     line.addMeter(std::make_unique<SimMeter>(other, &clock, 2));
@@ -318,16 +318,16 @@ void TestMeterSimCore::wrongPasswordClosesSession()
 
 void TestMeterSimCore::writesShowInReads_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("text");
     QTest::addColumn<QByteArray>("write");
     QTest::addColumn<QByteArray>("read");
     QTest::addColumn<QByteArray>("data");
     const QString single = QStringLiteral("210.1,serial=000000001234567");
     const QString three = QStringLiteral("450.22R");
-    auto row = [](const char *name, const QString &spec, const char *object, const QByteArray &d,
+    auto row = [](const char *name, const QString &text, const char *object, const QByteArray &d,
                   const char *readObject = nullptr) {
         const QByteArray o = hex(object);
-        QTest::newRow(name) << spec << hex("02") + o + d
+        QTest::newRow(name) << text << hex("02") + o + d
                             << hex("01") + hex(readObject ? readObject : object) << d;
     };
     row("display", single, "0b", hex("05e103"));
@@ -365,11 +365,11 @@ void TestMeterSimCore::writesShowInReads_data()
 
 void TestMeterSimCore::writesShowInReads()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, text);
     QFETCH(QByteArray, write);
     QFETCH(QByteArray, read);
     QFETCH(QByteArray, data);
-    Bench b(qPrintable(spec));
+    Bench b(qPrintable(text));
     QCOMPARE(b.ask(kDeveloper), hex("080200"));
     QCOMPARE(b.ask(write).toHex(' '), (write.left(2) + '\0').toHex(' '));
     QCOMPARE(b.ask(read).toHex(' '), (read + char(data.size()) + data).toHex(' '));
@@ -524,9 +524,9 @@ void TestMeterSimCore::calibrationBringsReadingsToReference()
         QVERIFY(qAbs(average(three, hex("01") + char(0x67 + phase), 1000) - 10) < 0.1);
 }
 
-void TestMeterSimCore::faultSpecs_data()
+void TestMeterSimCore::faultTexts_data()
 {
-    QTest::addColumn<QString>("spec");
+    QTest::addColumn<QString>("text");
     QTest::addColumn<bool>("valid");
     QTest::addColumn<int>("kind");
     QTest::addColumn<int>("argument");
@@ -550,15 +550,15 @@ void TestMeterSimCore::faultSpecs_data()
     QTest::newRow("count 0") << "drop@count=0" << false << 0 << 0 << 0 << 0 << 0 << 0;
 }
 
-void TestMeterSimCore::faultSpecs()
+void TestMeterSimCore::faultTexts()
 {
-    QFETCH(QString, spec);
+    QFETCH(QString, text);
     QFETCH(bool, valid);
     FaultPlan::Fault f;
     QString error;
-    QCOMPARE(FaultPlan::parse(spec, &f, &error), valid);
+    QCOMPARE(FaultPlan::parse(text, &f, &error), valid);
     if (!valid) {
-        QVERIFY(error.contains(spec));
+        QVERIFY(error.contains(text));
         return;
     }
     QTEST(int(f.kind), "kind");
@@ -597,9 +597,9 @@ void TestMeterSimCore::faultsOnTheLine()
     Bench b;
     QCOMPARE(b.ask(kUser), hex("080000"));
     const QByteArray request = wireframe::make(1, 1, hex("0123"));
-    auto add = [&b](const char *spec) {
+    auto add = [&b](const char *text) {
         FaultPlan::Fault f;
-        QVERIFY(FaultPlan::parse(QString::fromLatin1(spec), &f, nullptr));
+        QVERIFY(FaultPlan::parse(QString::fromLatin1(text), &f, nullptr));
         b.faults.add(f);
     };
     add("drop@count=1");

@@ -21,16 +21,16 @@ bool toInt(const QString &text, int base, int min, int max, int *out)
 
 FaultPlan::FaultPlan(quint32 seed) : m_random(seed) {}
 
-bool FaultPlan::parse(const QString &spec, Fault *fault, QString *error)
+bool FaultPlan::parse(const QString &text, Fault *fault, QString *error)
 {
     auto fail = [&](const QString &why) {
         if (error)
-            *error = QStringLiteral("bad fault \"%1\": %2").arg(spec, why);
+            *error = QStringLiteral("bad fault \"%1\": %2").arg(text, why);
         return false;
     };
     Fault f;
-    const int at = spec.indexOf(QLatin1Char('@'));
-    const QString head = at < 0 ? spec : spec.left(at);
+    const int at = text.indexOf(QLatin1Char('@'));
+    const QString head = at < 0 ? text : text.left(at);
     const int colon = head.indexOf(QLatin1Char(':'));
     const QString kind = (colon < 0 ? head : head.left(colon)).trimmed();
     const QString argument = colon < 0 ? QString() : head.mid(colon + 1).trimmed();
@@ -65,7 +65,7 @@ bool FaultPlan::parse(const QString &spec, Fault *fault, QString *error)
     }
 
     const QStringList scopes =
-        at < 0 ? QStringList() : spec.mid(at + 1).split(QLatin1Char(','), Qt::SkipEmptyParts);
+        at < 0 ? QStringList() : text.mid(at + 1).split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (QString scope : scopes) {
         scope = scope.trimmed();
         bool ok = true;
@@ -91,7 +91,8 @@ bool FaultPlan::parse(const QString &spec, Fault *fault, QString *error)
 QString FaultPlan::help()
 {
     return QStringLiteral(
-        "Fault spec: KIND[:ARG][@SCOPE[,SCOPE...]]\n"
+        "A fault (FAULT of --fault and of the control line \"fault FAULT\"):\n"
+        "  KIND[:ARG][@SCOPE[,SCOPE...]]\n"
         "  drop          the request is lost (the meter does not act on it, no reply)\n"
         "  crc           the reply comes with a broken CRC\n"
         "  echo          the request comes back instead of a reply (the meter does not act)\n"

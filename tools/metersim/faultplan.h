@@ -32,7 +32,7 @@ public:
 
     // KIND[:ARG][@SCOPE[,SCOPE...]]; kinds drop, crc, echo, late[:MS], split[:MS], error[:CODE];
     // scopes all, fn=HH, obj=HH, N% (a share of the frames), count=N (the first N frames only).
-    static bool parse(const QString &spec, Fault *fault, QString *error);
+    static bool parse(const QString &text, Fault *fault, QString *error);
     static QString help();
 
     void add(const Fault &fault);

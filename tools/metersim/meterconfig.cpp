@@ -51,10 +51,10 @@ bool printableLatin1(const QString &text)
 }
 } // namespace
 
-bool applyMeterSpec(const QString &spec, MeterConfig *config, QString *error)
+bool applyMeterText(const QString &text, MeterConfig *config, QString *error)
 {
     MeterConfig c = *config;
-    const QStringList pieces = spec.split(QLatin1Char(','), Qt::SkipEmptyParts);
+    const QStringList pieces = text.split(QLatin1Char(','), Qt::SkipEmptyParts);
     for (int i = 0; i < pieces.size(); ++i) {
         const QString piece = pieces[i].trimmed();
         const int eq = piece.indexOf(QLatin1Char('='));
@@ -85,13 +85,13 @@ bool applyMeterSpec(const QString &spec, MeterConfig *config, QString *error)
             ok = parseNumber(value, 10, 0, 255, &c.holdMinutes);
         } else {
             if (error)
-                *error = QStringLiteral("unknown key \"%1\" in meter spec \"%2\"").arg(key, spec);
+                *error = QStringLiteral("unknown key \"%1\" in meter \"%2\"").arg(key, text);
             return false;
         }
         if (!ok) {
             if (error)
-                *error = QStringLiteral("bad value \"%1\" for %2 in meter spec \"%3\"")
-                             .arg(value, key, spec);
+                *error =
+                    QStringLiteral("bad value \"%1\" for %2 in meter \"%3\"").arg(value, key, text);
             return false;
         }
     }
@@ -99,10 +99,11 @@ bool applyMeterSpec(const QString &spec, MeterConfig *config, QString *error)
     return true;
 }
 
-QString meterSpecHelp()
+QString meterTextHelp()
 {
     return QStringLiteral(
-        "Meter spec: comma-separated KEY=VALUE pairs; a first piece without '=' is the name.\n"
+        "A meter (METER of --meter and --stand-meter): comma-separated KEY=VALUE pairs; a first\n"
+        "piece without '=' is the name.\n"
         "  name=TEXT     device name: containing 210 single-phase, 450 or 430 three-phase\n"
         "                (for example 210.1, 450.21R, 450.22R, 450.42R)\n"
         "  addr=N        one-byte address 1..255\n"

@@ -32,10 +32,10 @@ struct MeterConfig {
     MeterConfig();
 };
 
-// Applies a meter spec to `config`: comma-separated KEY=VALUE pairs, a first piece without "="
-// being the name. Keys: name, addr, serial, pwd0, pwd1, pwd2 (twelve hex digits), version, id
+// Applies a meter description to `config`: comma-separated KEY=VALUE pairs, a first piece without
+// "=" being the name. Keys: name, addr, serial, pwd0, pwd1, pwd2 (twelve hex digits), version, id
 // (hex), hold (minutes). False with a message for anything it cannot take.
-bool applyMeterSpec(const QString &spec, MeterConfig *config, QString *error);
+bool applyMeterText(const QString &text, MeterConfig *config, QString *error);
 
-// The help text of the spec keys, for --help.
-QString meterSpecHelp();
+// The help text of the meter keys, for --help.
+QString meterTextHelp();

@@ -15,16 +15,16 @@ struct Parser {
             "The virtual meter line: meters that answer the program's frames over TCP, a\n"
             "pseudo-terminal line and the factory stand. When ready it prints one line per\n"
             "endpoint (\"tcp HOST:PORT\", \"pty PATH\", \"link PATH\", \"stand ADDR:502 PATH\")\n"
-            "and then \"ready\". It stops on SIGINT or SIGTERM. Lines on stdin: \"fault SPEC\"\n"
+            "and then \"ready\". It stops on SIGINT or SIGTERM. Lines on stdin: \"fault FAULT\"\n"
             "adds a fault, \"faults off\" removes them all; each is answered \"ok\" or \"error "
             "...\"."));
         p.addOptions({
             {QStringLiteral("help"), QStringLiteral("Show this help.")},
             {QStringLiteral("meter"),
-             QStringLiteral("A meter of the line (repeatable; see the meter spec below). Default: "
+             QStringLiteral("A meter of the line (repeatable; see METER below). Default: "
                             "a single-phase 210.1 at address 1 and a three-phase 450.22R at "
                             "address 2."),
-             QStringLiteral("SPEC")},
+             QStringLiteral("METER")},
             {QStringLiteral("tcp"),
              QStringLiteral("Serve the line over TCP (default 127.0.0.1:14001; port 0 picks a "
                             "free port)."),
@@ -49,12 +49,12 @@ struct Parser {
                             "address 255 without a serial number."),
              QStringLiteral("NAME")},
             {QStringLiteral("stand-meter"),
-             QStringLiteral("The meter at stand position POS (1..24), a spec applied over the "
+             QStringLiteral("The meter at stand position POS (1..24), a METER applied over the "
                             "stand's default (repeatable)."),
-             QStringLiteral("POS:SPEC")},
+             QStringLiteral("POS:METER")},
             {QStringLiteral("fault"),
-             QStringLiteral("A fault on the replies (repeatable; see the fault spec below)."),
-             QStringLiteral("SPEC")},
+             QStringLiteral("A fault on the replies (repeatable; see FAULT below)."),
+             QStringLiteral("FAULT")},
             {QStringLiteral("seed"),
              QStringLiteral("Seed of the measurement noise and of fault shares (default 1)."),
              QStringLiteral("N")},
@@ -88,7 +88,7 @@ bool number(const QString &text, qint64 min, qint64 max, qint64 *out)
 QString SimOptions::helpText()
 {
     Parser parser;
-    return parser.p.helpText() + QLatin1Char('\n') + meterSpecHelp() + QLatin1Char('\n') +
+    return parser.p.helpText() + QLatin1Char('\n') + meterTextHelp() + QLatin1Char('\n') +
            FaultPlan::help();
 }
 
@@ -114,14 +114,14 @@ SimOptions::Outcome SimOptions::parse(const QStringList &arguments, SimOptions *
     };
 
     const QStringList meters = p.values(QStringLiteral("meter"));
-    const QStringList specs = meters.isEmpty()
+    const QStringList texts = meters.isEmpty()
                                   ? QStringList{QStringLiteral("210.1,serial=000000001234567"),
                                                 QStringLiteral("450.22R,serial=000000007654321")}
                                   : meters;
-    for (int i = 0; i < specs.size(); ++i) {
+    for (int i = 0; i < texts.size(); ++i) {
         MeterConfig c;
         c.address = i + 1;
-        if (!applyMeterSpec(specs[i], &c, error))
+        if (!applyMeterText(texts[i], &c, error))
             return Failed;
         o.meters.append(c);
     }
@@ -172,8 +172,8 @@ SimOptions::Outcome SimOptions::parse(const QStringList &arguments, SimOptions *
         qint64 position = 0;
         if (colon <= 0 || !number(v.left(colon), 1, 24, &position))
             return fail(
-                QStringLiteral("--stand-meter wants POS:SPEC with POS 1..24, not \"%1\"").arg(v));
-        if (!applyMeterSpec(v.mid(colon + 1), &o.standMeters[size_t(position - 1)], error))
+                QStringLiteral("--stand-meter wants POS:METER with POS 1..24, not \"%1\"").arg(v));
+        if (!applyMeterText(v.mid(colon + 1), &o.standMeters[size_t(position - 1)], error))
             return Failed;
     }
 
