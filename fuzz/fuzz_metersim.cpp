@@ -3,7 +3,7 @@
 // bit 0 picks the meter, bit 1 the four-byte serial address, bit 2 breaks the CRC, bits 3-7 move
 // the clock on by that many minutes first.
 #include "metersim/faultplan.h"
-#include "metersim/simclock.h"
+#include "metersim/manualclock.h"
 #include "metersim/simline.h"
 #include "metersim/simmeter.h"
 
@@ -15,15 +15,6 @@
 
 namespace
 {
-class FuzzClock : public SimClock
-{
-public:
-    qint64 monotonicMs() const override { return ms; }
-    QDateTime localNow() const override { return start.addMSecs(ms); }
-    qint64 ms = 0;
-    QDateTime start{QDate(2024, 2, 28), QTime(23, 50)};
-};
-
 MeterConfig meter(const char *name, int address, const char *serial)
 {
     MeterConfig c;
@@ -36,7 +27,7 @@ MeterConfig meter(const char *name, int address, const char *serial)
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    FuzzClock clock;
+    ManualClock clock(QDateTime(QDate(2024, 2, 28), QTime(23, 50)));
     SimLine line;
     SimMeter *meters[2] = {
         line.addMeter(std::make_unique<SimMeter>(meter("210.1", 1, "000000000000011"), &clock, 1)),
@@ -55,7 +46,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         const size_t n = length < size - at ? length : size - at;
         const QByteArray payload(reinterpret_cast<const char *>(data + at), int(n));
         at += n;
-        clock.ms += qint64(selector >> 3) * 60000;
+        clock.advance(qint64(selector >> 3) * 60000);
         const int which = selector & 1;
         QByteArray frame = (selector & 2) ? wireframe::make(int(serials[which]), 4, payload)
                                           : wireframe::make(meters[which]->address(), 1, payload);

@@ -1,6 +1,6 @@
 #include "metersim/faultplan.h"
 #include "metersim/frameassembler.h"
-#include "metersim/simclock.h"
+#include "metersim/manualclock.h"
 #include "metersim/simline.h"
 #include "metersim/simmeter.h"
 #include "metersim/simwire.h"
@@ -13,15 +13,8 @@
 
 namespace
 {
-// Time moved by hand.
-class ManualClock : public SimClock
-{
-public:
-    qint64 monotonicMs() const override { return ms; }
-    QDateTime localNow() const override { return start.addMSecs(ms); }
-    qint64 ms = 0;
-    QDateTime start{QDate(2024, 3, 5), QTime(13, 30, 10)}; // a Tuesday
-};
+// A Tuesday afternoon.
+const QDateTime kStart(QDate(2024, 3, 5), QTime(13, 30, 10));
 
 QByteArray hex(const char *text)
 {
@@ -61,7 +54,7 @@ struct Bench {
             return QByteArray("bad frame");
         return all.mid(1, all.size() - 3);
     }
-    ManualClock clock;
+    ManualClock clock{kStart};
     FaultPlan faults;
     SimLine line{&faults};
     SimMeter *meter = nullptr;
@@ -264,7 +257,7 @@ void TestMeterSimCore::addressing()
     QFETCH(int, otherAddress);
     QFETCH(QByteArray, frame);
     QFETCH(QByteArray, replyHead);
-    ManualClock clock;
+    ManualClock clock(kStart);
     SimLine line;
     line.addMeter(std::make_unique<SimMeter>(config(qPrintable(text)), &clock, 1));
     MeterConfig other = config("450.22R");
@@ -286,22 +279,22 @@ void TestMeterSimCore::sessionHoldTime()
 {
     Bench b("210.1,hold=2");
     QCOMPARE(b.ask(kUser), hex("080000"));
-    b.clock.ms += 119000; // traffic within the hold time keeps the session
+    b.clock.advance(119000); // traffic within the hold time keeps the session
     QCOMPARE(b.ask(hex("0123")), hex("01230101"));
-    b.clock.ms += 119000;
+    b.clock.advance(119000);
     QCOMPARE(b.ask(hex("0123")), hex("01230101"));
     QCOMPARE(b.meter->sessionLevel(), 0);
-    b.clock.ms += 120001;
+    b.clock.advance(120001);
     QCOMPARE(b.meter->sessionLevel(), -1);
     QCOMPARE(b.ask(hex("0123")), hex("8108"));
 
     // A fixed hold time overrides the link parameter; a hold byte of 0 counts as 10 minutes.
     Bench zero("210.1,hold=0");
     QCOMPARE(zero.ask(kUser), hex("080000"));
-    zero.clock.ms += 599000;
+    zero.clock.advance(599000);
     QCOMPARE(zero.meter->sessionLevel(), 0);
     zero.meter->setHoldOverrideMs(500);
-    zero.clock.ms += 501;
+    zero.clock.advance(501);
     QCOMPARE(zero.ask(hex("0123")), hex("8108"));
 }
 
@@ -396,7 +389,7 @@ void TestMeterSimCore::clockRunsFromSetTime()
     QCOMPARE(b.ask(hex("010e")), hex("010e07") + simwire::dateTime(b.clock.localNow()));
     // Thursday 31 December 2099 23:59:59, then five seconds pass.
     QCOMPARE(b.ask(hex("0a0e3b3b17051f0c63")), hex("0a0e00"));
-    b.clock.ms += 5000;
+    b.clock.advance(5000);
     const QDateTime expected(QDate(2100, 1, 1), QTime(0, 0, 4));
     QCOMPARE(b.meter->meterNow(), expected);
     QCOMPARE(b.ask(hex("010e")).mid(3, 6), simwire::dateTime(expected).left(6));
@@ -446,13 +439,13 @@ void TestMeterSimCore::periodicRecordsFollowTheClock()
     QCOMPARE(b.ask(hex("023d0a")), hex("023d00"));
     QCOMPARE(b.ask(hex("0510")), hex("051000"));
     QCOMPARE(b.ask(hex("0610")), hex("0610020000"));
-    b.clock.ms += 10 * 60 * 1000;
+    b.clock.advance(10 * 60 * 1000);
     QCOMPARE(b.ask(hex("0610")), hex("0610020100"));
     QCOMPARE(b.ask(hex("07100000")).left(8).toHex(' '), QByteArray("07 10 07 28 0d 05 03 18"));
 
     // Past midnight: a daily slice at 00:00 of 6 March whose total is the register then.
     QCOMPARE(b.ask(hex("0542")), hex("054200"));
-    b.clock.ms += 11 * 3600 * 1000;
+    b.clock.advance(11 * 3600 * 1000);
     QCOMPARE(b.ask(hex("0642")), hex("8608")); // the session has long run out
     QCOMPARE(b.ask(kAdmin), hex("080100"));
     QCOMPARE(b.ask(hex("0642")), hex("0642020100"));

@@ -1,5 +1,7 @@
 #include "metersim/faultplan.h"
 
+#include "metersim/textnumber.h"
+
 #include <QStringList>
 
 namespace
@@ -7,16 +9,6 @@ namespace
 const int kDefaultLateMs = 3000;
 const int kDefaultSplitMs = 100;
 const int kDefaultErrorCode = 4;
-
-bool toInt(const QString &text, int base, int min, int max, int *out)
-{
-    bool ok = false;
-    const int v = text.toInt(&ok, base);
-    if (!ok || v < min || v > max)
-        return false;
-    *out = v;
-    return true;
-}
 } // namespace
 
 FaultPlan::FaultPlan(quint32 seed) : m_random(seed) {}
@@ -60,7 +52,7 @@ bool FaultPlan::parse(const QString &text, Fault *fault, QString *error)
     if (!argument.isEmpty()) {
         if (found->maxArgument < 0)
             return fail(QStringLiteral("%1 takes no argument").arg(kind));
-        if (!toInt(argument, 10, 0, found->maxArgument, &f.argument))
+        if (!textnumber::toBounded(argument, 10, 0, found->maxArgument, &f.argument))
             return fail(QStringLiteral("argument must be 0..%1").arg(found->maxArgument));
     }
 
@@ -72,13 +64,13 @@ bool FaultPlan::parse(const QString &text, Fault *fault, QString *error)
         if (scope == QLatin1String("all"))
             continue;
         if (scope.startsWith(QLatin1String("fn=")))
-            ok = toInt(scope.mid(3), 16, 0, 255, &f.function);
+            ok = textnumber::toBounded(scope.mid(3), 16, 0, 255, &f.function);
         else if (scope.startsWith(QLatin1String("obj=")))
-            ok = toInt(scope.mid(4), 16, 0, 255, &f.object);
+            ok = textnumber::toBounded(scope.mid(4), 16, 0, 255, &f.object);
         else if (scope.startsWith(QLatin1String("count=")))
-            ok = toInt(scope.mid(6), 10, 1, 1 << 30, &f.count);
+            ok = textnumber::toBounded(scope.mid(6), 10, 1, 1 << 30, &f.count);
         else if (scope.endsWith(QLatin1Char('%')))
-            ok = toInt(scope.chopped(1), 10, 0, 100, &f.percent);
+            ok = textnumber::toBounded(scope.chopped(1), 10, 0, 100, &f.percent);
         else
             return fail(QStringLiteral("unknown scope \"%1\"").arg(scope));
         if (!ok)

@@ -1,5 +1,7 @@
 #include "metersim/meterconfig.h"
 
+#include "metersim/textnumber.h"
+
 #include "session/passwordtext.h"
 
 #include <QRegularExpression>
@@ -22,16 +24,6 @@ MeterConfig::MeterConfig()
 
 namespace
 {
-bool parseNumber(const QString &text, int base, int min, int max, int *out)
-{
-    bool ok = false;
-    const int v = text.toInt(&ok, base);
-    if (!ok || v < min || v > max)
-        return false;
-    *out = v;
-    return true;
-}
-
 bool parsePassword(QString text, QByteArray *out)
 {
     text.remove(QRegularExpression(QStringLiteral("[\\s:.-]")));
@@ -67,7 +59,7 @@ bool applyMeterText(const QString &text, MeterConfig *config, QString *error)
             ok = !value.isEmpty() && value.size() <= 32 && printableLatin1(value);
             c.name = value.toLatin1();
         } else if (key == QLatin1String("addr")) {
-            ok = parseNumber(value, 10, 1, 255, &c.address);
+            ok = textnumber::toBounded(value, 10, 1, 255, &c.address);
         } else if (key == QLatin1String("serial")) {
             ok = value.size() <= 15 && printableLatin1(value);
             c.serial = value.toLatin1();
@@ -79,10 +71,10 @@ bool applyMeterText(const QString &text, MeterConfig *config, QString *error)
             c.version = value.toLatin1();
         } else if (key == QLatin1String("id")) {
             int id = 0;
-            ok = parseNumber(value, 16, 0, 0xffff, &id);
+            ok = textnumber::toBounded(value, 16, 0, 0xffff, &id);
             c.identifier = quint16(id);
         } else if (key == QLatin1String("hold")) {
-            ok = parseNumber(value, 10, 0, 255, &c.holdMinutes);
+            ok = textnumber::toBounded(value, 10, 0, 255, &c.holdMinutes);
         } else {
             if (error)
                 *error = QStringLiteral("unknown key \"%1\" in meter \"%2\"").arg(key, text);

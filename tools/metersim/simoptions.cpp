@@ -1,5 +1,7 @@
 #include "metersim/simoptions.h"
 
+#include "metersim/textnumber.h"
+
 #include <QCommandLineParser>
 #include <QHostAddress>
 
@@ -73,16 +75,6 @@ struct Parser {
         });
     }
 };
-
-bool number(const QString &text, qint64 min, qint64 max, qint64 *out)
-{
-    bool ok = false;
-    const qint64 v = text.toLongLong(&ok);
-    if (!ok || v < min || v > max)
-        return false;
-    *out = v;
-    return true;
-}
 } // namespace
 
 QString SimOptions::helpText()
@@ -133,7 +125,7 @@ SimOptions::Outcome SimOptions::parse(const QStringList &arguments, SimOptions *
         const int colon = v.lastIndexOf(QLatin1Char(':'));
         qint64 port = 0;
         if (colon <= 0 || QHostAddress(v.left(colon)).isNull() ||
-            !number(v.mid(colon + 1), 0, 65535, &port))
+            !textnumber::toBounded(v.mid(colon + 1), 10, 0, 65535, &port))
             return fail(
                 QStringLiteral("--tcp wants HOST:PORT with a numeric address, not \"%1\"").arg(v));
         o.tcp = true;
@@ -144,7 +136,7 @@ SimOptions::Outcome SimOptions::parse(const QStringList &arguments, SimOptions *
     o.pty = p.isSet(QStringLiteral("pty"));
     if (p.isSet(QStringLiteral("link-com"))) {
         qint64 n = 0;
-        if (!number(p.value(QStringLiteral("link-com")), 1, 20, &n))
+        if (!textnumber::toBounded(p.value(QStringLiteral("link-com")), 10, 1, 20, &n))
             return fail(QStringLiteral("--link-com wants a port number 1..20"));
         if (!o.pty)
             return fail(QStringLiteral("--link-com needs --pty"));
@@ -170,7 +162,7 @@ SimOptions::Outcome SimOptions::parse(const QStringList &arguments, SimOptions *
     for (const QString &v : p.values(QStringLiteral("stand-meter"))) {
         const int colon = v.indexOf(QLatin1Char(':'));
         qint64 position = 0;
-        if (colon <= 0 || !number(v.left(colon), 1, 24, &position))
+        if (colon <= 0 || !textnumber::toBounded(v.left(colon), 10, 1, 24, &position))
             return fail(
                 QStringLiteral("--stand-meter wants POS:METER with POS 1..24, not \"%1\"").arg(v));
         if (!applyMeterText(v.mid(colon + 1), &o.standMeters[size_t(position - 1)], error))
@@ -186,17 +178,17 @@ SimOptions::Outcome SimOptions::parse(const QStringList &arguments, SimOptions *
 
     qint64 v = 0;
     if (p.isSet(QStringLiteral("seed"))) {
-        if (!number(p.value(QStringLiteral("seed")), 0, 0xffffffffll, &v))
+        if (!textnumber::toBounded(p.value(QStringLiteral("seed")), 10, 0, 0xffffffffll, &v))
             return fail(QStringLiteral("--seed wants a number"));
         o.seed = quint32(v);
     }
     if (p.isSet(QStringLiteral("pace"))) {
-        if (!number(p.value(QStringLiteral("pace")), 50, 4000000, &v))
+        if (!textnumber::toBounded(p.value(QStringLiteral("pace")), 10, 50, 4000000, &v))
             return fail(QStringLiteral("--pace wants a baud rate 50..4000000"));
         o.paceBaud = int(v);
     }
     if (p.isSet(QStringLiteral("hold-ms"))) {
-        if (!number(p.value(QStringLiteral("hold-ms")), 1, qint64(1) << 40, &v))
+        if (!textnumber::toBounded(p.value(QStringLiteral("hold-ms")), 10, 1, qint64(1) << 40, &v))
             return fail(QStringLiteral("--hold-ms wants a positive number of ms"));
         o.holdMs = v;
     }
