@@ -781,8 +781,16 @@ void TestMeterSim::standSwitchesMeters()
     QCOMPARE(line.call(255, probe).left(3), hex("013e02"));
     QVERIFY(line.call(555, probe, 4).isEmpty()); // meter 5 is off the line now
 
+    // As the search does it: switch and probe at once, without waiting for the block.
+    for (const int position : {3, 5, 3}) {
+        block.selectPosition(position);
+        QCOMPARE(line.call(255, probe).toHex(' '),
+                 (hex("013e02") + char(position) + char(position)).toHex(' '));
+    }
+    QTRY_COMPARE_WITH_TIMEOUT(accepted.size(), 6, kWait);
+
     block.selectPosition(0);
-    QTRY_COMPARE_WITH_TIMEOUT(accepted.size(), 4, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(accepted.size(), 7, kWait);
     QVERIFY(line.call(255, probe).isEmpty());
 }
 

@@ -25,6 +25,14 @@ void LinePort::receive(const QByteArray &bytes)
     }
     m_quiet.stop();
     trace(QStringLiteral("rx"), frame);
+    if (m_hearingDelayMs > 0)
+        QTimer::singleShot(m_hearingDelayMs, this, [this, frame] { answer(frame); });
+    else
+        answer(frame);
+}
+
+void LinePort::answer(const QByteArray &frame)
+{
     const QList<SimLine::Chunk> reply = m_line->handleFrame(frame);
     for (const SimLine::Chunk &c : reply)
         trace(c.delayMs ? QStringLiteral("tx +%1 ms").arg(c.delayMs) : QStringLiteral("tx"),

@@ -23,10 +23,13 @@ public:
 
     void receive(const QByteArray &bytes);
     void setTrace(bool on) { m_trace = on; }
+    // The line hears each frame this long after it is complete (0: at once).
+    void setHearingDelay(int ms) { m_hearingDelayMs = ms; }
     QString name() const { return m_name; }
 
 private:
     void quiet();
+    void answer(const QByteArray &frame);
     void trace(const QString &what, const QByteArray &bytes) const;
 
     SimLine *m_line;
@@ -35,4 +38,5 @@ private:
     QTimer m_quiet;
     QString m_name;
     bool m_trace = false;
+    int m_hearingDelayMs = 0;
 };

@@ -62,6 +62,7 @@ bool PtyChannel::open(QString *error)
     };
     m_port = new LinePort(m_line, sink, m_paceBaud, m_name, this);
     m_port->setTrace(m_trace);
+    m_port->setHearingDelay(m_hearingDelayMs);
     m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
     connect(m_notifier, &QSocketNotifier::activated, this, &PtyChannel::readable);
     return true;

@@ -23,6 +23,8 @@ public:
     QString slavePath() const { return m_slavePath; }
     // Makes `workDir`/ports/COM`n` a symbolic link to the slave; the link's path in `path`.
     bool linkAs(int n, const QString &workDir, QString *path, QString *error);
+    // See LinePort::setHearingDelay; set before open().
+    void setHearingDelay(int ms) { m_hearingDelayMs = ms; }
 
 private:
     void readable();
@@ -30,6 +32,7 @@ private:
     SimLine *m_line;
     int m_paceBaud;
     bool m_trace;
+    int m_hearingDelayMs = 0;
     QString m_name;
     int m_master = -1;
     int m_slave = -1;

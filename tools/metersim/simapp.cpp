@@ -11,6 +11,11 @@
 #include <fcntl.h>
 #include <unistd.h>
 
+namespace
+{
+const int kRelaySettleMs = 20;
+} // namespace
+
 SimApp::SimApp(const SimOptions &options, QObject *parent)
     : QObject(parent), m_options(options), m_faults(options.seed)
 {
@@ -102,6 +107,9 @@ int SimApp::start()
             addMeter(m_standLine.get(), m_options.standMeters[size_t(p)], p + 1);
         m_standPty = new PtyChannel(m_standLine.get(), m_options.paceBaud, m_options.trace,
                                     QStringLiteral("stand"), this);
+        // The program switches a position and sends its frame at once, without waiting for
+        // the block's answer; like real relays, the switch is given time to settle.
+        m_standPty->setHearingDelay(kRelaySettleMs);
         if (!m_standPty->open(&error))
             return fail(error, ChannelFailed);
     }
