@@ -1,5 +1,8 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and starts the program in the demo working folder .demo/.
+# Installs what is missing, builds, starts the virtual meter line and then the program in the demo
+# working folder .demo/. The line has a single-phase meter (address 1) and a three-phase meter
+# (address 2), reachable over TCP-IP at 127.0.0.1:14001 (the program's default) and over COM1
+# (.demo/ports/COM1, a pseudo-terminal). Ending the program ends the line.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
@@ -9,8 +12,45 @@ work=$root/.demo
 mkdir -p "$work/log"
 cd "$work"
 
+endpoint=127.0.0.1:14001
+sim_out=$work/metersim.out
+sim_err=$work/metersim.err
+"$build/tools/metersim/metersim" --tcp "$endpoint" --pty --link-com 1 --workdir "$work" \
+    --meter 210.1,addr=1,serial=000000001234567 \
+    --meter 450.22R,addr=2,serial=000000007654321 \
+    >"$sim_out" 2>"$sim_err" </dev/null &
+sim_pid=$!
+stop_sim() {
+    kill "$sim_pid" 2>/dev/null || true
+    wait "$sim_pid" 2>/dev/null || true
+}
+trap stop_sim EXIT
+trap 'exit 130' INT TERM
+
+for _ in $(seq 100); do
+    grep -qx ready "$sim_out" && break
+    if ! kill -0 "$sim_pid" 2>/dev/null; then
+        if grep -q "cannot listen on $endpoint" "$sim_err"; then
+            echo "Port 14001 on 127.0.0.1 is taken, so the virtual meters cannot serve it." >&2
+            echo "See what holds it (ss -ltnp 'sport = :14001'), stop it, and run $0 again." >&2
+        else
+            echo "The virtual meter line did not start:" >&2
+            cat "$sim_err" >&2
+        fi
+        exit 1
+    fi
+    sleep 0.1
+done
+if ! grep -qx ready "$sim_out"; then
+    echo "The virtual meter line did not get ready in 10 s." >&2
+    exit 1
+fi
+echo "Virtual meters (single-phase at address 1, three-phase at address 2):"
+echo "  TCP-IP $endpoint, and COM1 = $(sed -n 's/^pty //p' "$sim_out")"
+
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "No display found: starting under a virtual X server (xvfb-run)." >&2
-    exec xvfb-run -a -s "-screen 0 1280x800x24" "$build/src/metertool" "$@"
+    xvfb-run -a -s "-screen 0 1280x800x24" "$build/src/metertool" "$@"
+else
+    "$build/src/metertool" "$@"
 fi
-exec "$build/src/metertool" "$@"

@@ -1,4 +1,6 @@
-#include "support/standblock.h"
+#include "metersim/standswitch.h"
+
+#include "link/standframe.h"
 
 #include <QRandomGenerator>
 
@@ -12,16 +14,16 @@
 
 namespace
 {
-constexpr int kCoils = 24;
-constexpr int kPort = 502;
+constexpr int kCoils = standframe::kPositions;
+constexpr int kPort = standframe::kPort;
 } // namespace
 
-StandBlock::~StandBlock()
+StandSwitch::~StandSwitch()
 {
     stop();
 }
 
-bool StandBlock::start()
+bool StandSwitch::start(const QString &wanted)
 {
     stop();
     m_error.clear();
@@ -33,8 +35,10 @@ bool StandBlock::start()
         return false;
     }
     const int first = QRandomGenerator::global()->bounded(2, 255);
-    for (int i = 0; i < 253 && m_listen < 0; ++i) {
-        const QString address = QStringLiteral("127.0.0.%1").arg(2 + (first - 2 + i) % 253);
+    const int tries = wanted.isEmpty() ? 253 : 1;
+    for (int i = 0; i < tries && m_listen < 0; ++i) {
+        const QString address =
+            wanted.isEmpty() ? QStringLiteral("127.0.0.%1").arg(2 + (first - 2 + i) % 253) : wanted;
         m_ctx = modbus_new_tcp(address.toLatin1().constData(), kPort);
         if (!m_ctx)
             break;
@@ -59,11 +63,11 @@ bool StandBlock::start()
         return false;
     }
     m_stop = false;
-    m_thread = std::thread(&StandBlock::run, this);
+    m_thread = std::thread(&StandSwitch::run, this);
     return true;
 }
 
-void StandBlock::stop()
+void StandSwitch::stop()
 {
     if (m_thread.joinable()) {
         m_stop = true;
@@ -89,7 +93,7 @@ void StandBlock::stop()
     m_map = nullptr;
 }
 
-quint32 StandBlock::coils() const
+quint32 StandSwitch::coils() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     quint32 mask = 0;
@@ -99,25 +103,25 @@ quint32 StandBlock::coils() const
     return mask;
 }
 
-QByteArray StandBlock::lastRequest() const
+QByteArray StandSwitch::lastRequest() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_lastRequest;
 }
 
-int StandBlock::requestCount() const
+int StandSwitch::requestCount() const
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     return m_requests;
 }
 
-void StandBlock::injectReply(const QByteArray &raw)
+void StandSwitch::injectReply(const QByteArray &raw)
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_injected.append(raw);
 }
 
-void StandBlock::run()
+void StandSwitch::run()
 {
     int client = -1;
     while (!m_stop) {
@@ -164,7 +168,7 @@ void StandBlock::run()
     modbus_set_socket(m_ctx, -1);
 }
 
-void StandBlock::serveRequest(int client, const quint8 *query, int length)
+void StandSwitch::serveRequest(int client, const quint8 *query, int length)
 {
     std::unique_lock<std::mutex> lock(m_mutex);
     m_lastRequest = QByteArray(reinterpret_cast<const char *>(query), length);

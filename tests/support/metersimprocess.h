@@ -1,0 +1,62 @@
+#pragma once
+
+#include <QByteArray>
+#include <QProcess>
+#include <QString>
+#include <QStringList>
+
+// The virtual meter line (tools/metersim) as a child process. start() runs the built binary and
+// waits until it has announced its endpoints and "ready"; stop() and the destructor always end
+// it (SIGTERM, then SIGKILL), and it dies with the test process in any case. Unless
+// the arguments choose otherwise, it serves TCP on a free loopback port (--tcp 127.0.0.1:0);
+// pass "--pty" for a fresh pseudo-terminal line and "--stand" for the factory stand.
+class MeterSimProcess
+{
+public:
+    MeterSimProcess() = default;
+    ~MeterSimProcess();
+    MeterSimProcess(const MeterSimProcess &) = delete;
+    MeterSimProcess &operator=(const MeterSimProcess &) = delete;
+
+    // The metersim binary of this build.
+    static QString program();
+
+    bool start(const QStringList &arguments = {}, int timeoutMs = 20000);
+    void stop();
+    bool isRunning() const;
+
+    // Why start() or command() failed, with metersim's stderr.
+    QString errorString() const { return m_error; }
+    // start() failed because the stand's port 502 needs privileges this process lacks.
+    bool permissionDenied() const { return m_permissionDenied; }
+
+    // Endpoints as announced; empty (0) for a channel that is not served.
+    QString tcpHost() const { return m_tcpHost; }
+    quint16 tcpPort() const { return m_tcpPort; }
+    QString ptyPath() const { return m_ptyPath; }
+    QString linkPath() const { return m_linkPath; }
+    QString standAddress() const { return m_standAddress; }
+    QString standPtyPath() const { return m_standPtyPath; }
+
+    // Sends a control line ("fault drop@obj=0e", "faults off") and waits for its answer; true
+    // for "ok".
+    bool command(const QString &line, int timeoutMs = 5000);
+
+    // What metersim has written to stderr so far.
+    QString standardError();
+
+private:
+    // The next line of stdout, or an empty string after timeoutMs.
+    QString readLine(int timeoutMs);
+
+    QProcess *m_process = nullptr;
+    QString m_error;
+    bool m_permissionDenied = false;
+    QByteArray m_stderr;
+    QString m_tcpHost;
+    quint16 m_tcpPort = 0;
+    QString m_ptyPath;
+    QString m_linkPath;
+    QString m_standAddress;
+    QString m_standPtyPath;
+};

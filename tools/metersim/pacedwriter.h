@@ -1,0 +1,38 @@
+#pragma once
+
+#include "metersim/simline.h"
+
+#include <QElapsedTimer>
+#include <QList>
+#include <QObject>
+#include <QTimer>
+#include <functional>
+
+// Writes the replies of a line to its channel in order, keeping each chunk's delay and, when a
+// baud rate is set, the wire time of every byte (11 bits a byte at 8N2): byte k of a chunk goes
+// out (k + 1) byte times after the chunk starts.
+class PacedWriter : public QObject
+{
+    Q_OBJECT
+public:
+    // Takes bytes for the channel; returns how many it took (0 when it cannot take any now,
+    // -1 when the channel is gone).
+    using Sink = std::function<qint64(const QByteArray &)>;
+
+    PacedWriter(Sink sink, int baud, QObject *parent = nullptr);
+
+    void send(const QList<SimLine::Chunk> &chunks);
+    bool isIdle() const { return m_current.isEmpty() && m_queue.isEmpty(); }
+
+private:
+    void pump();
+
+    Sink m_sink;
+    int m_baud;
+    QList<SimLine::Chunk> m_queue;
+    QByteArray m_current;
+    qint64 m_sent = 0;
+    qint64 m_startNs = 0; // when the current chunk may start, on m_clock
+    QElapsedTimer m_clock;
+    QTimer m_timer;
+};

@@ -1,0 +1,173 @@
+#include "metersim/simapp.h"
+
+#include "metersim/ptychannel.h"
+#include "metersim/simline.h"
+#include "metersim/standswitch.h"
+#include "metersim/tcpchannel.h"
+
+#include <QSocketNotifier>
+
+#include <cstdio>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace
+{
+const int kRelaySettleMs = 20;
+} // namespace
+
+SimApp::SimApp(const SimOptions &options, QObject *parent)
+    : QObject(parent), m_options(options), m_faults(options.seed)
+{
+    for (const FaultPlan::Fault &f : m_options.faults)
+        m_faults.add(f);
+}
+
+SimApp::~SimApp()
+{
+    // Channels first: they write into the lines.
+    delete m_tcp;
+    delete m_pty;
+    delete m_standPty;
+    if (m_switch)
+        m_switch->stop();
+}
+
+void SimApp::say(const QString &line)
+{
+    std::fputs(qPrintable(line + QLatin1Char('\n')), stdout);
+    std::fflush(stdout);
+}
+
+SimLine *SimApp::makeLine(const QString &name)
+{
+    auto *line = new SimLine(&m_faults);
+    if (m_options.trace)
+        line->setTrace([name](const QString &text) {
+            std::fprintf(stderr, "%s: %s\n", qPrintable(name), qPrintable(text));
+        });
+    return line;
+}
+
+int SimApp::start()
+{
+    auto fail = [](const QString &what, int code) {
+        std::fprintf(stderr, "metersim: %s\n", qPrintable(what));
+        return code;
+    };
+    quint32 seed = m_options.seed * 1000;
+    auto addMeter = [&](SimLine *line, const MeterConfig &config, int position) {
+        auto meter = std::make_unique<SimMeter>(config, &m_clock, ++seed);
+        meter->setLoad(m_options.load);
+        meter->setHoldOverrideMs(m_options.holdMs);
+        line->addMeter(std::move(meter), position);
+    };
+    QString error;
+
+    if (m_options.tcp || m_options.pty) {
+        m_line.reset(makeLine(QStringLiteral("line")));
+        for (const MeterConfig &c : m_options.meters)
+            addMeter(m_line.get(), c, 0);
+    }
+    if (m_options.tcp) {
+        m_tcp = new TcpChannel(m_line.get(), m_options.paceBaud, m_options.trace, this);
+        if (!m_tcp->listen(m_options.tcpHost, m_options.tcpPort, &error))
+            return fail(error, ChannelFailed);
+    }
+    if (m_options.pty) {
+        m_pty = new PtyChannel(m_line.get(), m_options.paceBaud, m_options.trace,
+                               QStringLiteral("pty"), this);
+        if (!m_pty->open(&error))
+            return fail(error, ChannelFailed);
+    }
+    QString link;
+    if (m_options.linkCom > 0 &&
+        !m_pty->linkAs(m_options.linkCom, m_options.workDir, &link, &error))
+        return fail(error, ChannelFailed);
+
+    if (m_options.stand) {
+        m_switch = std::make_unique<StandSwitch>();
+        if (!m_switch->start(m_options.standIp)) {
+            const QString where = m_options.standIp.isEmpty()
+                                      ? QStringLiteral("127.0.0.x:502")
+                                      : m_options.standIp + QStringLiteral(":502");
+            if (m_switch->permissionDenied())
+                return fail(QStringLiteral("stand: cannot listen on %1: %2 (port 502 needs root "
+                                           "or CAP_NET_BIND_SERVICE)")
+                                .arg(where, m_switch->errorString()),
+                            StandNeedsPrivilege);
+            return fail(QStringLiteral("stand: cannot listen on %1: %2")
+                            .arg(where, m_switch->errorString()),
+                        ChannelFailed);
+        }
+        m_standLine.reset(makeLine(QStringLiteral("stand")));
+        StandSwitch *block = m_switch.get();
+        m_standLine->setSwitch([block] { return block->coils(); });
+        for (int p = 0; p < int(m_options.standMeters.size()); ++p)
+            addMeter(m_standLine.get(), m_options.standMeters[size_t(p)], p + 1);
+        m_standPty = new PtyChannel(m_standLine.get(), m_options.paceBaud, m_options.trace,
+                                    QStringLiteral("stand"), this);
+        // The program switches a position and sends its frame at once, without waiting for
+        // the block's answer; like real relays, the switch is given time to settle.
+        m_standPty->setHearingDelay(kRelaySettleMs);
+        if (!m_standPty->open(&error))
+            return fail(error, ChannelFailed);
+    }
+
+    if (m_tcp)
+        say(QStringLiteral("tcp ") + m_tcp->endpoint());
+    if (m_pty)
+        say(QStringLiteral("pty ") + m_pty->slavePath());
+    if (!link.isEmpty())
+        say(QStringLiteral("link ") + link);
+    if (m_standPty)
+        say(QStringLiteral("stand %1:502 %2").arg(m_switch->address(), m_standPty->slavePath()));
+
+    if (::fcntl(STDIN_FILENO, F_GETFD) != -1) {
+        m_control = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);
+        connect(m_control, &QSocketNotifier::activated, this, &SimApp::controlReadable);
+    }
+    say(QStringLiteral("ready"));
+    return Ok;
+}
+
+void SimApp::controlReadable()
+{
+    char buf[1024];
+    const ssize_t n = ::read(STDIN_FILENO, buf, sizeof buf);
+    if (n <= 0) {
+        // End of input (or no usable stdin): the line keeps running without control.
+        m_control->setEnabled(false);
+        return;
+    }
+    m_controlBuffer.append(buf, int(n));
+    for (int eol; (eol = m_controlBuffer.indexOf('\n')) >= 0;) {
+        const QString line = QString::fromUtf8(m_controlBuffer.left(eol)).trimmed();
+        m_controlBuffer.remove(0, eol + 1);
+        if (!line.isEmpty())
+            control(line);
+    }
+    if (m_controlBuffer.size() > 4096)
+        m_controlBuffer.clear();
+}
+
+void SimApp::control(const QString &line)
+{
+    if (line == QLatin1String("faults off")) {
+        m_faults.clear();
+        say(QStringLiteral("ok"));
+        return;
+    }
+    if (line.startsWith(QLatin1String("fault "))) {
+        FaultPlan::Fault f;
+        QString error;
+        if (!FaultPlan::parse(line.mid(6).trimmed(), &f, &error)) {
+            say(QStringLiteral("error ") + error);
+            return;
+        }
+        m_faults.add(f);
+        say(QStringLiteral("ok"));
+        return;
+    }
+    say(QStringLiteral("error unknown command \"%1\"").arg(line));
+}

@@ -1,0 +1,50 @@
+#pragma once
+
+#include "metersim/faultplan.h"
+#include "metersim/simclock.h"
+#include "metersim/simoptions.h"
+
+#include <QByteArray>
+#include <QObject>
+#include <memory>
+
+class PtyChannel;
+class QSocketNotifier;
+class SimLine;
+class StandSwitch;
+class TcpChannel;
+
+// The metersim process: builds the lines and channels of the options, announces the endpoints
+// on stdout and takes control lines on stdin.
+class SimApp : public QObject
+{
+    Q_OBJECT
+public:
+    // Exit codes of start().
+    enum Exit { Ok = 0, Usage = 1, ChannelFailed = 2, StandNeedsPrivilege = 77 };
+
+    explicit SimApp(const SimOptions &options, QObject *parent = nullptr);
+    ~SimApp() override;
+
+    // Opens every channel and prints "tcp ...", "pty ...", "link ...", "stand ..." and "ready".
+    // Anything but Ok: a message is on stderr and nothing stays open.
+    int start();
+
+private:
+    void controlReadable();
+    void control(const QString &line);
+    static void say(const QString &line);
+    SimLine *makeLine(const QString &name);
+
+    SimOptions m_options;
+    SimClock m_clock;
+    FaultPlan m_faults;
+    std::unique_ptr<SimLine> m_line;
+    std::unique_ptr<SimLine> m_standLine;
+    std::unique_ptr<StandSwitch> m_switch;
+    TcpChannel *m_tcp = nullptr;
+    PtyChannel *m_pty = nullptr;
+    PtyChannel *m_standPty = nullptr;
+    QSocketNotifier *m_control = nullptr;
+    QByteArray m_controlBuffer;
+};
