@@ -9,6 +9,8 @@
 #include "session/authdialog.h"
 #include "session/passwordtext.h"
 
+#include <QDir>
+#include <QFile>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
@@ -31,6 +33,11 @@ bool SessionRig::startLine(QStringList arguments)
         qWarning("%s", qPrintable(line.errorString()));
         return false;
     }
+    // The stand's own line is COM2.
+    if (!line.standPtyPath().isEmpty() &&
+        (!QDir(work.path()).mkpath(QStringLiteral("ports")) ||
+         !QFile::link(line.standPtyPath(), work.filePath(QStringLiteral("ports/COM2")))))
+        return false;
     // The session dialog then lists exactly the ports of this test.
     return mapRemainingPortsAway(work.path());
 }
@@ -38,6 +45,8 @@ bool SessionRig::startLine(QStringList arguments)
 SysMonitorDialog &SessionRig::window()
 {
     if (!m_window) {
+        // Port scans find only what this test maps.
+        mapRemainingPortsAway(work.path());
         m_window = std::make_unique<SysMonitorDialog>(false);
         SysMonitorDialog *w = m_window.get();
         QObject::connect(w, &SysMonitorDialog::loadComplate, w,
@@ -64,7 +73,7 @@ SessionParameters SessionRig::defaults()
     return p;
 }
 
-bool SessionRig::open(const SessionParameters &params)
+bool SessionRig::startSession(const SessionParameters &params)
 {
     SysMonitorDialog &w = window();
     if (!QTest::qWaitFor([&w] { return w.authDialog()->isVisible(); }, 10000))
@@ -73,8 +82,15 @@ bool SessionRig::open(const SessionParameters &params)
     auto *connectButton = w.authDialog()->findChild<QPushButton *>(QStringLiteral("pbConnect"));
     if (!connectButton || !connectButton->isEnabled())
         return false;
-    const int opened = lines(QStringLiteral("Сессия открыта")).size();
     QTest::mouseClick(connectButton, Qt::LeftButton);
+    return true;
+}
+
+bool SessionRig::open(const SessionParameters &params)
+{
+    const int opened = lines(QStringLiteral("Сессия открыта")).size();
+    if (!startSession(params))
+        return false;
     return QTest::qWaitFor([&] { return lines(QStringLiteral("Сессия открыта")).size() > opened; },
                            15000);
 }

@@ -37,12 +37,15 @@ public:
     SessionRig();
     ~SessionRig();
 
-    // metersim with `arguments`; "--pty" also links it as ports/COM1 of the working folder.
+    // metersim with `arguments`; "--pty" also links its line as ports/COM1 of the working folder,
+    // "--stand" the stand's line as ports/COM2.
     bool startLine(QStringList arguments = {});
     // Builds the window (once) and waits for its session dialog.
     SysMonitorDialog &window();
 
-    // Opens a session with `params` through the session dialog; true once "Сессия открыта".
+    // Fills the session dialog with `params` and presses "Открыть сессию".
+    bool startSession(const SessionParameters &params);
+    // The same, true once "Сессия открыта" has been logged.
     bool open(const SessionParameters &params);
     bool openTcp();
     bool openPty();
