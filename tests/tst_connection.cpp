@@ -107,6 +107,8 @@ void TestConnection::session()
     QCOMPARE(config->sessionPassword(), QByteArray::fromHex("0a0b0c0d0e0f"));
     QVERIFY(consoleEnabled(rig));
     QVERIFY(!w.authDialog()->isVisible());
+    QTest::keyClick(config, Qt::Key_Escape);
+    QVERIFY(config->isVisible()); // only closing it ends the session
 
     if (peerCloses)
         rig.line.stop();

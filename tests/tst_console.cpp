@@ -82,6 +82,8 @@ void TestConsole::send()
     auto *address = rig.find<QSpinBox>("sbLocalAddr");
     auto *crcView = rig.find<QLineEdit>("leCrc");
     auto *send = rig.find<QPushButton>("pbSend");
+    QVERIFY(line->isEnabled());
+    QVERIFY(!send->isEnabled()); // nothing typed yet
 
     // The address alone changes the CRC.
     QTest::keyClicks(line, QStringLiteral("01 3E"));

@@ -172,6 +172,8 @@ void SysMonitorDialog::connIsEstablished(bool st)
                              m_params.passwords[size_t(m_params.level())]);
         m_config->show();
         enableConsole(true);
+        // Within a session the send button follows the command text.
+        inputCmd();
         log(tr("<strong>Сессия открыта</strong>"), logcolour::success, true, false);
         return;
     }

@@ -53,7 +53,10 @@ public slots:
     void stendAck(bool st);
 
 protected:
+    // Closing ends the session.
     void closeEvent(QCloseEvent *event) override;
+    // Escape would hide the window and leave the session open with no way back to it.
+    void reject() override {}
 
 private:
     Ui::ControlPanelDialog *ui;
