@@ -535,6 +535,10 @@ void TestMeterSimCore::faultTexts_data()
     QTest::newRow("share") << "crc@30%" << true << int(FaultPlan::Crc) << 0 << -1 << -1 << 30 << -1;
     QTest::newRow("split") << "split:250@all" << true << int(FaultPlan::Split) << 250 << -1 << -1
                            << 100 << -1;
+    QTest::newRow("reply") << "reply:09a1b2@obj=21" << true << int(FaultPlan::Reply) << 0 << -1
+                           << 0x21 << 100 << -1;
+    QTest::newRow("reply without bytes") << "reply" << false << 0 << 0 << 0 << 0 << 0 << 0;
+    QTest::newRow("reply odd digits") << "reply:091" << false << 0 << 0 << 0 << 0 << 0 << 0;
     QTest::newRow("unknown kind") << "explode" << false << 0 << 0 << 0 << 0 << 0 << 0;
     QTest::newRow("argument on drop") << "drop:5" << false << 0 << 0 << 0 << 0 << 0 << 0;
     QTest::newRow("share over 100") << "echo@150%" << false << 0 << 0 << 0 << 0 << 0 << 0;
@@ -612,6 +616,8 @@ void TestMeterSimCore::faultsOnTheLine()
     QVERIFY(wireframe::crcMatches(parts[0].bytes + parts[1].bytes));
     add("error:6@count=1");
     QCOMPARE(b.ask(hex("0123")), hex("8106"));
+    add("reply:012005@count=1");
+    QCOMPARE(b.ask(hex("0123")), hex("012005"));
     // Faults that stand for a lost request leave the meter untouched.
     add("drop@count=1");
     QVERIFY(b.ask(hex("0901")).isEmpty());

@@ -1,7 +1,11 @@
 #include "app/sysmonitordialog.h"
 
 #include "app/logline.h"
+#include "config/controlpaneldialog.h"
+#include "link/comm.h"
 #include "link/logcolours.h"
+#include "link/stend.h"
+#include "meters/devicelistitem.h"
 #include "session/authdialog.h"
 #include "ui_sysmonitordialog.h"
 #include "widgets/progressdialog.h"
@@ -10,32 +14,68 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
+#include <QInputDialog>
 #include <QTime>
 
 namespace {
-const QColor kInfo(50, 50, 50);
 const char *const kVersion = "v1.14";
 const char *const kSupportMail = "service@metertool.example";
 } // namespace
 
 SysMonitorDialog::SysMonitorDialog(bool developerMode, QWidget *parent)
     : QDialog(parent), ui(new Ui::SysMonitorDialog), m_auth(new AuthDialog),
-      m_progress(new progressDialog), m_developerMode(developerMode)
+      m_config(new ControlPanelDialog), m_stand(new stend), m_progress(new progressDialog),
+      m_developerMode(developerMode)
 {
     ui->setupUi(this);
+    m_stand->setParent(this);
     // Title, minimise and close, no maximise: the decoration the window has always had.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
-    connect(m_auth, &AuthDialog::initConnection, this, &SysMonitorDialog::initConnection);
+    askInt = [this](const QString &title, const QString &label, int value, int min,
+                    int max) -> std::optional<int> {
+        bool ok = false;
+        const int v = QInputDialog::getInt(this, title, label, value, min, max, 1, &ok);
+        return ok ? std::optional<int>(v) : std::nullopt;
+    };
+    m_searchPause.setSingleShot(true);
+    connect(&m_searchPause, &QTimer::timeout, this, &SysMonitorDialog::reemitSearch);
+
+    using Self = SysMonitorDialog;
+    const auto logSlot = qOverload<QString, QColor, bool, bool>(&Self::log);
+    connect(m_auth, &AuthDialog::initConnection, this, &Self::initConnection);
+    connect(m_progress, &progressDialog::interrupClick, this, &Self::interruptLoadClick);
+    connect(ui->pbSend, &QPushButton::clicked, this, &Self::pbSendClick);
+    connect(ui->leCmdLine, &QLineEdit::textChanged, this, &Self::inputCmd);
+    connect(ui->leCmdLine, &QLineEdit::returnPressed, this, &Self::pbSendClick);
+    connect(ui->sbLocalAddr, &QSpinBox::valueChanged, this, &Self::inputCmd);
+    connect(&m_codec, &modbus::receivePaket, this, &Self::paketReceive);
+    connect(m_config, &ControlPanelDialog::logout, this, &Self::logoutClick);
+    connect(&m_codec, &modbus::deviceTimeout, this, &Self::timeoutError);
+    connect(m_config, &ControlPanelDialog::searchStart, this, &Self::searchStart);
+    connect(m_config, &ControlPanelDialog::html_line, this, &Self::html_line);
+    connect(m_config, &ControlPanelDialog::listSelectedItemClick, this,
+            &Self::listSelectedItemClick);
+    connect(m_config, &ControlPanelDialog::init_exchange_device, this, &Self::load_from_device);
+    connect(m_config, &ControlPanelDialog::log, this, logSlot);
+    connect(this, &Self::loadComplate, m_config, &ControlPanelDialog::loadComplate);
+    connect(this, &Self::unknownLoadComplate, m_config, &ControlPanelDialog::unknownLoadComplate);
+    connect(m_config, &ControlPanelDialog::sendTextCmd, this, &Self::sendTextCmd);
+    connect(m_stand, &stend::acceptSelection, this, &Self::stendSelectAccept);
+    connect(m_config, &ControlPanelDialog::stendSelectAddr, this, &Self::stendSelect);
+    connect(m_stand, &stend::standConnected, this, &Self::standLinkResult);
 
     writeWelcome();
+    inputCmd();
+    createFastMenu();
     loadSessionParameters();
     m_auth->setParams(m_params);
     // No session yet. The session dialog follows once the event loop runs, that is after the
     // program has shown this window: shown first, it would end up behind it.
     enableConsole(false);
     QMetaObject::invokeMethod(this, &SysMonitorDialog::showAuthDialog, Qt::QueuedConnection);
+    exchangeMode = ModeIdle;
 }
 
 SysMonitorDialog::~SysMonitorDialog()
@@ -45,7 +85,14 @@ SysMonitorDialog::~SysMonitorDialog()
     m_params = m_auth->params();
     sessioncfg::save(sessioncfg::filePath(), m_params);
     saveLogFile();
+    // Nothing that goes away now may call back into a window being destroyed.
+    m_searchPause.stop();
+    m_codec.replyTimer.stop();
+    deleteTransport();
+    m_stand->disconnect(this);
+    delete m_stand;
     delete m_progress;
+    delete m_config;
     delete m_auth;
     delete ui;
 }
@@ -53,7 +100,7 @@ SysMonitorDialog::~SysMonitorDialog()
 void SysMonitorDialog::loadSessionParameters()
 {
     if (sessioncfg::load(sessioncfg::filePath(), &m_params))
-        log(tr("Параметры прошлой сесиии загружены"), kInfo, false, true);
+        log(tr("Параметры прошлой сесиии загружены"), logcolour::info, false, true);
     else
         AuthDialog::defaultParams(m_params);
 }
@@ -62,12 +109,12 @@ void SysMonitorDialog::writeWelcome()
 {
     log(tr("Добро пожаловать в программу настройки и обслуживания счетчиков компании Велтон! ") +
             QLatin1String(kVersion),
-        kInfo, false, false);
+        logcolour::info, false, false);
     log(tr("Данное программное обеспечение предназначено для предоставления удобного интерфеса в "
            "работе со счетчиками электроэнергии компании Велтон. "),
-        kInfo, false, true);
-    log(tr("С вопросами и предложениями обращайтесь: ") + QLatin1String(kSupportMail), kInfo,
-        false, true);
+        logcolour::info, false, true);
+    log(tr("С вопросами и предложениями обращайтесь: ") + QLatin1String(kSupportMail),
+        logcolour::info, false, true);
 }
 
 void SysMonitorDialog::enableConsole(bool on)
@@ -83,11 +130,6 @@ void SysMonitorDialog::showAuthDialog()
     enableConsole(false);
     if (!m_auth->showAuth(m_developerMode))
         log(tr("Ошибка: в системе не найден ни один достуный COM-порт"), logcolour::error, true);
-}
-
-void SysMonitorDialog::initConnection()
-{
-    m_params = m_auth->params();
 }
 
 void SysMonitorDialog::log(QString str, QColor clr, bool timeStamp, bool newLine)

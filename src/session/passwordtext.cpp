@@ -1,21 +1,13 @@
 #include "session/passwordtext.h"
 
+#include "app/commandtext.h"
 #include "link/hextext.h"
-
-#include <QStringList>
 
 namespace passwordtext {
 
 QString hexToText(const QString &hexView)
 {
-    QString text;
-    const QStringList pieces = hexView.split(QLatin1Char(' '), Qt::SkipEmptyParts);
-    for (const QString &piece : pieces) {
-        bool ok = false;
-        const qulonglong v = piece.toULongLong(&ok, 16);
-        text += QChar(ok ? int(v & 0xff) : 0);
-    }
-    return text;
+    return QString::fromLatin1(commandtext::parse(hexView));
 }
 
 QString textToHex(const QString &text, int maxLength)

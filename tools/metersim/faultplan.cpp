@@ -2,13 +2,14 @@
 
 #include "metersim/textnumber.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
-namespace
-{
+namespace {
 const int kDefaultLateMs = 3000;
 const int kDefaultSplitMs = 100;
 const int kDefaultErrorCode = 4;
+const int kMaxReplyBytes = 64;
 } // namespace
 
 FaultPlan::FaultPlan(quint32 seed) : m_random(seed) {}
@@ -27,7 +28,8 @@ bool FaultPlan::parse(const QString &text, Fault *fault, QString *error)
     const QString kind = (colon < 0 ? head : head.left(colon)).trimmed();
     const QString argument = colon < 0 ? QString() : head.mid(colon + 1).trimmed();
 
-    struct KindName {
+    struct KindName
+    {
         const char *name;
         Kind kind;
         int defaultArgument;
@@ -40,6 +42,7 @@ bool FaultPlan::parse(const QString &text, Fault *fault, QString *error)
         {"late", Late, kDefaultLateMs, 600000},
         {"split", Split, kDefaultSplitMs, 600000},
         {"error", Error, kDefaultErrorCode, 255},
+        {"reply", Reply, 0, -1}, // its argument is the payload, read below
     };
     const KindName *found = nullptr;
     for (const KindName &k : kinds)
@@ -49,7 +52,13 @@ bool FaultPlan::parse(const QString &text, Fault *fault, QString *error)
         return fail(QStringLiteral("unknown kind \"%1\"").arg(kind));
     f.kind = found->kind;
     f.argument = found->defaultArgument;
-    if (!argument.isEmpty()) {
+    if (found->kind == Reply) {
+        static const QRegularExpression hexBytes(QStringLiteral("^([0-9A-Fa-f]{2})+$"));
+        if (!hexBytes.match(argument).hasMatch() || argument.size() / 2 > kMaxReplyBytes)
+            return fail(
+                QStringLiteral("reply takes 1..%1 bytes as hex digits").arg(kMaxReplyBytes));
+        f.payload = QByteArray::fromHex(argument.toLatin1());
+    } else if (!argument.isEmpty()) {
         if (found->maxArgument < 0)
             return fail(QStringLiteral("%1 takes no argument").arg(kind));
         if (!textnumber::toBounded(argument, 10, 0, found->maxArgument, &f.argument))
@@ -91,6 +100,8 @@ QString FaultPlan::help()
         "  late[:MS]     the reply comes MS ms late (default 3000)\n"
         "  split[:MS]    the reply comes in two parts, MS ms apart (default 100)\n"
         "  error[:CODE]  the meter refuses with error CODE (default 4), without acting\n"
+        "  reply:HEX     the meter acts; the reply HEX (function, object, data) comes back\n"
+        "                instead of its own, with the request's address and a good CRC\n"
         "  scopes: all (default), fn=HH, obj=HH, N% (that share of the frames, at random),\n"
         "          count=N (only the first N frames in scope)\n"
         "  Faults touch only frames that a meter would answer. The first fault that takes a\n"

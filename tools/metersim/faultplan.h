@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QList>
 #include <QRandomGenerator>
 #include <QString>
@@ -18,19 +19,23 @@ public:
         Late,  // the reply comes `argument` ms late
         Split, // the reply comes in two parts, `argument` ms apart
         Error, // the meter refuses the request with error code `argument`
+        Reply, // the meter acts; `payload` comes back instead of its own reply
     };
-    struct Fault {
+    struct Fault
+    {
         Kind kind = Drop;
         int argument = 0;
         int function = -1; // -1: any
         int object = -1;   // -1: any
         int percent = 100;
         int count = -1; // -1: no limit
+        QByteArray payload;
     };
 
     explicit FaultPlan(quint32 seed = 1);
 
-    // KIND[:ARG][@SCOPE[,SCOPE...]]; kinds drop, crc, echo, late[:MS], split[:MS], error[:CODE];
+    // KIND[:ARG][@SCOPE[,SCOPE...]]; kinds drop, crc, echo, late[:MS], split[:MS], error[:CODE],
+    // reply:HEX;
     // scopes all, fn=HH, obj=HH, N% (a share of the frames), count=N (the first N frames only).
     static bool parse(const QString &text, Fault *fault, QString *error);
     static QString help();
@@ -43,7 +48,8 @@ public:
     std::optional<Fault> pick(int function, int object);
 
 private:
-    struct Entry {
+    struct Entry
+    {
         Fault fault;
         int used = 0;
     };

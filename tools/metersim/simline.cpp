@@ -85,6 +85,10 @@ QList<SimLine::Chunk> SimLine::handleFrame(const QByteArray &frame)
     }
     if (answer.payload.isEmpty())
         return {};
+    if (fault && fault->kind == FaultPlan::Reply) {
+        note(QStringLiteral("fault reply %1").arg(QString::fromLatin1(fault->payload.toHex())));
+        answer.payload = fault->payload;
+    }
 
     // The reply carries the request's own address field.
     const int address = int(simwire::readLittleEndian(frame, 0, addressSize, false));

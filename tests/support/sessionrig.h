@@ -1,0 +1,78 @@
+#pragma once
+
+#include "support/metersimprocess.h"
+#include "support/workdir.h"
+
+#include "app/sysmonitordialog.h"
+#include "session/sessionparameters.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class deviceListItem;
+
+// The real main window in a fresh working folder, next to the virtual meter line, with sessions
+// opened through the session dialog as a user opens them. It records what the engine reports.
+class SessionRig
+{
+public:
+    struct Outcome
+    {
+        int type;
+        QByteArray *buf;
+        int len;
+        int status;
+    };
+    struct LogLine
+    {
+        QString text; // without the time stamp
+        QColor colour;
+    };
+
+    SessionRig();
+    ~SessionRig();
+
+    // metersim with `arguments`; "--pty" also links its line as ports/COM1 of the working folder,
+    // "--stand" the stand's line as ports/COM2.
+    bool startLine(QStringList arguments = {});
+    // Builds the window (once) and waits for its session dialog.
+    SysMonitorDialog &window();
+
+    // Fills the session dialog with `params` and presses "Открыть сессию".
+    bool startSession(const SessionParameters &params);
+    // The same, true once "Сессия открыта" has been logged.
+    bool open(const SessionParameters &params);
+    bool openTcp();
+    bool openPty();
+    // The session dialog's default record, with the factory user password.
+    static SessionParameters defaults();
+
+    // A meter row of the configurator's list.
+    deviceListItem *addMeter(int address, const QByteArray &serial = QByteArray());
+
+    // A widget of the main window by object name.
+    template <typename T> T *find(const char *name)
+    {
+        return window().findChild<T *>(QLatin1String(name));
+    }
+
+    QList<LogLine> log() const;
+    // Lines whose text starts with `prefix`.
+    QList<LogLine> lines(const QString &prefix) const;
+    bool hasLine(const QString &text, const QColor &colour) const;
+    // Waits until a line `text` has been logged (`count` of them).
+    bool waitLine(const QString &text, int count = 1, int timeoutMs = 15000) const;
+
+    WorkDir work;
+    MeterSimProcess line;
+    QList<Outcome> outcomes;
+    QList<int> unknown;
+
+private:
+    std::unique_ptr<SysMonitorDialog> m_window;
+};

@@ -1,0 +1,356 @@
+// The exchange engine of the real main window against the virtual meter line, over loopback TCP
+// and over a pseudo-terminal.
+#include "support/sessionrig.h"
+
+#include "app/commandtext.h"
+#include "app/sysmonitordialog.h"
+#include "config/controlpaneldialog.h"
+#include "link/hextext.h"
+#include "link/logcolours.h"
+#include "meters/devicelist.h"
+#include "meters/devicelistitem.h"
+#include "widgets/progressdialog.h"
+
+#include <QPointer>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QtTest>
+
+#include <vector>
+
+namespace {
+const QString kOpen = QStringLiteral("08 00 e1 e1 e1 e1 e1 e1");
+
+// One batch: its command texts and the caller's reply slots.
+struct Batch
+{
+    explicit Batch(const QStringList &commands)
+        : cmds(commands.begin(), commands.end()), bufs(commands.size())
+    {
+    }
+    bool start(SysMonitorDialog &w, deviceListItem *item, int type = 7)
+    {
+        return w.load_from_device(item, type, cmds.data(), bufs.data(), int(cmds.size()), 0);
+    }
+    std::vector<QString> cmds;
+    std::vector<QByteArray> bufs;
+};
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+} // namespace
+
+class TestEngine : public QObject
+{
+    Q_OBJECT
+private slots:
+    void batch_data();
+    void batch();
+    void refused();
+    void replies_data();
+    void replies();
+    void version_data();
+    void version();
+    void outsideBatch();
+    void interrupt();
+    void meterRowDuringBatch_data();
+    void meterRowDuringBatch();
+};
+
+void TestEngine::batch_data()
+{
+    QTest::addColumn<bool>("tcp");
+    QTest::addColumn<QByteArray>("serial");
+    QTest::addColumn<QStringList>("commands");
+    const QStringList one{QStringLiteral("01 3e")};
+    const QStringList five{kOpen, QStringLiteral("01 20"), QStringLiteral("01 21"),
+                           QStringLiteral("01 0e"), QStringLiteral("09 01")};
+    QTest::newRow("tcp, one") << true << QByteArray() << one;
+    QTest::newRow("tcp, five") << true << QByteArray() << five;
+    QTest::newRow("pty, one, serial number") << false << QByteArray("000000001234567") << one;
+    QTest::newRow("pty, five, serial number") << false << QByteArray("000000001234567") << five;
+}
+
+void TestEngine::batch()
+{
+    QFETCH(bool, tcp);
+    QFETCH(QByteArray, serial);
+    QFETCH(QStringList, commands);
+    SessionRig rig;
+    QVERIFY(rig.startLine(tcp ? QStringList() : QStringList{"--no-tcp", "--pty"}));
+    QVERIFY(tcp ? rig.openTcp() : rig.openPty());
+    SysMonitorDialog &w = rig.window();
+    deviceListItem *meter = rig.addMeter(1, serial);
+
+    Batch b(commands);
+    QVERIFY(b.start(w, meter, 12));
+    QVERIFY(w.exchangeBusy());
+    // Only a batch of several commands shows its progress.
+    QCOMPARE(w.progress()->isVisible(), commands.size() > 1);
+    if (commands.size() > 1)
+        QCOMPARE(w.progress()->windowTitle(), QStringLiteral("Получение данных"));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.outcomes.size(), 1, 20000);
+    const SessionRig::Outcome o = rig.outcomes.first();
+    QCOMPARE(o.type, 12);
+    QCOMPARE(o.buf, b.bufs.data());
+    QCOMPARE(o.len, int(commands.size()));
+    QCOMPARE(o.status, 0);
+    QVERIFY(!w.exchangeBusy());
+    QVERIFY(!w.progress()->isVisible());
+    QVERIFY(rig.hasLine(QStringLiteral("Успешно завершено"), logcolour::success));
+
+    // Each slot holds its reply without address and CRC: function, object, length, data.
+    for (int i = 0; i < commands.size(); ++i) {
+        const QByteArray request = QByteArray::fromHex(commands[i].toLatin1());
+        QCOMPARE(b.bufs[i].left(2), request.left(2));
+        QCOMPARE(b.bufs[i].size(), 3 + quint8(b.bufs[i].at(2)));
+    }
+    // The meter is reached by its serial number when it has one.
+    const QString address =
+        serial.isEmpty() ? QStringLiteral("01 ") : QStringLiteral("87 d6 12 00 ");
+    const QList<SessionRig::LogLine> tx = rig.lines(QStringLiteral("TX: "));
+    QCOMPARE(tx.size(), commands.size());
+    for (const SessionRig::LogLine &l : tx) {
+        QVERIFY2(l.text.startsWith(QStringLiteral("TX: ") + address), qPrintable(l.text));
+        QVERIFY(l.text.endsWith(QLatin1Char(' ')));
+        QCOMPARE(l.colour, logcolour::info);
+    }
+    const QList<SessionRig::LogLine> rx = rig.lines(QStringLiteral("RX: "));
+    QCOMPARE(rx.size(), commands.size());
+    for (const SessionRig::LogLine &l : rx)
+        QCOMPARE(l.colour, logcolour::received);
+}
+
+void TestEngine::refused()
+{
+    SessionRig rig;
+    QVERIFY(rig.startLine());
+    QVERIFY(rig.openTcp());
+    SysMonitorDialog &w = rig.window();
+    deviceListItem *meter = rig.addMeter(1);
+
+    Batch nothing({QStringLiteral("01 3e")});
+    QVERIFY(!w.load_from_device(nullptr, 1, nothing.cmds.data(), nothing.bufs.data(), 1, 0));
+    QVERIFY(!w.load_from_device(meter, 1, nothing.cmds.data(), nothing.bufs.data(), 0, 0));
+    QVERIFY(!w.exchangeBusy());
+    QVERIFY(rig.lines(QStringLiteral("TX: ")).isEmpty());
+
+    // A second batch while one runs is refused and leaves both alone.
+    Batch first({kOpen, QStringLiteral("01 20"), QStringLiteral("01 21")});
+    Batch second({QStringLiteral("01 3e")});
+    second.bufs[0] = "untouched";
+    QVERIFY(first.start(w, meter, 1));
+    QVERIFY(!second.start(w, meter, 2));
+    QVERIFY(
+        rig.hasLine(QStringLiteral("Ошибка: обмен со счетчиком уже идет, новый запрос отклонен"),
+                    logcolour::error));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.outcomes.size(), 1, 20000);
+    QCOMPARE(rig.outcomes[0].type, 1);
+    QCOMPARE(rig.outcomes[0].status, 0);
+    QVERIFY(first.bufs[2].startsWith(hex("0121")));
+    QCOMPARE(second.bufs[0], QByteArray("untouched"));
+    QCOMPARE(rig.lines(QStringLiteral("TX: ")).size(), 3);
+    QVERIFY(rig.unknown.isEmpty());
+}
+
+void TestEngine::replies_data()
+{
+    QTest::addColumn<QString>("fault");
+    QTest::addColumn<QString>("command");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("sends"); // of the command under test
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QByteArray>("reply");
+    const QString timeout = QStringLiteral("Ошибка: превышен интервал времени ожидания");
+    QTest::newRow("three time-outs") << "drop@obj=20"
+                                     << "01 20" << 2 << 3 << timeout << QByteArray();
+    QTest::newRow("two time-outs, then a reply")
+        << "drop@obj=20,count=2"
+        << "01 20" << 0 << 3 << "Успешно завершено" << hex("0120");
+    QTest::newRow("time-out, bad CRC, mismatch: one count")
+        << "drop@obj=20,count=1;crc@obj=20,count=1;reply:012100@obj=20"
+        << "01 20" << 2 << 3 << "Загрузка прекращена из-за приема некорректных данных"
+        << QByteArray();
+    QTest::newRow("three bad CRCs")
+        << "crc@obj=20"
+        << "01 20" << 2 << 3 << "Загрузка прекращена из-за ошибок CRC" << QByteArray();
+    QTest::newRow("echo") << "echo@obj=0d"
+                          << "02 0D 05 01" << 2 << 3 << "Загрузка прекращена из-за ошибки эха"
+                          << QByteArray();
+    QTest::newRow("echo of two bytes is its reply")
+        << "echo@obj=21"
+        << "01 21" << 0 << 1 << "Успешно завершено" << hex("0121");
+    QTest::newRow("09 answers any request")
+        << "reply:090100@obj=21"
+        << "01 21" << 0 << 1 << "Успешно завершено" << hex("090100");
+    QTest::newRow("wrong password, at once")
+        << "error:13@obj=20"
+        << "01 20" << 2 << 1 << "Ошибка: неверный пароль" << QByteArray();
+    QTest::newRow("error code 0x90") << "error:144@obj=20"
+                                     << "01 20" << 2 << 1 << "Неизвестная ошибка" << QByteArray();
+}
+
+void TestEngine::replies()
+{
+    QFETCH(QString, fault);
+    QFETCH(QString, command);
+    QFETCH(int, status);
+    QFETCH(int, sends);
+    QFETCH(QString, message);
+    QFETCH(QByteArray, reply);
+    // The serial line: its time-outs are the shortest.
+    SessionRig rig;
+    QVERIFY(rig.startLine({"--no-tcp", "--pty"}));
+    QVERIFY(rig.openPty());
+    for (const QString &f : fault.split(QLatin1Char(';')))
+        QVERIFY2(rig.line.command(QStringLiteral("fault ") + f),
+                 qPrintable(rig.line.errorString()));
+    SysMonitorDialog &w = rig.window();
+
+    // A second command after the one under test shows that a good reply starts a fresh count.
+    Batch b({kOpen, command, QStringLiteral("01 0e")});
+    QVERIFY(b.start(w, rig.addMeter(1)));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.outcomes.size(), 1, 30000);
+    QCOMPARE(rig.outcomes[0].status, status);
+    const QString sent =
+        QStringLiteral("TX: 01 ") + hextext::fromBytes(commandtext::parse(command));
+    QCOMPARE(rig.lines(sent).size(), sends);
+    const QColor colour = status == 0 ? logcolour::success : logcolour::error;
+    QVERIFY2(rig.hasLine(message, colour), qPrintable(message));
+    QVERIFY(!w.progress()->isVisible());
+    if (status == 0) {
+        QVERIFY(b.bufs[1].startsWith(reply));
+        QVERIFY(b.bufs[2].startsWith(hex("010e")));
+    } else {
+        // Nothing after the failed command was sent or stored.
+        QVERIFY(rig.lines(QStringLiteral("TX: 01 01 0e ")).isEmpty());
+        QVERIFY(b.bufs[1].isEmpty());
+    }
+}
+
+void TestEngine::version_data()
+{
+    QTest::addColumn<int>("address");
+    QTest::addColumn<QString>("version");
+    QTest::addColumn<bool>("warns");
+    QTest::newRow("1.08a") << 1 << "1.08a" << true;
+    QTest::newRow("1.09") << 2 << "1.09" << false;
+    QTest::newRow("1.10") << 3 << "1.10" << false;
+}
+
+void TestEngine::version()
+{
+    QFETCH(int, address);
+    QFETCH(QString, version);
+    QFETCH(bool, warns);
+    SessionRig rig;
+    QVERIFY(rig.startLine({"--meter", "210.1,addr=1,version=1.08a", "--meter",
+                           "210.1,addr=2,version=1.09", "--meter", "450.22R,addr=3,version=1.10"}));
+    QVERIFY(rig.openTcp());
+    Batch b({kOpen, QStringLiteral("01 21")});
+    QVERIFY(b.start(rig.window(), rig.addMeter(address)));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.outcomes.size(), 1, 20000);
+    QCOMPARE(rig.outcomes[0].status, 0);
+    QVERIFY(rig.hasLine(QStringLiteral("Версия устройства считана как: ") + version,
+                        logcolour::notice));
+    QCOMPARE(rig.hasLine(QStringLiteral("Внимание! В данной версии ПО не реализована поддержка "
+                                        "серийных номеров."),
+                         logcolour::notice),
+             warns);
+}
+
+void TestEngine::outsideBatch()
+{
+    SessionRig rig;
+    QVERIFY(rig.startLine({"--no-tcp", "--pty"}));
+    QVERIFY(rig.openPty());
+    ControlPanelDialog *config = rig.window().configurator();
+    deviceListItem *meter = rig.addMeter(1);
+
+    // A single request of the configurator: its reply comes as a packet nobody waited for.
+    emit config->sendTextCmd(meter, QStringLiteral("01 3e"), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.unknown, QList<int>{0}, 10000);
+    QVERIFY(rig.lines(QStringLiteral("RX: 01 01 3e ")).value(0).colour == logcolour::received);
+
+    QVERIFY(rig.line.command(QStringLiteral("fault crc@count=1")));
+    emit config->sendTextCmd(meter, QStringLiteral("01 3e"), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.unknown, (QList<int>{0, 0}), 10000);
+    QVERIFY(rig.lines(QStringLiteral("RX: ")).last().text.endsWith(QStringLiteral(" - bad CRC")));
+    QCOMPARE(rig.lines(QStringLiteral("RX: ")).last().colour, logcolour::error);
+
+    QVERIFY(rig.line.command(QStringLiteral("fault drop@count=1")));
+    emit config->sendTextCmd(meter, QStringLiteral("01 3e"), 0);
+    QTRY_COMPARE_WITH_TIMEOUT(rig.unknown, (QList<int>{0, 0, 3}), 10000);
+    QVERIFY(rig.outcomes.isEmpty());
+}
+
+void TestEngine::interrupt()
+{
+    SessionRig rig;
+    QVERIFY(rig.startLine({"--fault", "late:1500@obj=20"}));
+    QVERIFY(rig.openTcp());
+    SysMonitorDialog &w = rig.window();
+    Batch b({kOpen, QStringLiteral("01 20"), QStringLiteral("01 21")});
+    QVERIFY(b.start(w, rig.addMeter(1), 5));
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.lines(QStringLiteral("TX: 01 01 20 ")).isEmpty(), 10000);
+
+    QTest::mouseClick(w.progress()->findChild<QPushButton *>(QStringLiteral("pbInterrupt")),
+                      Qt::LeftButton);
+    QVERIFY(!w.progress()->isVisible());
+    QVERIFY(!w.exchangeBusy());
+    QVERIFY(rig.hasLine(QStringLiteral("Процесс прерван пользователем"), logcolour::error));
+    // A second interruption has no batch left to report.
+    w.interruptLoadClick();
+    QCOMPARE(rig.outcomes.size(), 1);
+    QCOMPARE(rig.outcomes[0].type, 5);
+    QCOMPARE(rig.outcomes[0].status, 1);
+    // The late reply finds nobody waiting.
+    QTRY_COMPARE_WITH_TIMEOUT(rig.unknown, QList<int>{0}, 10000);
+    QCOMPARE(rig.outcomes.size(), 1);
+    QVERIFY(b.bufs[1].isEmpty());
+}
+
+void TestEngine::meterRowDuringBatch_data()
+{
+    QTest::addColumn<bool>("removed");
+    QTest::newRow("another meter selected") << false;
+    QTest::newRow("meter's row removed") << true;
+}
+
+void TestEngine::meterRowDuringBatch()
+{
+    QFETCH(bool, removed);
+    SessionRig rig;
+    QVERIFY(rig.startLine({"--no-tcp", "--pty", "--fault", "drop@count=1"}));
+    QVERIFY(rig.openPty());
+    SysMonitorDialog &w = rig.window();
+    deviceListItem *first = rig.addMeter(1);
+    deviceListItem *second = rig.addMeter(2);
+    Batch b({QStringLiteral("01 3e")});
+    QVERIFY(b.start(w, first));
+    if (removed) {
+        QPointer<deviceListItem> row(first);
+        w.configurator()->meterList()->clearList();
+        QTRY_VERIFY(row.isNull());
+    } else {
+        QTest::mouseClick(second, Qt::LeftButton);
+        QCOMPARE(rig.find<QSpinBox>("sbLocalAddr")->value(), 2);
+    }
+    // The first request is lost; its repeat still goes to the batch's meter, or nowhere.
+    QTRY_COMPARE_WITH_TIMEOUT(rig.outcomes.size(), 1, 15000);
+    if (removed) {
+        QCOMPARE(rig.outcomes[0].status, 2);
+        QVERIFY(rig.hasLine(QStringLiteral("Ошибка: счетчик удален из списка, загрузка прекращена"),
+                            logcolour::error));
+        QCOMPARE(rig.lines(QStringLiteral("TX: ")).size(), 1);
+    } else {
+        QCOMPARE(rig.outcomes[0].status, 0);
+        QCOMPARE(rig.lines(QStringLiteral("TX: 01 01 3e ")).size(), 2);
+        QVERIFY(rig.lines(QStringLiteral("TX: 02 ")).isEmpty());
+    }
+}
+
+QTEST_MAIN(TestEngine)
+#include "tst_engine.moc"
