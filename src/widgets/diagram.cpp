@@ -1,6 +1,7 @@
 #include "widgets/diagram.h"
 
 #include <QLabel>
+#include <QLineF>
 #include <QPainter>
 #include <QPixmap>
 
@@ -13,8 +14,13 @@ const QColor kMajorGrid(180, 180, 180);
 const QColor kFrame(50, 50, 50);
 constexpr int kTick = 5;
 constexpr int kLabelGap = 20;
+// Labels small enough, and the y labels close enough to the frame, that "-2.2e+02" fits the
+// 50-pixel margin.
+constexpr int kLabelPixels = 9;
+constexpr int kYLabelGap = 6;
 constexpr int kVoltageWidth = 2;
 constexpr int kCurrentWidth = 1;
+constexpr double kShortest = 0.5; // pixels
 } // namespace
 
 Diagram::Diagram(QWidget *parent) : QDialog(parent), m_label(new QLabel(this))
@@ -92,7 +98,10 @@ void Diagram::redraw()
     gridLines(majorX, majorY, kMajorGrid);
 
     painter.setPen(Qt::black);
-    const QFontMetricsF metrics(painter.font());
+    QFont labelFont = font();
+    labelFont.setPixelSize(kLabelPixels);
+    painter.setFont(labelFont);
+    const QFontMetricsF metrics(labelFont);
     const double lineHeight = metrics.height();
     for (const double x : majorX) {
         const QString text = phasors::gridLabel(x);
@@ -105,7 +114,7 @@ void Diagram::redraw()
     for (const double y : majorY) {
         const QString text = phasors::gridLabel(y);
         const double width = metrics.horizontalAdvance(text);
-        const double right = area.left() - kLabelGap;
+        const double right = area.left() - kYLabelGap;
         painter.drawText(QRectF(right - width, px(0, y).y() - lineHeight / 2, width, lineHeight),
                          Qt::AlignRight | Qt::AlignVCenter, text);
     }
@@ -116,9 +125,13 @@ void Diagram::redraw()
     // Vectors: voltages 2 pixels wide, then currents 1 pixel wide, in the colours of the phases.
     painter.setRenderHint(QPainter::Antialiasing);
     const auto line = [&](const phasors::Vector &v, const QColor &colour, int width) {
-        // Flat ends: a vector of no length leaves no dot at the origin.
-        painter.setPen(QPen(colour, width, Qt::SolidLine, Qt::FlatCap));
-        painter.drawLine(m_plot.toPixel(v.origin, imageSize), m_plot.toPixel(v.tip, imageSize));
+        const QPointF from = m_plot.toPixel(v.origin, imageSize);
+        const QPointF to = m_plot.toPixel(v.tip, imageSize);
+        // The painter would make a dot of a line without length (a zero reading).
+        if (QLineF(from, to).length() < kShortest)
+            return;
+        painter.setPen(QPen(colour, width));
+        painter.drawLine(from, to);
     };
     for (int k = 0; k < 3; ++k)
         line(m_vectors.voltage[k], kPhaseColours[k], kVoltageWidth);
