@@ -67,7 +67,6 @@ void TestMeasures::numbers_data()
     QTest::newRow("bcd: high nibble a") << true << hex("010401a0") << false << 0;
     QTest::newRow("bcd: low nibble a") << true << hex("0104010a") << false << 0;
     QTest::newRow("bcd: shorter than its length") << true << hex("0104040021") << false << 0;
-    QTest::newRow("bcd: no length byte") << true << hex("0104") << false << 0;
     QTest::newRow("bcd: no data") << true << hex("010400") << true << 0;
     QTest::newRow("bcd: bytes past N unread") << true << hex("01040121ff") << true << 12;
     QTest::newRow("bcd: beyond 32 bits") << true << hex("0104059999999999") << false << 0;
@@ -75,14 +74,10 @@ void TestMeasures::numbers_data()
     QTest::newRow("signed: one byte ff") << false << hex("010101ff") << true << -1;
     QTest::newRow("signed: three bytes, top bit")
         << false << hex("010103000080") << true << -8388608;
-    QTest::newRow("signed: three bytes, positive")
-        << false << hex("010103ffff7f") << true << 8388607;
-    QTest::newRow("signed: four bytes") << false << hex("010104ffffff7f") << true << 2147483647;
     QTest::newRow("signed: five bytes kept in 32 bits")
         << false << hex("0101050100000001") << true << 1;
     QTest::newRow("signed: no data") << false << hex("010100") << true << 0;
     QTest::newRow("signed: shorter than its length") << false << hex("01010418fc") << false << 0;
-    QTest::newRow("signed: empty") << false << QByteArray() << false << 0;
 }
 
 void TestMeasures::numbers()
@@ -102,12 +97,9 @@ void TestMeasures::formatG6_data()
     QTest::addColumn<double>("value");
     QTest::addColumn<QString>("text");
     QTest::newRow("energy") << 563412.0 << "563412";
-    QTest::newRow("two decimals") << 1234.56 << "1234.56";
     QTest::newRow("rounded to 6 digits") << 229.98765 << "229.988";
     QTest::newRow("negative") << -1.0 << "-1";
-    QTest::newRow("zero") << 0.0 << "0";
     QTest::newRow("one million") << 1e6 << "1e+06";
-    QTest::newRow("large, rounded") << 21474836.47 << "2.14748e+07";
     QTest::newRow("smallest fixed") << 0.0001 << "0.0001";
     QTest::newRow("below 0.0001") << 0.00001234 << "1.234e-05";
 }
@@ -126,10 +118,6 @@ void TestMeasures::texts_data()
     QTest::addColumn<QString>("identifier");
     QTest::newRow("identifier 2c") << hex("013e012c") << ""
                                    << "002c";
-    QTest::newRow("identifier of two bytes") << hex("013e02412d") << "A"
-                                             << "2d41";
-    QTest::newRow("four bytes") << hex("013e0478563412") << "xV4"
-                                << "12345678";
     QTest::newRow("five bytes: the first four") << hex("013e057856341201") << "xV4"
                                                 << "12345678";
     QTest::newRow("no data") << hex("013e00") << ""
@@ -184,16 +172,10 @@ void TestMeasures::tables_data()
     QTest::newRow("energy, unrecognised: no rows")
         << Table::Energy << MeterSeries::Unrecognised << energy1 << QStringList();
 
-    const QList<QByteArray> instant1{reply(3, le32(1080600)), reply(1, hex("18fc")),
-                                     reply(2, le32(5000)), reply(0x39, le32(3050)),
-                                     reply(0x0a, hex("02"))};
-    QTest::newRow("instant, single-phase") << Table::Instant << MeterSeries::SinglePhase << instant1
-                                           << QStringList{"1080.6", "-1", "5", "3.05", "2"};
-    QList<QByteArray> instant1cut = instant1;
-    instant1cut[2] = hex("010204");
-    instant1cut[4] = hex("010a");
-    QTest::newRow("instant, single-phase, truncated")
-        << Table::Instant << MeterSeries::SinglePhase << instant1cut
+    const QList<QByteArray> instant1{reply(3, le32(1080600)), reply(1, hex("18fc")), hex("010204"),
+                                     reply(0x39, le32(3050)), hex("010a")};
+    QTest::newRow("instant, single-phase, two truncated")
+        << Table::Instant << MeterSeries::SinglePhase << instant1
         << QStringList{"1080.6", "-1", "-", "3.05", "-"};
 
     QList<QByteArray> instant3;
@@ -202,21 +184,14 @@ void TestMeasures::tables_data()
         instant3 << reply(0x64 + i, le32(-123456 - i));
         instantValues3 << QString::number((-123456 - i) / (i < 6 ? 1000.0 : 100.0), 'g', 6);
     }
-    // Battery: 16 bits of a longer reply; the service command's reply is not shown.
-    instant3 << hex("020d00") << reply(0x39, hex("b80bff7f")) << reply(0x0a, hex("01"));
-    instantValues3 << "3"
-                   << "1";
-    QTest::newRow("instant, three-phase")
-        << Table::Instant << MeterSeries::ThreePhase << instant3 << instantValues3;
-    instant3[19] = reply(0x39, hex("b8"));
     instant3[7] = hex("0165");
-    instantValues3[18] = "-";
     instantValues3[7] = "-";
-    QTest::newRow("instant, three-phase, truncated")
+    // Battery: 16 bits of a longer reply; the service command's reply is not shown.
+    instant3 << hex("020d00") << reply(0x39, hex("b80bff7f")) << hex("010a01");
+    instantValues3 << "3"
+                   << "-";
+    QTest::newRow("instant, three-phase, two truncated")
         << Table::Instant << MeterSeries::ThreePhase << instant3 << instantValues3;
-    QTest::newRow("instant, three-phase, replies missing")
-        << Table::Instant << MeterSeries::ThreePhase << instant3.mid(0, 6)
-        << instantValues3.mid(0, 6) + QStringList(14, "-");
 
     const QList<QByteArray> info{reply(0x20, "210.1 " + QByteArray(26, '\0')), reply(0x21, "1.10"),
                                  hex("013e02412d")};
@@ -226,9 +201,6 @@ void TestMeasures::tables_data()
         << Table::DeviceInfo << MeterSeries::Unrecognised
         << QList<QByteArray>{hex("012005") + "210", reply(0x21, "1.10"), hex("013e0241")}
         << QStringList{"-", "1.10", "-"};
-    QTest::newRow("device information, no replies")
-        << Table::DeviceInfo << MeterSeries::Unrecognised << QList<QByteArray>()
-        << QStringList{"-", "-", "-"};
 }
 
 void TestMeasures::tables()
@@ -283,9 +255,7 @@ void TestMeasures::series_data()
     QTest::addColumn<MeterSeries>("series");
     QTest::addColumn<int>("variant");
     QTest::newRow("210 wins over 450") << "450.210" << MeterSeries::SinglePhase << 21;
-    QTest::newRow("single") << "210.1" << MeterSeries::SinglePhase << 0;
     QTest::newRow("450.42R") << "450.42R" << MeterSeries::ThreePhase << 42;
-    QTest::newRow("430.22R") << "430.22R" << MeterSeries::ThreePhase << 22;
     QTest::newRow(".42 before .21") << "450.21.42" << MeterSeries::ThreePhase << 42;
     QTest::newRow("unrecognised") << "-" << MeterSeries::Unrecognised << 0;
 }
@@ -305,25 +275,18 @@ void TestMeasures::commands_data()
     QTest::addColumn<QString>("expected");
     using namespace catalogue;
     QTest::newRow("message 11") << eventRecordRead(0x3b, 11) << "0b 3b b 00";
-    QTest::newRow("message 0") << eventRecordRead(0x3b, 0) << "0b 3b 0 00";
     QTest::newRow("error 300: low, high") << eventRecordRead(0x12, 300) << "0b 12 2c 1";
     QTest::newRow("daily slice 20") << sliceRecordRead(0x42, 20) << "0c 42 14 00";
     QTest::newRow("archive 300") << archiveRecordRead(300) << "07 10 2c 1";
-    QTest::newRow("archive 0") << archiveRecordRead(0) << "07 10 0 0";
     QTest::newRow("period 20") << archivePeriodWrite(20) << "02 3d 14";
     QTest::newRow("period 5") << archivePeriodWrite(5) << "02 3d 5";
     QTest::newRow("service 07") << serviceCommand(7) << "02 0d 07";
-    QTest::newRow("list size") << listSizeRead(0x3c) << "06 3c";
-    QTest::newRow("clear") << listClear(0x43) << "05 43";
-    QTest::newRow("read title") << readTitle(0x0e) << "Получение даты и времени";
     QTest::newRow("read title in a run")
         << readTitle(0x8f) << "Получение тарифного рассписания трехфазного счетчика";
     QTest::newRow("read without title") << readTitle(0x3e) << "";
-    QTest::newRow("unknown object") << readTitle(0xff) << "";
     QTest::newRow("write title") << writeTitle(0x3d) << "Инициализация архива";
     QTest::newRow("write title of a split run") << writeTitle(0x41) << "Сохранение пределов";
     QTest::newRow("service title") << serviceTitle(0x07) << "Заводская инициализация";
-    QTest::newRow("service without title") << serviceTitle(0x05) << "";
     QTest::newRow("instant, three-phase")
         << measures::instantCommands(MeterSeries::ThreePhase).mid(16).join(',')
         << "01 74,01 75,02 0d 06,01 39,01 0a";
