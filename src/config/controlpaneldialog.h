@@ -153,6 +153,9 @@ private:
 
     // Batches.
     void allocateBatch(int n);
+    // sendKind() of the kind of the current meter's series; nothing for an unknown series.
+    void sendBySeries(int singlePhaseKind, int threePhaseKind);
+
     QWidget *frameOf(int kind) const;
     void enableAllFrames();
     int sessionOpened(const QByteArray *replies, int count, int status);

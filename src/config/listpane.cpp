@@ -143,14 +143,12 @@ void ControlPanelDialog::addGroupClick()
 {
     const bool stand = m_channel == kStandChannel;
     const int last = stand ? kStandPositions : kLastAddress;
-    const QString title = tr("Добавить");
-    const std::optional<int> min = askInt(title, tr("Минимальный адрес"), 1, 1, last);
-    if (!min)
+    const std::optional<questions::Range> range =
+        questions::askAddressRange(askInt, tr("Добавить"), last);
+    if (!range)
         return;
-    const std::optional<int> max = askInt(title, tr("Максимальный адрес"), last, 1, last);
-    if (!max)
-        return;
-    for (int i = *min; i <= *max; ++i) {
+    // A minimum above the maximum adds nothing.
+    for (int i = range->min; i <= range->max; ++i) {
         DeviceRecord record;
         record.version = QStringLiteral("-");
         record.password = m_password;

@@ -105,32 +105,29 @@ void ControlPanelDialog::fillTable(QStandardItemModel *model, const QStringList 
     }
 }
 
-void ControlPanelDialog::loadMeasuresClick()
+void ControlPanelDialog::sendBySeries(int singlePhaseKind, int threePhaseKind)
 {
+    // A meter of unknown series is not asked: the reply layouts differ.
     switch (meterSeries()) {
     case MeterSeries::SinglePhase:
-        sendKind(requestkinds::Measures);
+        sendKind(singlePhaseKind);
         break;
     case MeterSeries::ThreePhase:
-        sendKind(requestkinds::Measures3);
+        sendKind(threePhaseKind);
         break;
     default:
         break;
     }
 }
 
+void ControlPanelDialog::loadMeasuresClick()
+{
+    sendBySeries(requestkinds::Measures, requestkinds::Measures3);
+}
+
 void ControlPanelDialog::loadNowMeasuresClick()
 {
-    switch (meterSeries()) {
-    case MeterSeries::SinglePhase:
-        sendKind(requestkinds::NowMeasures);
-        break;
-    case MeterSeries::ThreePhase:
-        sendKind(requestkinds::NowMeasures3);
-        break;
-    default:
-        break;
-    }
+    sendBySeries(requestkinds::NowMeasures, requestkinds::NowMeasures3);
 }
 
 void ControlPanelDialog::loadDeviceInfoClick()
