@@ -206,15 +206,12 @@ void SysMonitorDialog::searchStart()
     }
     const bool stand = m_params.connectionType == Stand;
     const int last = stand ? kStandPositions : kLastAddress;
-    const QString title = tr("Поиск");
-    const std::optional<int> min = askInt(title, tr("Минимальный адрес"), 1, 1, last);
-    if (!min)
+    const std::optional<questions::Range> range =
+        questions::askAddressRange(askInt, tr("Поиск"), last);
+    if (!range)
         return;
-    const std::optional<int> max = askInt(title, tr("Максимальный адрес"), last, 1, last);
-    if (!max)
-        return;
-    searchMin = *min;
-    searchMax = *max;
+    searchMin = range->min;
+    searchMax = range->max;
     searchAddress = searchMin;
     m_config->meterList()->clearList();
 

@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QDate>
 #include <QDir>
-#include <QInputDialog>
 #include <QTime>
 
 namespace {
@@ -33,12 +32,7 @@ SysMonitorDialog::SysMonitorDialog(bool developerMode, QWidget *parent)
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
-    askInt = [this](const QString &title, const QString &label, int value, int min,
-                    int max) -> std::optional<int> {
-        bool ok = false;
-        const int v = QInputDialog::getInt(this, title, label, value, min, max, 1, &ok);
-        return ok ? std::optional<int>(v) : std::nullopt;
-    };
+    askInt = questions::intDialog(this);
     m_searchPause.setSingleShot(true);
     connect(&m_searchPause, &QTimer::timeout, this, &SysMonitorDialog::reemitSearch);
 

@@ -3,6 +3,7 @@
 #include "app/exchangerules.h"
 #include "link/modbus.h"
 #include "session/sessionparameters.h"
+#include "widgets/questions.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -10,9 +11,6 @@
 #include <QPointer>
 #include <QString>
 #include <QTimer>
-
-#include <functional>
-#include <optional>
 
 namespace Ui {
 class SysMonitorDialog;
@@ -59,8 +57,7 @@ public:
 
     // Asks an integer (title, label, default, minimum, maximum); nothing when cancelled. The
     // search asks its range through it; tests answer it instead of a modal dialog.
-    using IntQuestion = std::function<std::optional<int>(const QString &title, const QString &label,
-                                                         int value, int min, int max)>;
+    using IntQuestion = questions::IntQuestion;
     IntQuestion askInt;
 
 signals:

@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+class QWidget;
+
+// Modal questions behind replaceable functions: windows hold one of these where they would call
+// a dialog directly, so tests answer them instead of a dialog that waits for a user.
+namespace questions {
+
+// Asks an integer (title, label, default, minimum, maximum); nothing when cancelled.
+using IntQuestion = std::function<std::optional<int>(const QString &title, const QString &label,
+                                                     int value, int min, int max)>;
+// Tells something and waits for "OK" (title, text).
+using Notice = std::function<void(const QString &title, const QString &text)>;
+
+// An address range asked as two integers titled `title`: "Минимальный адрес" (default 1) and
+// "Максимальный адрес" (default `last`), each 1 to `last`. Nothing when either is cancelled.
+struct Range
+{
+    int min, max;
+};
+std::optional<Range> askAddressRange(const IntQuestion &ask, const QString &title, int last);
+
+// The toolkit's input dialog and information box over `parent`.
+IntQuestion intDialog(QWidget *parent);
+Notice informationBox(QWidget *parent);
+
+} // namespace questions

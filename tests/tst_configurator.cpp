@@ -1,0 +1,365 @@
+// The configurator window on its own: access levels, meter series, page locking, the request
+// kinds, the meter list pane. Batches against meters are in tst_configsession.
+#include "support/workdir.h"
+
+#include "config/controlpaneldialog.h"
+#include "config/requestkinds.h"
+#include "meters/devicelist.h"
+#include "meters/devicelistitem.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFrame>
+#include <QPushButton>
+#include <QSpinBox>
+#include <QTabWidget>
+#include <QtTest>
+
+namespace {
+constexpr int kStand = 2;
+constexpr int kCom = 0;
+
+struct Window
+{
+    Window()
+    {
+        w.inform = [this](const QString &title, const QString &text) {
+            informed << title + QLatin1Char('|') + text;
+        };
+        w.playSound = [this](const QString &path) { played << path; };
+    }
+    template <typename T = QWidget> T *find(const char *name)
+    {
+        T *found = w.findChild<T *>(QLatin1String(name));
+        if (!found)
+            qWarning("no %s", name);
+        return found;
+    }
+    deviceListItem *add(int address, const QString &name = QStringLiteral("-"), bool stand = false,
+                        int position = 0)
+    {
+        DeviceRecord r;
+        r.address = address;
+        r.version = name;
+        r.standMode = stand;
+        r.standAddr = position;
+        w.meterList()->addItem(r);
+        for (int i = 0; i < w.meterList()->count(); ++i) {
+            deviceListItem *row = w.meterList()->itemAt(i);
+            if (row->record().address == address && row->record().standAddr == position)
+                return row;
+        }
+        return nullptr;
+    }
+    void select(deviceListItem *row)
+    {
+        row->record().current = true;
+        w.meterList()->selected(row);
+    }
+    bool shown(const char *name) { return !find(name)->isHidden(); }
+
+    WorkDir work;
+    ControlPanelDialog w;
+    QStringList informed;
+    QStringList played;
+};
+
+const QStringList kUserWrites{
+    "pbClearSliceDay",  "pbClearSliceMonth", "pbArchiveInit",   "pbClearWarnList",
+    "pbClearErrList",   "pbClearMList",      "pbSaveTime",      "pbSaveTimeAll",
+    "pbSaveTimeMode",   "pbSaveHolidays",    "pbSaveCalendar",  "pbSaveCalendarAll",
+    "pbSaveDisplayAll", "pbSaveTarif",       "pbSaveTarifAll",  "pbSaveLink",
+    "pbSaveDisplay",    "pbSaveLimit",       "pbSavePulseSpec", "pbSavePulseSpecAll",
+    "pbSavePwd",        "pbSaveDeviceID",    "cbDisplayAuto"};
+const QStringList kCalibration{"frCC",       "frCC3",         "pbCalcClockCC",   "dsbClockCSec",
+                               "pbOptoTest", "pbSaveClockCC", "pbAddrTableInput"};
+} // namespace
+
+class TestConfigurator : public QObject
+{
+    Q_OBJECT
+private slots:
+    void accessLevels_data();
+    void accessLevels();
+    void series_data();
+    void series();
+    void kindsTable();
+    void sessionOpenCommand_data();
+    void sessionOpenCommand();
+    void addRange_data();
+    void addRange();
+    void addAndEdit();
+    void meterControls();
+    void opticalTest();
+};
+
+void TestConfigurator::accessLevels_data()
+{
+    QTest::addColumn<int>("before");
+    QTest::addColumn<int>("level");
+    QTest::addColumn<QStringList>("hidden");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<bool>("calibrationTab");
+    QTest::addColumn<QStringList>("levels");
+    const QString user = QStringLiteral("Пользователь");
+    const QString admin = QStringLiteral("Администратор");
+    QTest::newRow("user after developer")
+        << 2 << 0 << kUserWrites
+        << QStringList{"pbLoadPwd", "frPwd", "frClockCC", "pbOptoTest", "pbCalcClockCC"} << false
+        << QStringList{user};
+    QTest::newRow("administrator after user")
+        << 0 << 1 << (kCalibration + QStringList{"cbDisplayAuto"})
+        << QStringList{"pbSaveTime", "pbSaveLink", "pbSavePwd", "frClockCC", "pbLoadClockCC"}
+        << true << QStringList{user, admin};
+    QTest::newRow("developer after administrator")
+        << 1 << 2 << QStringList()
+        << (kUserWrites +
+            QStringList{"pbCalcClockCC", "pbOptoTest", "pbSaveClockCC", "dsbClockCSec"})
+        << true << QStringList{user, admin, QStringLiteral("Разработчик")};
+}
+
+void TestConfigurator::accessLevels()
+{
+    QFETCH(int, before);
+    QFETCH(int, level);
+    QFETCH(QStringList, hidden);
+    QFETCH(QStringList, shown);
+    QFETCH(bool, calibrationTab);
+    QFETCH(QStringList, levels);
+    Window t;
+    t.w.setSession(kCom, before, QByteArray(6, '\xe1'));
+    t.w.setSession(kCom, level, QByteArray(6, '\xe1'));
+    for (const QString &name : hidden)
+        QVERIFY2(!t.shown(qPrintable(name)), qPrintable(name));
+    for (const QString &name : shown)
+        QVERIFY2(t.shown(qPrintable(name)), qPrintable(name));
+    QCOMPARE(t.find<QTabWidget>("tabWidget")->isTabEnabled(8), calibrationTab);
+    auto *box = t.find<QComboBox>("cbAccesLevel");
+    QStringList items;
+    for (int i = 0; i < box->count(); ++i)
+        items << box->itemText(i);
+    QCOMPARE(items, levels);
+    QVERIFY(!t.shown("pbDiagram"));
+}
+
+void TestConfigurator::series_data()
+{
+    QTest::addColumn<QStringList>("names"); // selected one after another
+    QTest::addColumn<bool>("threePhase");   // what the pages show at the end
+    QTest::addColumn<bool>("diagram");      // offered for the last one
+    QTest::newRow("single-phase") << QStringList{"210.1"} << false << false;
+    QTest::newRow("three-phase 450") << QStringList{"450.22R"} << true << true;
+    QTest::newRow("three-phase 430") << QStringList{"430.1"} << true << true;
+    QTest::newRow("210 wins over 450") << QStringList{"450.22R", "210.450"} << false << false;
+    QTest::newRow("unrecognised changes nothing")
+        << QStringList{"450.22R", "ABC.1"} << true << false;
+    QTest::newRow("unrecognised after single") << QStringList{"210.1", "-"} << false << false;
+}
+
+void TestConfigurator::series()
+{
+    QFETCH(QStringList, names);
+    QFETCH(bool, threePhase);
+    QFETCH(bool, diagram);
+    Window t;
+    for (int i = 0; i < names.size(); ++i)
+        t.select(t.add(i + 1, names[i]));
+    for (const char *name : {"frDisplay", "frCC", "cbTarif"})
+        QCOMPARE(t.shown(name), !threePhase);
+    for (const char *name : {"frDisplay3", "frCC3", "cbTarif3"})
+        QCOMPARE(t.shown(name), threePhase);
+    auto *action = t.w.findChild<QAction *>(QStringLiteral("actDiagram"));
+    QCOMPARE(action->isVisible(), diagram);
+    QCOMPARE(action->isEnabled(), diagram);
+}
+
+void TestConfigurator::kindsTable()
+{
+    Window t;
+    for (int kind = 0; kind <= requestkinds::LastKind; ++kind) {
+        const requestkinds::KindInfo *info = requestkinds::find(kind);
+        QVERIFY(info);
+        QCOMPARE(info->kind, kind);
+        if (info->frame)
+            QVERIFY2(t.w.findChild<QFrame *>(QLatin1String(info->frame)), info->frame);
+        QCOMPARE(info->followUp, kind == 19 || kind == 32 || kind == 34);
+        QCOMPARE(info->ackTimeOut, kind == 48 ? 3000 : 0);
+    }
+    QVERIFY(!requestkinds::find(64));
+    QVERIFY(!requestkinds::find(-1));
+    QCOMPARE(requestkinds::fixedCommands(43), (QStringList{"01 20", "01 29", "01 21"}));
+    QCOMPARE(requestkinds::fixedCommands(53).size(), 18);
+    QCOMPARE(requestkinds::fixedCommands(54).size(), 21);
+}
+
+void TestConfigurator::sessionOpenCommand_data()
+{
+    QTest::addColumn<int>("level");
+    QTest::addColumn<bool>("standard");
+    QTest::addColumn<QString>("expected");
+    QTest::newRow("administrator, session password") << 1 << true << "08 01 0a 0b 0c 0d 0e 0f ";
+    QTest::newRow("developer, meter's own password") << 2 << false << "08 02 31 32 33 00 00 00 ";
+}
+
+void TestConfigurator::sessionOpenCommand()
+{
+    QFETCH(int, level);
+    QFETCH(bool, standard);
+    QFETCH(QString, expected);
+    Window t;
+    t.w.setSession(kCom, level, QByteArray::fromHex("0a0b0c0d0e0f"));
+    deviceListItem *row = t.add(1);
+    row->record().useStdPwd = standard;
+    row->record().password = "123";
+    t.select(row);
+    QCOMPARE(t.w.sessionOpenCommand(), expected);
+}
+
+void TestConfigurator::addRange_data()
+{
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<QList<int>>("answers"); // none left: cancelled
+    QTest::addColumn<int>("first");          // rows: first ... last, address or stand position
+    QTest::addColumn<int>("last");
+    QTest::newRow("5 to 3 adds nothing") << kCom << QList<int>{5, 3} << 2 << 2;
+    QTest::newRow("cancelled") << kCom << QList<int>{5} << 2 << 2;
+    QTest::newRow("1 to 4 skips the listed address") << kCom << QList<int>{1, 4} << 1 << 4;
+    QTest::newRow("stand 1 to 24 skips the listed position")
+        << kStand << QList<int>{1, 24} << 1 << 24;
+}
+
+void TestConfigurator::addRange()
+{
+    QFETCH(int, channel);
+    QFETCH(QList<int>, answers);
+    QFETCH(int, first);
+    QFETCH(int, last);
+    Window t;
+    t.w.setSession(channel, 1, QByteArray(6, '\x22'));
+    const bool stand = channel == kStand;
+    // Already listed: address 2, or stand position 5.
+    t.add(stand ? 255 : 2, QStringLiteral("210.1"), stand, stand ? 5 : 0);
+    QStringList asked;
+    t.w.askInt = [&](const QString &title, const QString &label, int value, int min, int max) {
+        asked << QStringLiteral("%1|%2|%3|%4|%5").arg(title, label).arg(value).arg(min).arg(max);
+        return answers.isEmpty() ? std::nullopt : std::optional<int>(answers.takeFirst());
+    };
+    t.w.addGroupClick();
+    const QString top = stand ? QStringLiteral("24") : QStringLiteral("255");
+    QCOMPARE(asked.value(0), "Добавить|Минимальный адрес|1|1|" + top);
+    if (asked.size() > 1)
+        QCOMPARE(asked[1], "Добавить|Максимальный адрес|" + top + "|1|" + top);
+    deviceList *list = t.w.meterList();
+    QCOMPARE(list->count(), last - first + 1);
+    for (int i = 0; i < list->count(); ++i) {
+        const DeviceRecord &r = list->itemAt(i)->record();
+        QCOMPARE(r.address, stand ? 255 : first + i);
+        QCOMPARE(r.standAddr, stand ? first + i : 0);
+        QCOMPARE(r.standMode, stand);
+        if (first + i != (stand ? 5 : 2)) {
+            QCOMPARE(r.version, QStringLiteral("-"));
+            QCOMPARE(r.password, QByteArray(6, '\x22'));
+        }
+    }
+}
+
+void TestConfigurator::addAndEdit()
+{
+    Window t;
+    t.w.setSession(kCom, 1, QByteArray(6, '\xe1'));
+    t.add(5);
+    deviceListItem *seven = t.add(7, QStringLiteral("450.22R"));
+    auto *address = t.find<QSpinBox>("sbAddr");
+    auto *ok = t.find<QPushButton>("pbOk");
+    QWidget *editor = address->window();
+    const QString taken = QStringLiteral("|Счетчик с таким адресом уже есть в списке");
+
+    t.w.addClick();
+    QVERIFY(editor->isVisible());
+    address->setValue(5);
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QCOMPARE(t.informed, QStringList{"Невозможно добавить" + taken});
+    QVERIFY(editor->isVisible());
+    address->setValue(9);
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QVERIFY(!editor->isVisible());
+    QCOMPARE(t.w.meterList()->count(), 3);
+
+    t.select(seven);
+    seven->record().sessionOpen = true;
+    t.w.editClick();
+    QCOMPARE(address->value(), 7);
+    address->setValue(5);
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QCOMPARE(t.informed.size(), 2);
+    QCOMPARE(t.informed.last(), "Невозможно изменить" + taken);
+    QCOMPARE(seven->record().address, 7);
+    address->setValue(3);
+    QTest::mouseClick(ok, Qt::LeftButton);
+    QVERIFY(!editor->isVisible());
+    // The row keeps what the meter told it; the list is in order again.
+    QCOMPARE(seven->record().address, 3);
+    QCOMPARE(seven->record().version, QStringLiteral("450.22R"));
+    QVERIFY(seven->record().sessionOpen);
+    QCOMPARE(t.w.meterList()->itemAt(0), seven);
+}
+
+void TestConfigurator::meterControls()
+{
+    Window t;
+    t.w.setSession(kStand, 2, QByteArray(6, '\xe1'));
+    int selected = 0;
+    connect(&t.w, &ControlPanelDialog::listSelectedItemClick, this, [&] { ++selected; });
+    auto *edit = t.w.findChild<QAction *>(QStringLiteral("actEdit"));
+    // True when every meter control and "Изменить" are disabled, false when all are enabled.
+    const auto locked = [&] {
+        int on = edit->isEnabled();
+        const char *const names[] = {"pbLoadMeasures", "pbLoadDeviceInfo",  "pbLoadList",
+                                     "pbSaveTime",     "pbLoadCalendar",    "pbSaveLink",
+                                     "pbLoadCC",       "pbInitCalibration3"};
+        for (const char *name : names)
+            on += t.find(name)->isEnabled();
+        // Exports never reach the meter.
+        const bool exports =
+            t.find("pbSliceExport")->isEnabled() && t.find("pbArchiveExport")->isEnabled();
+        return exports && on == 0   ? QStringLiteral("locked")
+               : exports && on == 9 ? QStringLiteral("open")
+                                    : QStringLiteral("mixed");
+    };
+    QCOMPARE(locked(), QStringLiteral("locked"));
+    deviceListItem *standMeter = t.add(255, QStringLiteral("210.1"), true, 3);
+    t.select(standMeter);
+    QCOMPARE(selected, 1);
+    QCOMPARE(locked(), QStringLiteral("locked"));
+    // The stand has switched it in.
+    t.w.enableMeterControls();
+    QCOMPARE(locked(), QStringLiteral("open"));
+    t.w.meterList()->deselectAll();
+    QCOMPARE(locked(), QStringLiteral("locked"));
+    t.w.enableMeterControls();
+    QCOMPARE(locked(), QStringLiteral("locked"));
+    t.select(t.add(4, QStringLiteral("210.1")));
+    QCOMPARE(locked(), QStringLiteral("open"));
+    QCOMPARE(selected, 3);
+}
+
+void TestConfigurator::opticalTest()
+{
+    Window t;
+    t.select(t.add(1));
+    auto *test = t.find<QPushButton>("pbOptoTest");
+    QTest::mouseClick(test, Qt::LeftButton);
+    QVERIFY(!t.w.meterList()->isEnabled());
+    QVERIFY(!t.w.currentItem());
+    QVERIFY(!t.w.meterList()->itemAt(0)->record().current);
+    t.w.unknownLoadComplate(3);
+    t.w.unknownLoadComplate(0);
+    QCOMPARE(t.played, QStringList{"/snd/test.wav"});
+    QTest::mouseClick(test, Qt::LeftButton);
+    QVERIFY(t.w.meterList()->isEnabled());
+    t.w.unknownLoadComplate(0);
+    QCOMPARE(t.played.size(), 1);
+}
+
+QTEST_MAIN(TestConfigurator)
+#include "tst_configurator.moc"
