@@ -103,7 +103,7 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     connect(ui->pbFuncMenu, &QPushButton::clicked, this, &Self::showFuncMenu);
     connect(ui->pbAdd, &QPushButton::clicked, this, &Self::addClick);
     connect(ui->pbRemove, &QPushButton::clicked, ui->devList, &deviceList::remoteSelected);
-    connect(ui->pbOptoTest, &QPushButton::clicked, this, &Self::connectionTest);
+    wire(ui->pbOptoTest, &Self::connectionTest);
     connect(ui->devList, &deviceList::selectedItem, this, &Self::listSelectedItem);
     connect(ui->devList, &deviceList::doubleClickItem, this, &Self::listDoubleClickItem);
     connect(ui->devList, &deviceList::rightClickItem, this, &Self::listRightClickItem);
@@ -114,7 +114,18 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
                       return sessionOpened(replies, count, status);
                   });
     setupMeasuresPage();
+    disableUnbuiltButtons();
     setMeterControlsEnabled(false);
+}
+
+void ControlPanelDialog::disableUnbuiltButtons()
+{
+    for (QAbstractButton *b : ui->tabWidget->findChildren<QPushButton *>()) {
+        if (m_wiredButtons.contains(b))
+            continue;
+        b->setEnabled(false);
+        m_unbuilt.insert(b);
+    }
 }
 
 ControlPanelDialog::~ControlPanelDialog()
@@ -239,7 +250,7 @@ void ControlPanelDialog::setMeterControlsEnabled(bool on)
 {
     for (const char *name : kMeterControls)
         if (QWidget *c = widget(name))
-            c->setEnabled(on);
+            c->setEnabled(on && !m_unbuilt.contains(c));
     m_actEdit->setEnabled(on);
     m_meterControlsOn = on;
     updateDiagramAction();

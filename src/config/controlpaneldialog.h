@@ -9,6 +9,8 @@
 #include <QDialog>
 #include <QHash>
 #include <QPointer>
+#include <QAbstractButton>
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -144,6 +146,14 @@ private:
 
     void buildFuncMenu();
     QWidget *widget(const char *name) const;
+    // Connects a page button to what it does. Page buttons never wired belong to pages not built
+    // yet and stay disabled, so nothing looks as if it worked when it does not.
+    template <typename Slot> void wire(QAbstractButton *button, Slot slot)
+    {
+        connect(button, &QAbstractButton::clicked, this, slot);
+        m_wiredButtons.insert(button);
+    }
+    void disableUnbuiltButtons();
     // Enables or disables every page control that sends something to the meter.
     void setMeterControlsEnabled(bool on);
     void updateDiagramAction();
@@ -189,6 +199,8 @@ private:
     QAction *m_actEdit = nullptr;
     QAction *m_actDiagram = nullptr;
     bool m_meterControlsOn = false;
+    QSet<const QAbstractButton *> m_wiredButtons;
+    QSet<const QWidget *> m_unbuilt;
 
     Diagram *m_diagram;
     QStandardItemModel *m_measures;

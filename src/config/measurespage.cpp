@@ -84,13 +84,10 @@ void ControlPanelDialog::setupMeasuresPage()
         m_diagram->raise();
     });
 
-    connect(ui->pbLoadMeasures, &QPushButton::clicked, this,
-            &ControlPanelDialog::loadMeasuresClick);
-    connect(ui->pbLoadNowMeasures, &QPushButton::clicked, this,
-            &ControlPanelDialog::loadNowMeasuresClick);
-    connect(ui->pbLoadDeviceInfo, &QPushButton::clicked, this,
-            &ControlPanelDialog::loadDeviceInfoClick);
-    connect(ui->pbDiagram, &QPushButton::clicked, this, &ControlPanelDialog::loadDiagramClick);
+    wire(ui->pbLoadMeasures, &ControlPanelDialog::loadMeasuresClick);
+    wire(ui->pbLoadNowMeasures, &ControlPanelDialog::loadNowMeasuresClick);
+    wire(ui->pbLoadDeviceInfo, &ControlPanelDialog::loadDeviceInfoClick);
+    wire(ui->pbDiagram, &ControlPanelDialog::loadDiagramClick);
 }
 
 void ControlPanelDialog::fillTable(QStandardItemModel *model, const QStringList &labels,
