@@ -320,7 +320,8 @@ void TestConfigurator::meterControls()
             on += t.find(name)->isEnabled();
         const char *const unbuilt[] = {"pbLoadList",  "pbSaveTime",         "pbLoadCalendar",
                                        "pbSaveLink",  "pbLoadCC",           "pbInitCalibration3",
-                                       "pbSliceExport", "pbArchiveExport", "pbCalcClockCC"};
+                                       "pbSliceExport", "pbArchiveExport", "pbCalcClockCC",
+                                       "pbResetCCStage3"};
         for (const char *name : unbuilt)
             if (t.find(name)->isEnabled())
                 return QStringLiteral("unbuilt control enabled: ") + QLatin1String(name);

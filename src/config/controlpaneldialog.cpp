@@ -34,7 +34,7 @@ const char *const kMeterControls[] = {
     "pbLoadCC", "pbSaveCC", "pbStdCC", "pbResetCC1", "pbResetCC2", "pbResetCC3", "pbResetCC4",
     "pbResetCC6", "pbSaveRealTime", "pbMainInit", "pbCalibration1", "pbCalibration2",
     "pbCalibration3", "pbCalibration4", "pbCalibration5", "pbOutReset", "pbCalibration7",
-    "pbLoadCC3", "pbSaveCC3", "pbInitCalibration3", "pbSaveRealTime3", "pbMainInit3", "pbOutReset3",
+    "pbLoadCC3", "pbSaveCC3", "pbResetCCStage3", "pbInitCalibration3", "pbSaveRealTime3", "pbMainInit3", "pbOutReset3",
 };
 
 // Shown at every access level before the level hides its own.
