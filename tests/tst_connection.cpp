@@ -3,6 +3,7 @@
 #include "support/ptypair.h"
 #include "support/sessionrig.h"
 
+#include "app/appentry.h"
 #include "app/sysmonitordialog.h"
 #include "config/controlpaneldialog.h"
 #include "link/logcolours.h"
@@ -17,6 +18,8 @@
 #include <QSpinBox>
 #include <QTcpServer>
 #include <QtTest>
+
+#include <csignal>
 
 namespace {
 struct Question
@@ -61,6 +64,8 @@ private slots:
     void search_data();
     void search();
     void stand();
+    void endsDuringSession_data();
+    void endsDuringSession();
 };
 
 void TestConnection::session_data()
@@ -309,6 +314,36 @@ void TestConnection::stand()
     w.configurator()->close();
     QVERIFY(rig.waitLine(QStringLiteral("Соединение со стендом разорвано")));
     QVERIFY(rig.hasLine(QStringLiteral("Сессия закрыта"), logcolour::success));
+}
+
+void TestConnection::endsDuringSession_data()
+{
+    QTest::addColumn<bool>("bySignal");
+    QTest::newRow("main window closed") << false;
+    QTest::newRow("SIGTERM") << true;
+}
+
+// With the configurator open, closing it hands back to the session dialog; ending the program
+// must not stop there.
+void TestConnection::endsDuringSession()
+{
+    QFETCH(bool, bySignal);
+    SessionRig rig;
+    QVERIFY(rig.startLine());
+    SysMonitorDialog &w = rig.window();
+    QVERIFY(rig.openTcp());
+    QVERIFY(w.configurator()->isVisible());
+    std::unique_ptr<QObject> watcherOwner(new QObject);
+    if (bySignal)
+        watchStopSignals(watcherOwner.get());
+    QTimer::singleShot(0, &w, [&w, bySignal] {
+        if (bySignal)
+            ::raise(SIGTERM);
+        else
+            w.close();
+    });
+    QTimer::singleShot(10000, qApp, [] { QCoreApplication::exit(1); });
+    QCOMPARE(qApp->exec(), 0);
 }
 
 QTEST_MAIN(TestConnection)

@@ -2,6 +2,18 @@
 
 #include <QStringList>
 
+class QObject;
+class UnixSignalWatcher;
+
 // Developer mode is asked for with a first argument of exactly "dev".
 // `arguments` is the whole command line, program name first.
 bool isDeveloperMode(const QStringList &arguments);
+
+// Leaves every running event loop at once, a modal question's included. QCoreApplication::quit()
+// would first ask each window to close, and the configurator closing hands the user back to the
+// session dialog instead of ending the program.
+void endProgram();
+
+// SIGINT, SIGTERM and SIGHUP end the program through endProgram(), so a stop from outside stores
+// the log and the session parameters like a closed window does.
+UnixSignalWatcher *watchStopSignals(QObject *parent);

@@ -1,5 +1,6 @@
 #include "app/sysmonitordialog.h"
 
+#include "app/appentry.h"
 #include "app/logline.h"
 #include "config/controlpaneldialog.h"
 #include "link/comm.h"
@@ -11,7 +12,6 @@
 #include "widgets/progressdialog.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 #include <QDate>
 #include <QDir>
 #include <QTime>
@@ -160,5 +160,5 @@ void SysMonitorDialog::closeEvent(QCloseEvent *event)
 {
     // The window is never merely hidden: closing it ends the program.
     event->ignore();
-    QCoreApplication::quit();
+    endProgram();
 }

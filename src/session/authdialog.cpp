@@ -1,5 +1,6 @@
 #include "session/authdialog.h"
 
+#include "app/appentry.h"
 #include "link/comport.h"
 #include "link/portpath.h"
 #include "session/passwordtext.h"
@@ -7,7 +8,6 @@
 #include "ui_authdialog.h"
 
 #include <QCloseEvent>
-#include <QCoreApplication>
 
 namespace {
 constexpr int kTcpIp = 3;
@@ -29,7 +29,7 @@ AuthDialog::AuthDialog(QWidget *parent) : QDialog(parent), ui(new Ui::AuthDialog
     connect(ui->pbDefaultPwd, &QPushButton::clicked, this, &AuthDialog::loadDefaultPwd);
     connect(ui->pbRefresh, &QPushButton::clicked, this, &AuthDialog::updateAvaliblePorts);
     connect(ui->cbPin, &QCheckBox::stateChanged, this, &AuthDialog::pinStCheck);
-    connect(ui->pbExit, &QPushButton::clicked, qApp, &QCoreApplication::quit);
+    connect(ui->pbExit, &QPushButton::clicked, this, [] { endProgram(); });
     // The closed box shows the device of the chosen port as well.
     connect(ui->cbPort, &QComboBox::currentIndexChanged, this, [this] {
         ui->cbPort->setToolTip(ui->cbPort->currentData(Qt::ToolTipRole).toString());
@@ -196,7 +196,7 @@ void AuthDialog::pinStCheck()
 void AuthDialog::closeEvent(QCloseEvent *event)
 {
     event->ignore();
-    QCoreApplication::quit();
+    endProgram();
 }
 
 void AuthDialog::updateConnectEnabled()
