@@ -6,7 +6,7 @@ packages=(
     clang libclang-rt-14-dev
     cmake ninja-build g++ pkg-config
     qt6-base-dev qt6-serialport-dev qt6-multimedia-dev
-    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools
+    qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
     libmodbus-dev socat xvfb xauth
 )
 

@@ -1,3 +1,4 @@
+#include "app/appentry.h"
 #include "app/soundcue.h"
 #include "app/sysmonitordialog.h"
 #include "session/authdialog.h"
@@ -13,6 +14,7 @@
 #include <QFileInfo>
 #include <QLayout>
 #include <QLineEdit>
+#include <QMessageBox>
 #include <QProcess>
 #include <QProgressBar>
 #include <QPushButton>
@@ -83,6 +85,7 @@ private slots:
     void stopFromOutside_data();
     void stopFromOutside();
     void soundCues();
+    void qtDialogsSpeakRussian();
 };
 
 void TestMainWindow::widgetsAndTitle()
@@ -436,6 +439,16 @@ void TestMainWindow::soundCues()
     for (int i = 0; i < 5; ++i)
         QVERIFY(soundcue::play(QLatin1String(soundcue::notify)));
     QCOMPARE(qApp->findChildren<QSoundEffect *>().size(), 1);
+}
+
+void TestMainWindow::qtDialogsSpeakRussian()
+{
+    QVERIFY(loadRussianQtTexts(qApp));
+    QMessageBox box(QMessageBox::Question, QStringLiteral("Поиск"), QStringLiteral("?"),
+                    QMessageBox::Ok | QMessageBox::Cancel | QMessageBox::Yes | QMessageBox::No);
+    QCOMPARE(box.button(QMessageBox::Cancel)->text(), QStringLiteral("Отмена"));
+    QCOMPARE(box.button(QMessageBox::Yes)->text().remove('&'), QStringLiteral("Да"));
+    QCOMPARE(box.button(QMessageBox::No)->text().remove('&'), QStringLiteral("Нет"));
 }
 
 QTEST_MAIN(TestMainWindow)

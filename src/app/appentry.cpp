@@ -3,6 +3,8 @@
 #include "app/unixsignals.h"
 
 #include <QCoreApplication>
+#include <QLibraryInfo>
+#include <QTranslator>
 
 #include <csignal>
 
@@ -21,4 +23,15 @@ UnixSignalWatcher *watchStopSignals(QObject *parent)
     auto *watcher = new UnixSignalWatcher({SIGINT, SIGTERM, SIGHUP}, parent);
     QObject::connect(watcher, &UnixSignalWatcher::caught, watcher, [] { endProgram(); });
     return watcher;
+}
+
+bool loadRussianQtTexts(QCoreApplication *app)
+{
+    auto *translator = new QTranslator(app);
+    if (!translator->load(QStringLiteral("qtbase_ru"),
+                          QLibraryInfo::path(QLibraryInfo::TranslationsPath))) {
+        delete translator;
+        return false;
+    }
+    return QCoreApplication::installTranslator(translator);
 }

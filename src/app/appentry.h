@@ -2,6 +2,7 @@
 
 #include <QStringList>
 
+class QCoreApplication;
 class QObject;
 class UnixSignalWatcher;
 
@@ -17,3 +18,7 @@ void endProgram();
 // SIGINT, SIGTERM and SIGHUP end the program through endProgram(), so a stop from outside stores
 // the log and the session parameters like a closed window does.
 UnixSignalWatcher *watchStopSignals(QObject *parent);
+
+// Qt's own dialogs (questions, message boxes) get their button texts in Russian like the rest of
+// the interface. False when the translation is not installed: those buttons then stay English.
+bool loadRussianQtTexts(QCoreApplication *app);

@@ -6,6 +6,7 @@
 int main(int argc, char *argv[])
 {
     QApplication app(argc, argv);
+    loadRussianQtTexts(&app);
     const bool developerMode = isDeveloperMode(app.arguments());
 
     auto *window = new SysMonitorDialog(developerMode);
