@@ -71,8 +71,9 @@ const QStringList kUserWrites{
     "pbSaveDisplayAll", "pbSaveTarif",       "pbSaveTarifAll",  "pbSaveLink",
     "pbSaveDisplay",    "pbSaveLimit",       "pbSavePulseSpec", "pbSavePulseSpecAll",
     "pbSavePwd",        "pbSaveDeviceID",    "cbDisplayAuto"};
-const QStringList kCalibration{"frCC",       "frCC3",         "pbCalcClockCC",   "dsbClockCSec",
-                               "pbOptoTest", "pbSaveClockCC", "pbAddrTableInput"};
+const QStringList kCalibration{"frCC",          "frCC3",         "pbCalcClockCC",
+                               "dsbClockCSec",  "lblClockCSec",  "pbOptoTest",
+                               "pbSaveClockCC", "pbAddrTableInput"};
 } // namespace
 
 class TestConfigurator : public QObject
@@ -114,7 +115,8 @@ void TestConfigurator::accessLevels_data()
     QTest::newRow("developer after administrator")
         << 1 << 2 << QStringList()
         << (kUserWrites +
-            QStringList{"pbCalcClockCC", "pbOptoTest", "pbSaveClockCC", "dsbClockCSec"})
+            QStringList{"pbCalcClockCC", "pbOptoTest", "pbSaveClockCC", "dsbClockCSec",
+                        "lblClockCSec"})
         << true << QStringList{user, admin, QStringLiteral("Разработчик")};
 }
 

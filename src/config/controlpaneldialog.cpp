@@ -13,6 +13,7 @@
 #include "widgets/diagram.h"
 
 #include <QCloseEvent>
+#include <QLabel>
 #include <QMenu>
 #include <QTableView>
 
@@ -73,9 +74,17 @@ constexpr int kDeveloper = 2;
 template <size_t N>
 void setAllVisible(const ControlPanelDialog *w, const char *const (&names)[N], bool visible)
 {
-    for (const char *name : names)
-        if (QWidget *c = w->findChild<QWidget *>(QLatin1String(name)))
-            c->setVisible(visible);
+    const QList<QLabel *> labels = w->findChildren<QLabel *>();
+    for (const char *name : names) {
+        QWidget *c = w->findChild<QWidget *>(QLatin1String(name));
+        if (!c)
+            continue;
+        c->setVisible(visible);
+        // A field's caption goes with it, so no label is left standing alone.
+        for (QLabel *l : labels)
+            if (l->buddy() == c)
+                l->setVisible(visible);
+    }
 }
 
 } // namespace
