@@ -6,6 +6,7 @@
 #include "link/comport.h"
 #include "link/eth.h"
 #include "link/logcolours.h"
+#include "link/standframe.h"
 #include "link/stend.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
@@ -14,9 +15,7 @@
 #include "widgets/progressdialog.h"
 
 namespace {
-enum Channel { Serial = 0, Gsm = 1, Stand = 2, TcpIp = 3 };
 
-constexpr int kStandPositions = 24;
 constexpr int kLastAddress = 255;
 constexpr int kStandProbeAddress = 255;
 // A probe waits the channel's base time and this allowance.
@@ -27,9 +26,9 @@ constexpr int kProbePauseMs = 50;
 int channelReplyTime(int channel)
 {
     switch (channel) {
-    case Gsm:
+    case Channel::Gsm:
         return 7000;
-    case TcpIp:
+    case Channel::TcpIp:
         return 5000;
     default:
         return 2000;
@@ -39,11 +38,11 @@ int channelReplyTime(int channel)
 QString channelName(int channel)
 {
     switch (channel) {
-    case Serial:
+    case Channel::Serial:
         return QObject::tr("COM (RS-485 / Оптопорт)");
-    case Gsm:
+    case Channel::Gsm:
         return QObject::tr("GSM/CSD");
-    case Stand:
+    case Channel::Stand:
         return QObject::tr("Заводсвой стенд");
     default:
         return QObject::tr("TCP-IP");
@@ -83,12 +82,12 @@ void SysMonitorDialog::initConnection()
     const QString portLine = tr("Порт: COM") + QString::number(m_params.portNumber) +
                              tr(", скорость: ") + baudText(m_params.baudIndex) + tr(" бод");
     switch (channel) {
-    case Serial:
-    case Gsm:
+    case Channel::Serial:
+    case Channel::Gsm:
         log(tr("Подлючение: ") + channelName(channel), logcolour::info, false, false);
         log(portLine, logcolour::info, false, false);
         break;
-    case Stand:
+    case Channel::Stand:
         log(tr("Подлючение: ") + channelName(channel) + tr(", IP: ") + m_params.standIp,
             logcolour::info, false, false);
         log(portLine, logcolour::info, false, false);
@@ -98,14 +97,14 @@ void SysMonitorDialog::initConnection()
         break;
     }
 
-    if (channel == Gsm) {
+    if (channel == Channel::Gsm) {
         // The modem link is not part of this version: say so instead of pretending to dial.
         log(tr("Ошибка: канал GSM/CSD недоступен в этой версии программы"), logcolour::error, true,
             false);
         connIsEstablished(false);
         return;
     }
-    if (channel == Stand) {
+    if (channel == Channel::Stand) {
         // The switching block first; the session goes on in standLinkResult().
         m_standPending = true;
         m_stand->connectToStand(m_params.standIp);
@@ -144,7 +143,7 @@ void SysMonitorDialog::openTransport()
 {
     const int channel = m_params.connectionType;
     deleteTransport();
-    if (channel == TcpIp) {
+    if (channel == Channel::TcpIp) {
         auto *t = new eth;
         t->ethernetIp = m_params.ethernetIp;
         t->ethernetPort = m_params.ethernetPort;
@@ -156,7 +155,7 @@ void SysMonitorDialog::openTransport()
         m_transport = t;
     }
     connect(m_transport, &comm::connIsEstablished, this, &SysMonitorDialog::connIsEstablished);
-    if (channel != Stand)
+    if (channel != Channel::Stand)
         connect(m_transport, &comm::debugMsg, this,
                 qOverload<QString, QColor, bool, bool>(&SysMonitorDialog::log));
     m_codec.setTransport(m_transport);
@@ -185,7 +184,7 @@ void SysMonitorDialog::connIsEstablished(bool st)
     m_config->hide();
     log(tr("<strong>Сессия закрыта</strong>"), logcolour::success, true, false);
     showAuthDialog();
-    if (m_params.connectionType == Stand) {
+    if (m_params.connectionType == Channel::Stand) {
         log(tr("Соединение со стендом разорвано"), logcolour::success, true, false);
         m_stand->closeStand();
     }
@@ -204,8 +203,8 @@ void SysMonitorDialog::searchStart()
             false);
         return;
     }
-    const bool stand = m_params.connectionType == Stand;
-    const int last = stand ? kStandPositions : kLastAddress;
+    const bool stand = m_params.connectionType == Channel::Stand;
+    const int last = stand ? standframe::kPositions : kLastAddress;
     const std::optional<questions::Range> range =
         questions::askAddressRange(askInt, tr("Поиск"), last);
     if (!range)
@@ -229,7 +228,7 @@ void SysMonitorDialog::reemitSearch()
     if (exchangeMode != ModeSearch)
         return;
     const QByteArray probe("\x01\x3e", 2);
-    if (m_params.connectionType == Stand) {
+    if (m_params.connectionType == Channel::Stand) {
         // The block switches faster than the probe's frame is on the line: no need to wait.
         stendSelect(searchAddress);
         transmit(modbus::makeFrame(kStandProbeAddress, 1, probe), kProbeAllowanceMs);
@@ -240,7 +239,7 @@ void SysMonitorDialog::reemitSearch()
 
 void SysMonitorDialog::searchPacket(const QByteArray &paket, bool crcStatus)
 {
-    const bool stand = m_params.connectionType == Stand;
+    const bool stand = m_params.connectionType == Channel::Stand;
     if (stand || (!paket.isEmpty() && quint8(paket[0]) == searchAddress)) {
         DeviceRecord found;
         found.address = stand ? kStandProbeAddress : searchAddress;
@@ -285,7 +284,7 @@ void SysMonitorDialog::listSelectedItemClick(deviceListItem *item)
 {
     if (!item)
         return;
-    if (m_params.connectionType == Stand)
+    if (m_params.connectionType == Channel::Stand)
         stendSelect(item->record().standAddr);
     // A running batch keeps its meter: its repeats must not go to the newly selected one.
     if (exchangeMode != ModeLoad)
@@ -298,7 +297,7 @@ void SysMonitorDialog::stendSelect(int pos)
     if (pos == 0) {
         log(tr("Отключение всех счетчиков от RS-485"), logcolour::info, true, false);
         m_stand->selectPosition(0);
-    } else if (pos >= 1 && pos <= kStandPositions) {
+    } else if (pos >= 1 && pos <= standframe::kPositions) {
         log(tr("Выбор счетчика на стенде: ") +
                 QStringLiteral("%1").arg(pos, 2, 10, QLatin1Char('0')),
             logcolour::info, true, true);

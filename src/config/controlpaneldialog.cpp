@@ -9,6 +9,7 @@
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "meters/itemeditdialog.h"
+#include "session/sessionparameters.h"
 #include "ui_controlpaneldialog.h"
 #include "widgets/diagram.h"
 
@@ -66,7 +67,6 @@ const char *const kAdministratorHidden[] = {
 // clang-format on
 
 constexpr int kCalibrationTab = 8;
-constexpr int kStandChannel = 2;
 constexpr int kUser = 0;
 constexpr int kAdministrator = 1;
 constexpr int kDeveloper = 2;
@@ -204,8 +204,8 @@ void ControlPanelDialog::setSession(int channel, int accessLevel, const QByteArr
     m_accessLevel = accessLevel;
     m_password = password;
     m_template.password = password;
-    m_template.standMode = channel == kStandChannel;
-    ui->devList->setStandMode(channel == kStandChannel);
+    m_template.standMode = channel == Channel::Stand;
+    ui->devList->setStandMode(channel == Channel::Stand);
     ui->devList->applyStandMode();
     // A session that ended mid-batch sent no loadComplate: that batch is over.
     m_batchRunning = false;

@@ -6,14 +6,14 @@
 #include "config/meterseries.h"
 #include "config/requestkinds.h"
 #include "link/logcolours.h"
+#include "link/standframe.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "meters/itemeditdialog.h"
+#include "session/sessionparameters.h"
 #include "ui_controlpaneldialog.h"
 
 namespace {
-constexpr int kStandChannel = 2;
-constexpr int kStandPositions = 24;
 constexpr int kLastAddress = 255;
 constexpr int kStandAddress = 255;
 // Hold time of a meter that reports 0 minutes.
@@ -87,7 +87,7 @@ void ControlPanelDialog::addClick()
 {
     m_editMode = false;
     m_edited = nullptr;
-    m_template.standMode = m_channel == kStandChannel;
+    m_template.standMode = m_channel == Channel::Stand;
     m_editor->setRecord(m_template);
     m_editor->show();
 }
@@ -97,7 +97,7 @@ void ControlPanelDialog::editClick()
     if (!m_currentItem)
         return;
     DeviceRecord record = m_currentItem->record();
-    record.standMode = m_channel == kStandChannel;
+    record.standMode = m_channel == Channel::Stand;
     m_editMode = true;
     m_edited = m_currentItem;
     m_editor->setRecord(record);
@@ -141,8 +141,8 @@ void ControlPanelDialog::initAddClick()
 
 void ControlPanelDialog::addGroupClick()
 {
-    const bool stand = m_channel == kStandChannel;
-    const int last = stand ? kStandPositions : kLastAddress;
+    const bool stand = m_channel == Channel::Stand;
+    const int last = stand ? standframe::kPositions : kLastAddress;
     const std::optional<questions::Range> range =
         questions::askAddressRange(askInt, tr("Добавить"), last);
     if (!range)

@@ -10,7 +10,6 @@
 #include <QCloseEvent>
 
 namespace {
-constexpr int kTcpIp = 3;
 constexpr int kScanBaudIndex = 5; // 9600
 } // namespace
 
@@ -137,9 +136,9 @@ void AuthDialog::selectConnectionType()
     ui->frStendIP->setVisible(channel == 2);
     ui->frPin->setVisible(channel == 1);
     ui->frNumber->setVisible(channel == 1);
-    ui->frEIP->setVisible(channel == kTcpIp);
-    ui->frEPort->setVisible(channel == kTcpIp);
-    const bool serial = channel != kTcpIp;
+    ui->frEIP->setVisible(channel == Channel::TcpIp);
+    ui->frEPort->setVisible(channel == Channel::TcpIp);
+    const bool serial = channel != Channel::TcpIp;
     ui->cbBaud->setEnabled(serial);
     ui->cbPort->setEnabled(serial);
     ui->pbRefresh->setEnabled(serial);
@@ -202,7 +201,7 @@ void AuthDialog::closeEvent(QCloseEvent *event)
 void AuthDialog::updateConnectEnabled()
 {
     ui->pbConnect->setEnabled(ui->cbPort->count() > 0 ||
-                              ui->cbConnectionType->currentIndex() == kTcpIp);
+                              ui->cbConnectionType->currentIndex() == Channel::TcpIp);
 }
 
 QByteArray AuthDialog::shownPassword(int level) const

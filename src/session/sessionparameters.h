@@ -5,6 +5,11 @@
 
 #include <array>
 
+// The channel of a session: its index in `connectionType` and in the session dialog's list.
+namespace Channel {
+enum : int { Serial = 0, Gsm = 1, Stand = 2, TcpIp = 3 };
+}
+
 // What the session dialog collects: channel, port, speed, access level, one password and one
 // remember flag per level, and each channel's own settings. Default-constructed, it holds the
 // values a first start shows.
