@@ -1,9 +1,9 @@
 // A reply from the line against the request it came in for: the engine's rules must stay inside
 // both buffers and agree with each other. Byte 0 is the address size, byte 1 the length of the
 // request text that follows; the rest is the packet.
-#include "app/commandtext.h"
-#include "app/exchangerules.h"
-#include "link/hextext.h"
+#include "core/commandtext.h"
+#include "core/exchangerules.h"
+#include "core/hextext.h"
 
 #include <cstddef>
 #include <cstdint>

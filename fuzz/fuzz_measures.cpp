@@ -1,8 +1,8 @@
 // A batch of replies for the measurements page: every decoder and table must stay inside each
 // reply and give one value per row. The input is a run of replies, each a length byte and that
 // many bytes (the last one cut short by the end of the input).
-#include "config/measuredecoders.h"
-#include "widgets/phasors.h"
+#include "core/measuredecoders.h"
+#include "core/phasors.h"
 
 #include <QList>
 

@@ -7,7 +7,7 @@
 #include "metersim/simline.h"
 #include "metersim/simmeter.h"
 
-#include "link/wireframe.h"
+#include "core/wireframe.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -1,5 +1,5 @@
 // Typed password views: any text converts both ways without overflow.
-#include "session/passwordtext.h"
+#include "core/passwordtext.h"
 
 #include <cstddef>
 #include <cstdint>

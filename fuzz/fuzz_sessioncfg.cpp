@@ -1,6 +1,6 @@
 // Any "session.cfg", short, long or garbage: decoding stays inside the buffer and gives a record
 // the dialog can show.
-#include "session/sessionparameters.h"
+#include "core/sessionparameters.h"
 
 #include <cstddef>
 #include <cstdint>

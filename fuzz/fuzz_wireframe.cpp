@@ -1,6 +1,6 @@
 // Any received packet: the CRC check and its log rendering must stay inside the buffer.
-#include "link/hextext.h"
-#include "link/wireframe.h"
+#include "core/hextext.h"
+#include "core/wireframe.h"
 
 #include <cstddef>
 #include <cstdint>

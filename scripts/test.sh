@@ -8,6 +8,9 @@ jobs=$(nproc)
 "$root/scripts/deps.sh"
 export QT_QPA_PLATFORM=offscreen
 
+echo "== layers"
+"$root/scripts/checklayers.sh"
+
 echo "== build and test"
 "$root/scripts/build.sh"
 ctest --test-dir "${BUILD_DIR:-$root/build}" --output-on-failure -j "$jobs"

@@ -3,7 +3,7 @@
 #include "support/sessionrig.h"
 
 #include "config/controlpaneldialog.h"
-#include "config/requestkinds.h"
+#include "core/requestkinds.h"
 #include "link/logcolours.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"

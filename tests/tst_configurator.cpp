@@ -3,7 +3,7 @@
 #include "support/workdir.h"
 
 #include "config/controlpaneldialog.h"
-#include "config/requestkinds.h"
+#include "core/requestkinds.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 

@@ -3,8 +3,8 @@
 #include "support/ptypair.h"
 #include "support/sessionrig.h"
 
-#include "app/appentry.h"
-#include "app/sysmonitordialog.h"
+#include "core/appentry.h"
+#include "mainwindow/sysmonitordialog.h"
 #include "config/controlpaneldialog.h"
 #include "link/logcolours.h"
 #include "meters/devicelist.h"

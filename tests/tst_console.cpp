@@ -2,7 +2,7 @@
 #include "support/ptypair.h"
 #include "support/sessionrig.h"
 
-#include "app/sysmonitordialog.h"
+#include "mainwindow/sysmonitordialog.h"
 #include "link/logcolours.h"
 
 #include <QAction>

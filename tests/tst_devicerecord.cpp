@@ -1,4 +1,4 @@
-#include "meters/devicerecord.h"
+#include "core/devicerecord.h"
 #include "support/devicerecords.h"
 
 #include <QtTest>

@@ -2,10 +2,10 @@
 // and over a pseudo-terminal.
 #include "support/sessionrig.h"
 
-#include "app/commandtext.h"
-#include "app/sysmonitordialog.h"
+#include "core/commandtext.h"
+#include "mainwindow/sysmonitordialog.h"
 #include "config/controlpaneldialog.h"
-#include "link/hextext.h"
+#include "core/hextext.h"
 #include "link/logcolours.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"

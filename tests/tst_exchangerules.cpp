@@ -1,6 +1,6 @@
-#include "app/commandtext.h"
-#include "app/exchangerules.h"
-#include "meters/devicerecord.h"
+#include "core/commandtext.h"
+#include "core/exchangerules.h"
+#include "core/devicerecord.h"
 #include "support/devicerecords.h"
 
 #include <QtTest>

@@ -1,8 +1,8 @@
-#include "link/crc16.h"
-#include "link/hextext.h"
-#include "link/portpath.h"
-#include "link/standframe.h"
-#include "link/wireframe.h"
+#include "core/crc16.h"
+#include "core/hextext.h"
+#include "core/portpath.h"
+#include "core/standframe.h"
+#include "core/wireframe.h"
 #include "support/workdir.h"
 
 #include <QDir>

@@ -1,5 +1,5 @@
-#include "app/appentry.h"
-#include "app/logline.h"
+#include "core/appentry.h"
+#include "core/logline.h"
 #include "support/workdir.h"
 
 #include <QDir>

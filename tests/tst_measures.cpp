@@ -1,8 +1,8 @@
 // The measurements page's decoders and tables, the command catalogue and the phasor arithmetic.
-#include "config/catalogue.h"
-#include "config/measuredecoders.h"
-#include "config/meterseries.h"
-#include "widgets/phasors.h"
+#include "core/catalogue.h"
+#include "core/measuredecoders.h"
+#include "core/meterseries.h"
+#include "core/phasors.h"
 
 #include <QSet>
 #include <QtTest>

@@ -3,10 +3,10 @@
 // vector diagram is drawn from the three-phase meter's readings.
 #include "support/sessionrig.h"
 
-#include "app/commandtext.h"
-#include "config/measuredecoders.h"
+#include "core/commandtext.h"
+#include "core/measuredecoders.h"
 #include "meters/devicelistitem.h"
-#include "session/passwordtext.h"
+#include "core/passwordtext.h"
 #include "widgets/diagram.h"
 
 #include <QtMath>

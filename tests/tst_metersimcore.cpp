@@ -5,7 +5,7 @@
 #include "metersim/simmeter.h"
 #include "metersim/simwire.h"
 
-#include "link/wireframe.h"
+#include "core/wireframe.h"
 
 #include <QtTest>
 #include <cmath>

@@ -1,4 +1,4 @@
-#include "session/passwordtext.h"
+#include "core/passwordtext.h"
 #include "session/passwordviews.h"
 
 #include <QLineEdit>

@@ -1,4 +1,4 @@
-#include "session/sessionparameters.h"
+#include "core/sessionparameters.h"
 #include "support/workdir.h"
 
 #include <QFile>

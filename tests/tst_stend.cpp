@@ -1,4 +1,4 @@
-#include "link/standframe.h"
+#include "core/standframe.h"
 #include "link/stend.h"
 #include "support/standblock.h"
 

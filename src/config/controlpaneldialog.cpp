@@ -2,14 +2,14 @@
 // function menu.
 #include "config/controlpaneldialog.h"
 
-#include "app/soundcue.h"
-#include "config/meterseries.h"
-#include "config/readingtable.h"
-#include "config/requestkinds.h"
+#include "widgets/soundcue.h"
+#include "core/meterseries.h"
+#include "widgets/readingtable.h"
+#include "core/requestkinds.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "meters/itemeditdialog.h"
-#include "session/sessionparameters.h"
+#include "core/sessionparameters.h"
 #include "ui_controlpaneldialog.h"
 #include "widgets/diagram.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "config/meterseries.h"
-#include "meters/devicerecord.h"
+#include "core/meterseries.h"
+#include "core/devicerecord.h"
 #include "widgets/questions.h"
 
 #include <QByteArray>

@@ -1,8 +1,8 @@
 // Request batches: building them, handing them to the engine, and routing each finished batch
 // to the decoder of its kind.
-#include "app/commandtext.h"
+#include "core/commandtext.h"
 #include "config/controlpaneldialog.h"
-#include "config/requestkinds.h"
+#include "core/requestkinds.h"
 #include "link/logcolours.h"
 #include "meters/devicelistitem.h"
 

@@ -1,16 +1,16 @@
 // The meter list pane: opening and closing sessions, adding and editing meters, the optical-port
 // test.
-#include "app/soundcue.h"
+#include "widgets/soundcue.h"
 #include "config/controlpaneldialog.h"
-#include "config/measuredecoders.h"
-#include "config/meterseries.h"
-#include "config/requestkinds.h"
+#include "core/measuredecoders.h"
+#include "core/meterseries.h"
+#include "core/requestkinds.h"
 #include "link/logcolours.h"
-#include "link/standframe.h"
+#include "core/standframe.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "meters/itemeditdialog.h"
-#include "session/sessionparameters.h"
+#include "core/sessionparameters.h"
 #include "ui_controlpaneldialog.h"
 
 namespace {

@@ -1,8 +1,8 @@
 // Page "Измерения": energy totals, instant values, device information, and the vector diagram.
 #include "config/controlpaneldialog.h"
-#include "config/measuredecoders.h"
-#include "config/meterseries.h"
-#include "config/requestkinds.h"
+#include "core/measuredecoders.h"
+#include "core/meterseries.h"
+#include "core/requestkinds.h"
 #include "link/logcolours.h"
 #include "meters/devicelistitem.h"
 #include "ui_controlpaneldialog.h"

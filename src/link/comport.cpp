@@ -1,7 +1,7 @@
 #include "link/comport.h"
 
 #include "link/logcolours.h"
-#include "link/portpath.h"
+#include "core/portpath.h"
 
 #include <iterator>
 

@@ -1,7 +1,7 @@
 #include "link/modbus.h"
 
 #include "link/comm.h"
-#include "link/wireframe.h"
+#include "core/wireframe.h"
 
 #include <limits>
 

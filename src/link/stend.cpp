@@ -1,6 +1,6 @@
 #include "link/stend.h"
 
-#include "link/standframe.h"
+#include "core/standframe.h"
 
 #include <QTcpSocket>
 

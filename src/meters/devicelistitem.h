@@ -1,6 +1,6 @@
 #pragma once
 
-#include "meters/devicerecord.h"
+#include "core/devicerecord.h"
 
 #include <QWidget>
 

@@ -1,6 +1,6 @@
 #include "meters/itemeditdialog.h"
 
-#include "session/passwordtext.h"
+#include "core/passwordtext.h"
 #include "session/passwordviews.h"
 #include "ui_itemeditdialog.h"
 

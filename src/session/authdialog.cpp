@@ -1,9 +1,9 @@
 #include "session/authdialog.h"
 
-#include "app/appentry.h"
+#include "core/appentry.h"
 #include "link/comport.h"
-#include "link/portpath.h"
-#include "session/passwordtext.h"
+#include "core/portpath.h"
+#include "core/passwordtext.h"
 #include "session/passwordviews.h"
 #include "ui_authdialog.h"
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "session/sessionparameters.h"
+#include "core/sessionparameters.h"
 
 #include <QDialog>
 

@@ -1,6 +1,6 @@
 #include "session/passwordviews.h"
 
-#include "session/passwordtext.h"
+#include "core/passwordtext.h"
 
 #include <QLineEdit>
 

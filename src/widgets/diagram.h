@@ -1,6 +1,6 @@
 #pragma once
 
-#include "widgets/phasors.h"
+#include "core/phasors.h"
 
 #include <QColor>
 #include <QDialog>

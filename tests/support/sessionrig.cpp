@@ -2,12 +2,12 @@
 
 #include "support/ptypair.h"
 
-#include "app/sysmonitordialog.h"
+#include "mainwindow/sysmonitordialog.h"
 #include "config/controlpaneldialog.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "session/authdialog.h"
-#include "session/passwordtext.h"
+#include "core/passwordtext.h"
 
 #include <QDir>
 #include <QFile>

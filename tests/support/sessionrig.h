@@ -3,8 +3,8 @@
 #include "support/metersimprocess.h"
 #include "support/workdir.h"
 
-#include "app/sysmonitordialog.h"
-#include "session/sessionparameters.h"
+#include "mainwindow/sysmonitordialog.h"
+#include "core/sessionparameters.h"
 
 #include <QByteArray>
 #include <QColor>

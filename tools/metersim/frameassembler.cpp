@@ -1,6 +1,6 @@
 #include "metersim/frameassembler.h"
 
-#include "link/wireframe.h"
+#include "core/wireframe.h"
 
 QByteArray FrameAssembler::feed(const QByteArray &bytes)
 {

@@ -2,7 +2,7 @@
 
 #include "metersim/simline.h"
 
-#include "link/hextext.h"
+#include "core/hextext.h"
 
 #include <cstdio>
 

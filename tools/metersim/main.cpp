@@ -1,7 +1,7 @@
 #include "metersim/simapp.h"
 #include "metersim/simoptions.h"
 
-#include "app/unixsignals.h"
+#include "core/unixsignals.h"
 
 #include <QCoreApplication>
 

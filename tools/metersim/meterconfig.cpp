@@ -2,7 +2,7 @@
 
 #include "metersim/textnumber.h"
 
-#include "session/passwordtext.h"
+#include "core/passwordtext.h"
 
 #include <QRegularExpression>
 #include <QStringList>

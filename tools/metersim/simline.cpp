@@ -3,7 +3,7 @@
 #include "metersim/faultplan.h"
 #include "metersim/simwire.h"
 
-#include "link/wireframe.h"
+#include "core/wireframe.h"
 
 SimLine::SimLine(FaultPlan *faults) : m_faults(faults) {}
 

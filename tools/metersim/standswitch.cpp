@@ -1,6 +1,6 @@
 #include "metersim/standswitch.h"
 
-#include "link/standframe.h"
+#include "core/standframe.h"
 
 #include <QRandomGenerator>
 

@@ -1,4 +1,4 @@
-#include "config/readingtable.h"
+#include "widgets/readingtable.h"
 
 #include <QHeaderView>
 #include <QTableView>

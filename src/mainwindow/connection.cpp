@@ -1,12 +1,12 @@
 // Session start and end, the meter search and the stand's switching: the main window's side of a
 // connection's life.
-#include "app/exchangerules.h"
-#include "app/sysmonitordialog.h"
+#include "core/exchangerules.h"
+#include "mainwindow/sysmonitordialog.h"
 #include "config/controlpaneldialog.h"
 #include "link/comport.h"
 #include "link/eth.h"
 #include "link/logcolours.h"
-#include "link/standframe.h"
+#include "core/standframe.h"
 #include "link/stend.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"

@@ -1,7 +1,7 @@
-#include "session/passwordtext.h"
+#include "core/passwordtext.h"
 
-#include "app/commandtext.h"
-#include "link/hextext.h"
+#include "core/commandtext.h"
+#include "core/hextext.h"
 
 namespace passwordtext {
 

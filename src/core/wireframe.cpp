@@ -1,6 +1,6 @@
-#include "link/wireframe.h"
+#include "core/wireframe.h"
 
-#include "link/crc16.h"
+#include "core/crc16.h"
 
 namespace wireframe
 {

@@ -1,6 +1,6 @@
-#include "app/commandtext.h"
+#include "core/commandtext.h"
 
-#include "link/hextext.h"
+#include "core/hextext.h"
 
 #include <QStringList>
 

@@ -1,4 +1,4 @@
-#include "app/unixsignals.h"
+#include "core/unixsignals.h"
 
 #include <QSocketNotifier>
 

@@ -1,6 +1,6 @@
-#include "app/appentry.h"
+#include "core/appentry.h"
 
-#include "app/unixsignals.h"
+#include "core/unixsignals.h"
 
 #include <QCoreApplication>
 #include <QLibraryInfo>

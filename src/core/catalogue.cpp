@@ -1,6 +1,6 @@
-#include "config/catalogue.h"
+#include "core/catalogue.h"
 
-#include "link/hextext.h"
+#include "core/hextext.h"
 
 #include <QCoreApplication>
 

@@ -1,7 +1,7 @@
-#include "app/sysmonitordialog.h"
+#include "mainwindow/sysmonitordialog.h"
 
-#include "app/appentry.h"
-#include "app/logline.h"
+#include "core/appentry.h"
+#include "core/logline.h"
 #include "config/controlpaneldialog.h"
 #include "link/comm.h"
 #include "link/logcolours.h"

@@ -1,9 +1,9 @@
 // The exchange engine: one request on the wire at a time, batches of command texts with their
 // replies checked, repeated and handed back to the caller.
-#include "app/commandtext.h"
-#include "app/exchangerules.h"
-#include "app/sysmonitordialog.h"
-#include "link/hextext.h"
+#include "core/commandtext.h"
+#include "core/exchangerules.h"
+#include "mainwindow/sysmonitordialog.h"
+#include "core/hextext.h"
 #include "link/logcolours.h"
 #include "meters/devicelistitem.h"
 #include "widgets/progressdialog.h"

@@ -1,7 +1,7 @@
 // The command console: one request typed as hex, its CRC shown while typing, sent by hand.
-#include "app/commandtext.h"
-#include "app/sysmonitordialog.h"
-#include "link/hextext.h"
+#include "core/commandtext.h"
+#include "mainwindow/sysmonitordialog.h"
+#include "core/hextext.h"
 #include "ui_sysmonitordialog.h"
 
 #include <QMenu>

@@ -1,4 +1,4 @@
-#include "link/crc16.h"
+#include "core/crc16.h"
 
 namespace crc16
 {

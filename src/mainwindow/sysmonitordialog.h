@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/exchangerules.h"
+#include "core/exchangerules.h"
 #include "link/modbus.h"
-#include "session/sessionparameters.h"
+#include "core/sessionparameters.h"
 #include "widgets/questions.h"
 
 #include <QByteArray>

@@ -1,4 +1,4 @@
-#include "app/soundcue.h"
+#include "widgets/soundcue.h"
 
 #include <QCoreApplication>
 #include <QDir>

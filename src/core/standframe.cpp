@@ -1,4 +1,4 @@
-#include "link/standframe.h"
+#include "core/standframe.h"
 
 namespace standframe
 {

@@ -1,5 +1,5 @@
-#include "app/appentry.h"
-#include "app/sysmonitordialog.h"
+#include "core/appentry.h"
+#include "mainwindow/sysmonitordialog.h"
 
 #include <QApplication>
 

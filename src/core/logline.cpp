@@ -1,4 +1,4 @@
-#include "app/logline.h"
+#include "core/logline.h"
 
 #include <QDir>
 #include <QFile>

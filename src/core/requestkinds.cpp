@@ -1,6 +1,6 @@
-#include "config/requestkinds.h"
+#include "core/requestkinds.h"
 
-#include "config/measuredecoders.h"
+#include "core/measuredecoders.h"
 
 #include <iterator>
 

@@ -1,6 +1,6 @@
-#include "app/exchangerules.h"
+#include "core/exchangerules.h"
 
-#include "meters/devicerecord.h"
+#include "core/devicerecord.h"
 
 #include <QCoreApplication>
 #include <QtNumeric>

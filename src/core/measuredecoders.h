@@ -1,6 +1,6 @@
 #pragma once
 
-#include "config/meterseries.h"
+#include "core/meterseries.h"
 
 #include <QByteArray>
 #include <QString>

@@ -1,4 +1,4 @@
-#include "config/meterseries.h"
+#include "core/meterseries.h"
 
 MeterSeries meterSeriesOf(const QString &deviceName)
 {

@@ -1,7 +1,7 @@
-#include "config/measuredecoders.h"
+#include "core/measuredecoders.h"
 
-#include "app/exchangerules.h"
-#include "config/catalogue.h"
+#include "core/exchangerules.h"
+#include "core/catalogue.h"
 
 #include <QCoreApplication>
 

@@ -1,4 +1,4 @@
-#include "widgets/phasors.h"
+#include "core/phasors.h"
 
 #include <QtMath>
 

@@ -1,4 +1,4 @@
-#include "link/portpath.h"
+#include "core/portpath.h"
 
 #include <QDir>
 #include <QFile>
