@@ -115,13 +115,36 @@ const ServiceEntry kService[] = {
     {0x09, "parameter conformity test", TITLE("Тест соответствия параметров"), nullptr},
 };
 
+const char kEventSizes[] = TITLE("Получение размера списков сообщений");
+const char kEventRecords[] = TITLE("Чтение записей");
+
 const ListEntry kLists[] = {
-    {0x10, "archive (power profile)", ArchiveRecord},
-    {0x12, "errors", EventRecord},
-    {0x3b, "messages", EventRecord},
-    {0x3c, "warnings", EventRecord},
-    {0x42, "energy in daily intervals", SliceRecord},
-    {0x43, "energy in monthly intervals", SliceRecord},
+    {ArchiveList, "archive (power profile)", ArchiveRecord, nullptr, TITLE("Чтение архива"),
+     nullptr},
+    {ErrorList, "errors", EventRecord, kEventSizes, kEventRecords, TITLE("Очистка списка ошибок")},
+    {MessageList, "messages", EventRecord, kEventSizes, kEventRecords,
+     TITLE("Очистка списка сообщений")},
+    {WarningList, "warnings", EventRecord, kEventSizes, kEventRecords,
+     TITLE("Очистка списка предупреждений")},
+    {DaySliceList, "energy in daily intervals", SliceRecord,
+     TITLE("Загрузка размера списка энергии в дневных интервалах"),
+     TITLE("Загрузка списка энергии в дневных интервалах"),
+     TITLE("Очистка списка энергии в дневных интервалах")},
+    {MonthSliceList, "energy in monthly intervals", SliceRecord,
+     TITLE("Загрузка размера списка энергии в месячных интервалах"),
+     TITLE("Загрузка списка энергии в месячных интервалах"),
+     TITLE("Очистка списка энергии в месячных интервалах")},
+};
+
+const OperationEntry kOperations[] = {
+    {Operation::OpenSession, TITLE("Открытие сеанса")},
+    {Operation::CloseSession, TITLE("Закрытие сесии")},
+    {Operation::SetClock, TITLE("Установка времени")},
+    {Operation::VectorDiagram, TITLE("Получение данных для построения векторной диаграммы")},
+    {Operation::CalibrateVoltage, TITLE("Запуск калибровки по напряжению")},
+    {Operation::CalibratePower, TITLE("Запуск калибровки по мощности")},
+    {Operation::CalibratePhase, TITLE("Запуск калибровки по фазе")},
+    {Operation::CalibratePowerOffset, TITLE("Запуск калибровки смещения по мощности")},
 };
 
 #undef TITLE
@@ -137,6 +160,19 @@ QString titleOf(Table<ObjectEntry> objects, int object)
         if (object >= e.first && object <= e.last)
             return e.title ? QCoreApplication::translate("catalogue", e.title) : QString();
     return QString();
+}
+
+QString translated(const char *title)
+{
+    return title ? QCoreApplication::translate("catalogue", title) : QString();
+}
+
+const ListEntry *listEntry(int list)
+{
+    for (const ListEntry &e : kLists)
+        if (e.object == list)
+            return &e;
+    return nullptr;
 }
 
 QString pair(int byte)
@@ -177,6 +213,11 @@ Table<ListEntry> lists()
     return table(kLists);
 }
 
+Table<OperationEntry> operations()
+{
+    return table(kOperations);
+}
+
 QString hexValue(int value)
 {
     return QString::number(value, 16);
@@ -190,6 +231,11 @@ QString command(int function, int object)
 QString serviceCommand(int subCommand)
 {
     return command(Write, kServiceObject) + QLatin1Char(' ') + pair(subCommand);
+}
+
+QString sessionClose()
+{
+    return command(CloseSession, 0x01);
 }
 
 QString listSizeRead(int list)
@@ -238,6 +284,32 @@ QString serviceTitle(int subCommand)
     for (const ServiceEntry &e : kService)
         if (e.subCommand == subCommand && e.title)
             return QCoreApplication::translate("catalogue", e.title);
+    return QString();
+}
+
+QString listSizeTitle(int list)
+{
+    const ListEntry *e = listEntry(list);
+    return e ? translated(e->sizeTitle) : QString();
+}
+
+QString listRecordTitle(int list)
+{
+    const ListEntry *e = listEntry(list);
+    return e ? translated(e->recordTitle) : QString();
+}
+
+QString listClearTitle(int list)
+{
+    const ListEntry *e = listEntry(list);
+    return e ? translated(e->clearTitle) : QString();
+}
+
+QString operationTitle(Operation operation)
+{
+    for (const OperationEntry &e : kOperations)
+        if (e.operation == operation)
+            return translated(e.title);
     return QString();
 }
 

@@ -25,6 +25,39 @@ enum Function : quint8 {
 // Function 02 object 0d: the service command, one sub-command byte.
 constexpr quint8 kServiceObject = 0x0d;
 
+enum Service : quint8 {
+    ResetReadings = 0x03,
+    CalibrationSaved = 0x04,
+    LinkWritePrepare = 0x05,
+    BatteryReadPrepare = 0x06,
+    FactoryInitialisation = 0x07,
+    ShowAddress = 0x08,
+    ConformityTest = 0x09,
+};
+
+// The lists: their object with functions 05, 06 and the record reads.
+enum List : quint8 {
+    ArchiveList = 0x10,
+    ErrorList = 0x12,
+    MessageList = 0x3b,
+    WarningList = 0x3c,
+    DaySliceList = 0x42,
+    MonthSliceList = 0x43,
+};
+
+// Operations made of several objects, or of a function without an object of its own, that log a
+// title of their own.
+enum class Operation {
+    OpenSession,
+    CloseSession,
+    SetClock,
+    VectorDiagram,
+    CalibrateVoltage,
+    CalibratePower,
+    CalibratePhase,
+    CalibratePowerOffset,
+};
+
 struct FunctionEntry
 {
     quint8 code;
@@ -51,6 +84,15 @@ struct ListEntry
     quint8 object;
     const char *meaning;
     quint8 recordFunction; // 07 archive, 0b events, 0c energy slices
+    // Log titles of reading the size, reading the records and clearing; null when none.
+    const char *sizeTitle;
+    const char *recordTitle;
+    const char *clearTitle;
+};
+struct OperationEntry
+{
+    Operation operation;
+    const char *title;
 };
 
 template <typename T> struct Table
@@ -66,6 +108,7 @@ Table<ObjectEntry> objectsRead();    // ascending, runs do not overlap
 Table<ObjectEntry> objectsWritten(); // ascending, runs do not overlap
 Table<ServiceEntry> serviceCommands();
 Table<ListEntry> lists();
+Table<OperationEntry> operations();
 
 // Plain lower-case hex without leading zeros: 10 -> "a", 20 -> "14", 0 -> "0".
 QString hexValue(int value);
@@ -74,6 +117,8 @@ QString hexValue(int value);
 QString command(int function, int object);
 // "02 0d 07".
 QString serviceCommand(int subCommand);
+// "09 01": the end of a session.
+QString sessionClose();
 // "06 3b", "05 3b".
 QString listSizeRead(int list);
 QString listClear(int list);
@@ -92,5 +137,9 @@ QString archivePeriodWrite(int minutes);
 QString readTitle(int object);
 QString writeTitle(int object);
 QString serviceTitle(int subCommand);
+QString listSizeTitle(int list);
+QString listRecordTitle(int list);
+QString listClearTitle(int list);
+QString operationTitle(Operation operation);
 
 } // namespace catalogue

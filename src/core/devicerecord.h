@@ -4,10 +4,14 @@
 #include <QString>
 #include <QtGlobal>
 
+// The highest one-byte address: the top of the address ranges asked for, and the address that
+// every meter on the factory stand answers to.
+constexpr int kLastAddress = 255;
+
 // One meter of the meter list: how it is reached (address, stand position, serial number,
 // password) and the state the rest of the program keeps about it.
 struct DeviceRecord {
-    int address = 255;
+    int address = kLastAddress;
     int standAddr = 0;
     // Minutes; replaced by the meter's own value when a session is opened. The session timer is
     // not started before that, so this is only a sane fallback.

@@ -102,6 +102,18 @@ bool versionLacksSerialNumbers(const QString &version)
     return (ok && qIsFinite(value) ? value : 0.0f) < kSerialNumberVersion;
 }
 
+QString busyRequestRefused()
+{
+    return QCoreApplication::translate("exchange",
+                                       "Ошибка: обмен со счетчиком уже идет, новый запрос отклонен");
+}
+
+QString busySearchRefused()
+{
+    return QCoreApplication::translate("exchange",
+                                       "Ошибка: обмен со счетчиком уже идет, поиск не начат");
+}
+
 int searchProgress(int address, int min, int max)
 {
     if (max <= min)

@@ -44,6 +44,10 @@ QString versionText(const QByteArray &reply);
 // Versions below 1.09 (or that do not read as a number) know no serial numbers.
 bool versionLacksSerialNumbers(const QString &version);
 
+// Logged when a batch, or a search, is asked for while another exchange holds the engine.
+QString busyRequestRefused();
+QString busySearchRefused();
+
 // Progress of a search over min..max at `address`, in percent.
 int searchProgress(int address, int min, int max);
 // Progress of a batch of `len` commands with `done` answered, in percent.

@@ -1,10 +1,23 @@
 #include "core/sessionparameters.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 #include <QtEndian>
+
+QString accessLevelName(int level)
+{
+    switch (level) {
+    case 1:
+        return QCoreApplication::translate("session", "Администратор");
+    case 2:
+        return QCoreApplication::translate("session", "Разработчик");
+    default:
+        return QCoreApplication::translate("session", "Пользователь");
+    }
+}
 
 int SessionParameters::level() const
 {

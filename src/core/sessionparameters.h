@@ -10,6 +10,9 @@ namespace Channel {
 enum : int { Serial = 0, Gsm = 1, Stand = 2, TcpIp = 3 };
 }
 
+// "Пользователь", "Администратор", "Разработчик" for levels 0, 1, 2; the user's name for any other.
+QString accessLevelName(int level);
+
 // What the session dialog collects: channel, port, speed, access level, one password and one
 // remember flag per level, and each channel's own settings. Default-constructed, it holds the
 // values a first start shows.
