@@ -71,9 +71,8 @@ const QStringList kUserWrites{
     "pbSaveDisplayAll", "pbSaveTarif",       "pbSaveTarifAll",  "pbSaveLink",
     "pbSaveDisplay",    "pbSaveLimit",       "pbSavePulseSpec", "pbSavePulseSpecAll",
     "pbSavePwd",        "pbSaveDeviceID",    "cbDisplayAuto"};
-const QStringList kCalibration{"frCC",          "frCC3",         "pbCalcClockCC",
-                               "dsbClockCSec",  "lblClockCSec",  "pbOptoTest",
-                               "pbSaveClockCC", "pbAddrTableInput"};
+const QStringList kCalibration{"frCC",         "frCC3",      "pbCalcClockCC", "dsbClockCSec",
+                               "lblClockCSec", "pbOptoTest", "pbSaveClockCC", "pbAddrTableInput"};
 } // namespace
 
 class TestConfigurator : public QObject
@@ -114,9 +113,8 @@ void TestConfigurator::accessLevels_data()
         << true << QStringList{user, admin};
     QTest::newRow("developer after administrator")
         << 1 << 2 << QStringList()
-        << (kUserWrites +
-            QStringList{"pbCalcClockCC", "pbOptoTest", "pbSaveClockCC", "dsbClockCSec",
-                        "lblClockCSec"})
+        << (kUserWrites + QStringList{"pbCalcClockCC", "pbOptoTest", "pbSaveClockCC",
+                                      "dsbClockCSec", "lblClockCSec"})
         << true << QStringList{user, admin, QStringLiteral("Разработчик")};
 }
 
@@ -177,21 +175,106 @@ void TestConfigurator::series()
 
 void TestConfigurator::kindsTable()
 {
+    // kind, frame held disabled while it runs, title logged, group work may repeat it
+    const struct
+    {
+        int kind;
+        const char *frame;
+        const char *title;
+        bool group;
+    } rows[] = {
+        {0, "frMeasures", "Получение измерительных данных однофазного счетчика", false},
+        {1, "frHolidays", "Получение рассписания выходных дней", false},
+        {2, "frCalendar", "Получение тарифного рассписания", false},
+        {3, "frTarif", "Получениче числа тарифов", false},
+        {4, "frTime", "Получение даты и времени", false},
+        {5, "frTimeMode", "Получение статуса автоматического перехода на летнее время", false},
+        {6, "frLink", "Получение параметров связи", false},
+        {7, "frDisplay", "Получение параметров индикации", false},
+        {8, "frLimit", "Получение предельных значений работы", false},
+        {9, "frPulseSpec", "Получение параметров импульсного выхода", false},
+        {10, "frArchive", "Получение параметров архивов", false},
+        {11, "frNowMeasures", "Получение мгновенных измерительных данных однофазного счетчика",
+         false},
+        {12, "frDeviceInfo", "Получение информации об устройстве", false},
+        {13, "frClockCC", "Получение КК часов", false},
+        {14, "frCC", "Получение калибровочных коэффицентов", true},
+        {15, "frList", "Получение размера списков сообщений", false},
+        {16, "frList", "Очистка списка сообщений", false},
+        {17, "frList", "Очистка списка ошибок", false},
+        {18, "frList", "Очистка списка предупреждений", false},
+        {19, "frList", "Чтение записей", false},
+        {20, "frArchive", "Чтение архива", false},
+        {21, "frArchive", "Инициализация архива", false},
+        {22, "frTimeMode", "Установка автоматического перехода на летнее время", false},
+        {23, "frTarif", "Установка числа тарифов", true},
+        {24, "frTime", "Установка времени", true},
+        {25, "frPulseSpec", "Настройка импульсного выхода", true},
+        {26, "frLimit", "Сохранение пределов", false},
+        {27, "frLink", "Сохранение настроек соединения", true},
+        {28, "frDisplay", "Сохранение настроек индикатора", true},
+        {29, "frClockCC", "Сохранение калибровки часов", false},
+        {30, "frCC", "Сохранение калибровочных констант", true},
+        {31, "frSlice", "Загрузка размера списка энергии в дневных интервалах", false},
+        {32, "frSlice", "Загрузка списка энергии в дневных интервалах", false},
+        {33, "frSlice", "Загрузка размера списка энергии в месячных интервалах", false},
+        {34, "frSlice", "Загрузка списка энергии в месячных интервалах", false},
+        {35, "frSlice", "Очистка списка энергии в дневных интервалах", false},
+        {36, "frSlice", "Очистка списка энергии в месячных интервалах", false},
+        {37, "frCC", "Запуск калибровки по напряжению", true},
+        {38, "frCC", "Запуск калибровки по мощности", true},
+        {39, "frCC", "Запуск калибровки по фазе", true},
+        {40, "frCC", "Запуск калибровки смещения по мощности", true},
+        {41, "frCC", "Запуск калибровки стартового тока", true},
+        {42, "frCC", "Запись настроек по умолчанию (сброс показаний, архивов)", true},
+        {43, nullptr, "Открытие сеанса", true},
+        {44, "frHolidays", "Сохранение рассписания праздничных дней", false},
+        {45, "frCalendar", "Сохранение тарифного рассписания", true},
+        {46, "frPwd", "Получение пароля", false},
+        {47, "frPwd", "Сохранение пароля", false},
+        {48, nullptr, "Заводская инициализация", true},
+        {49, "frDeviceID", "Получение серийного номера", false},
+        {50, "frDeviceID", "Сохранение серийного номера", true},
+        {51, "frCC", "Тест соответствия параметров", true},
+        {52, "frCC3", "Получение калибровочных коэффицентов", true},
+        {53, "frMeasures", "Получение измерительных данных трехфазного счетчика", false},
+        {54, "frNowMeasures", "Получение мгновенных измерительных данных трехфазного счетчика",
+         false},
+        {55, "frDisplay", "Получение параметров индикации", false},
+        {56, "frDisplay", "Сохранение настроек индикатора", true},
+        {57, "frCC3", "", false},
+        {58, "frCC3", "", true},
+        {59, "frCalendar", "Получение тарифного рассписания трехфазного счетчика", false},
+        {60, "frArchive", "Чтение архива", false},
+        {61, "frNowMeasures", "Получение данных для построения векторной диаграммы", false},
+        {62, nullptr, "Обновление модели счетчика", true},
+        {63, "frDeviceID", "Получение серийного номера", false},
+    };
     Window t;
-    for (int kind = 0; kind <= requestkinds::LastKind; ++kind) {
-        const requestkinds::KindInfo *info = requestkinds::find(kind);
+    QCOMPARE(int(std::size(rows)), requestkinds::LastKind + 1);
+    for (const auto &row : rows) {
+        const requestkinds::KindInfo *info = requestkinds::find(row.kind);
         QVERIFY(info);
-        QCOMPARE(info->kind, kind);
-        if (info->frame)
-            QVERIFY2(t.w.findChild<QFrame *>(QLatin1String(info->frame)), info->frame);
-        QCOMPARE(info->followUp, kind == 19 || kind == 32 || kind == 34);
-        QCOMPARE(info->ackTimeOut, kind == 48 ? 3000 : 0);
+        QCOMPARE(info->kind, row.kind);
+        QWidget *frame = t.w.frameOf(row.kind);
+        QCOMPARE(frame ? frame->objectName() : QString(), QString::fromUtf8(row.frame));
+        QCOMPARE(requestkinds::title(row.kind), QString::fromUtf8(row.title));
+        QCOMPARE(info->group, row.group);
+        QCOMPARE(info->followUp, row.kind == 19 || row.kind == 32 || row.kind == 34);
+        QCOMPARE(info->ackTimeOut, row.kind == 48 ? 3000 : 0);
     }
     QVERIFY(!requestkinds::find(64));
     QVERIFY(!requestkinds::find(-1));
     QCOMPARE(requestkinds::fixedCommands(43), (QStringList{"01 20", "01 29", "01 21"}));
+    QCOMPARE(requestkinds::fixedCommands(15), (QStringList{"06 12", "06 3c", "06 3b"}));
+    QCOMPARE(requestkinds::fixedCommands(10), (QStringList{"01 3d", "06 10"}));
+    QCOMPARE(requestkinds::fixedCommands(42),
+             (QStringList{"02 0d 03", "05 42", "05 43", "05 10", "05 3c", "05 12", "05 3b"}));
+    QCOMPARE(requestkinds::fixedCommands(48), QStringList{"02 0d 07"});
+    QCOMPARE(requestkinds::fixedCommands(63), (QStringList{"01 44", "09 01"}));
     QCOMPARE(requestkinds::fixedCommands(53).size(), 18);
     QCOMPARE(requestkinds::fixedCommands(54).size(), 21);
+    QVERIFY(requestkinds::fixedCommands(24).isEmpty());
 }
 
 void TestConfigurator::sessionOpenCommand_data()
@@ -320,14 +403,14 @@ void TestConfigurator::meterControls()
         const char *const names[] = {"pbLoadMeasures", "pbLoadNowMeasures", "pbLoadDeviceInfo"};
         for (const char *name : names)
             on += t.find(name)->isEnabled();
-        const char *const unbuilt[] = {"pbLoadList",  "pbSaveTime",         "pbLoadCalendar",
-                                       "pbSaveLink",  "pbLoadCC",           "pbInitCalibration3",
-                                       "pbSliceExport", "pbArchiveExport", "pbCalcClockCC",
+        const char *const unbuilt[] = {"pbLoadList",     "pbSaveTime",      "pbLoadCalendar",
+                                       "pbSaveLink",     "pbLoadCC",        "pbInitCalibration3",
+                                       "pbSliceExport",  "pbArchiveExport", "pbCalcClockCC",
                                        "pbResetCCStage3"};
         for (const char *name : unbuilt)
             if (t.find(name)->isEnabled())
                 return QStringLiteral("unbuilt control enabled: ") + QLatin1String(name);
-        return on == 0 ? QStringLiteral("locked")
+        return on == 0   ? QStringLiteral("locked")
                : on == 4 ? QStringLiteral("open")
                          : QStringLiteral("mixed");
     };

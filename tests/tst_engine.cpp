@@ -2,11 +2,11 @@
 // and over a pseudo-terminal.
 #include "support/sessionrig.h"
 
-#include "core/commandtext.h"
-#include "mainwindow/sysmonitordialog.h"
 #include "config/controlpaneldialog.h"
+#include "core/commandtext.h"
 #include "core/hextext.h"
 #include "link/logcolours.h"
+#include "mainwindow/sysmonitordialog.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "widgets/progressdialog.h"
@@ -21,19 +21,15 @@
 namespace {
 const QString kOpen = QStringLiteral("08 00 e1 e1 e1 e1 e1 e1");
 
-// One batch: its command texts and the caller's reply slots.
+// One batch: its command texts.
 struct Batch
 {
-    explicit Batch(const QStringList &commands)
-        : cmds(commands.begin(), commands.end()), bufs(commands.size())
-    {
-    }
+    explicit Batch(const QStringList &commands) : cmds(commands) {}
     bool start(SysMonitorDialog &w, deviceListItem *item, int type = 7)
     {
-        return w.load_from_device(item, type, cmds.data(), bufs.data(), int(cmds.size()), 0);
+        return w.load_from_device(item, type, cmds, 0);
     }
-    std::vector<QString> cmds;
-    std::vector<QByteArray> bufs;
+    QStringList cmds;
 };
 
 QByteArray hex(const char *text)
@@ -94,8 +90,7 @@ void TestEngine::batch()
     QTRY_COMPARE_WITH_TIMEOUT(rig.outcomes.size(), 1, 20000);
     const SessionRig::Outcome o = rig.outcomes.first();
     QCOMPARE(o.type, 12);
-    QCOMPARE(o.buf, b.bufs.data());
-    QCOMPARE(o.len, int(commands.size()));
+    QCOMPARE(o.replies.size(), commands.size());
     QCOMPARE(o.status, 0);
     QVERIFY(!w.exchangeBusy());
     QVERIFY(!w.progress()->isVisible());
@@ -104,8 +99,8 @@ void TestEngine::batch()
     // Each slot holds its reply without address and CRC: function, object, length, data.
     for (int i = 0; i < commands.size(); ++i) {
         const QByteArray request = QByteArray::fromHex(commands[i].toLatin1());
-        QCOMPARE(b.bufs[i].left(2), request.left(2));
-        QCOMPARE(b.bufs[i].size(), 3 + quint8(b.bufs[i].at(2)));
+        QCOMPARE(o.replies[i].left(2), request.left(2));
+        QCOMPARE(o.replies[i].size(), 3 + quint8(o.replies[i].at(2)));
     }
     // The meter is reached by its serial number when it has one.
     const QString address =
@@ -131,16 +126,14 @@ void TestEngine::refused()
     SysMonitorDialog &w = rig.window();
     deviceListItem *meter = rig.addMeter(1);
 
-    Batch nothing({QStringLiteral("01 3e")});
-    QVERIFY(!w.load_from_device(nullptr, 1, nothing.cmds.data(), nothing.bufs.data(), 1, 0));
-    QVERIFY(!w.load_from_device(meter, 1, nothing.cmds.data(), nothing.bufs.data(), 0, 0));
+    QVERIFY(!w.load_from_device(nullptr, 1, {QStringLiteral("01 3e")}, 0));
+    QVERIFY(!w.load_from_device(meter, 1, QStringList(), 0));
     QVERIFY(!w.exchangeBusy());
     QVERIFY(rig.lines(QStringLiteral("TX: ")).isEmpty());
 
     // A second batch while one runs is refused and leaves both alone.
     Batch first({kOpen, QStringLiteral("01 20"), QStringLiteral("01 21")});
     Batch second({QStringLiteral("01 3e")});
-    second.bufs[0] = "untouched";
     QVERIFY(first.start(w, meter, 1));
     QVERIFY(!second.start(w, meter, 2));
     QVERIFY(
@@ -149,8 +142,7 @@ void TestEngine::refused()
     QTRY_COMPARE_WITH_TIMEOUT(rig.outcomes.size(), 1, 20000);
     QCOMPARE(rig.outcomes[0].type, 1);
     QCOMPARE(rig.outcomes[0].status, 0);
-    QVERIFY(first.bufs[2].startsWith(hex("0121")));
-    QCOMPARE(second.bufs[0], QByteArray("untouched"));
+    QVERIFY(rig.outcomes[0].replies[2].startsWith(hex("0121")));
     QCOMPARE(rig.lines(QStringLiteral("TX: ")).size(), 3);
     QVERIFY(rig.unknown.isEmpty());
 }
@@ -220,13 +212,15 @@ void TestEngine::replies()
     const QColor colour = status == 0 ? logcolour::success : logcolour::error;
     QVERIFY2(rig.hasLine(message, colour), qPrintable(message));
     QVERIFY(!w.progress()->isVisible());
+    const QList<QByteArray> &replies = rig.outcomes[0].replies;
+    QCOMPARE(replies.size(), 3);
     if (status == 0) {
-        QVERIFY(b.bufs[1].startsWith(reply));
-        QVERIFY(b.bufs[2].startsWith(hex("010e")));
+        QVERIFY(replies[1].startsWith(reply));
+        QVERIFY(replies[2].startsWith(hex("010e")));
     } else {
         // Nothing after the failed command was sent or stored.
         QVERIFY(rig.lines(QStringLiteral("TX: 01 01 0e ")).isEmpty());
-        QVERIFY(b.bufs[1].isEmpty());
+        QVERIFY(replies[1].isEmpty() && replies[2].isEmpty());
     }
 }
 
@@ -309,7 +303,7 @@ void TestEngine::interrupt()
     // The late reply finds nobody waiting.
     QTRY_COMPARE_WITH_TIMEOUT(rig.unknown, QList<int>{0}, 10000);
     QCOMPARE(rig.outcomes.size(), 1);
-    QVERIFY(b.bufs[1].isEmpty());
+    QVERIFY(rig.outcomes[0].replies[1].isEmpty());
 }
 
 void TestEngine::meterRowDuringBatch_data()

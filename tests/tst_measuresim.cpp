@@ -5,8 +5,8 @@
 
 #include "core/commandtext.h"
 #include "core/measuredecoders.h"
-#include "meters/devicelistitem.h"
 #include "core/passwordtext.h"
+#include "meters/devicelistitem.h"
 #include "widgets/diagram.h"
 
 #include <QtMath>
@@ -103,17 +103,15 @@ void TestMeasureSim::cleanupTestCase()
 
 QList<QByteArray> TestMeasureSim::run(deviceListItem *meter, int kind, const QStringList &commands)
 {
-    std::vector<QString> cmds{commandtext::sessionOpen(0, passwordtext::factoryDefault(0))};
-    cmds.insert(cmds.end(), commands.begin(), commands.end());
-    std::vector<QByteArray> bufs(cmds.size());
+    const QStringList cmds =
+        QStringList{commandtext::sessionOpen(0, passwordtext::factoryDefault(0))} + commands;
     const qsizetype before = m_rig->outcomes.size();
-    if (!m_rig->window().load_from_device(meter, kind, cmds.data(), bufs.data(), int(cmds.size()),
-                                          0))
+    if (!m_rig->window().load_from_device(meter, kind, cmds, 0))
         return {};
     if (!QTest::qWaitFor([&] { return m_rig->outcomes.size() > before; }, 30000) ||
         m_rig->outcomes.last().status != 0)
         return {};
-    return QList<QByteArray>(bufs.begin() + 1, bufs.end());
+    return m_rig->outcomes.last().replies.mid(1);
 }
 
 void TestMeasureSim::readings_data()

@@ -1,110 +1,57 @@
-// The configurator window: construction, access levels, meter series, page locking and the
-// function menu.
 #include "config/controlpaneldialog.h"
 
-#include "widgets/soundcue.h"
-#include "core/meterseries.h"
-#include "widgets/readingtable.h"
+#include "config/archivepage.h"
+#include "config/calibrationpage.h"
+#include "config/clockpage.h"
+#include "config/eventspage.h"
+#include "config/limitspage.h"
+#include "config/measurespage.h"
+#include "config/paramspage.h"
+#include "config/slicepage.h"
+#include "config/tarifpage.h"
+#include "core/catalogue.h"
+#include "core/commandtext.h"
+#include "core/exchangerules.h"
+#include "core/measuredecoders.h"
 #include "core/requestkinds.h"
+#include "core/sessionparameters.h"
+#include "core/standframe.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "meters/itemeditdialog.h"
-#include "core/sessionparameters.h"
 #include "ui_controlpaneldialog.h"
-#include "widgets/diagram.h"
+#include "widgets/soundcue.h"
 
 #include <QCloseEvent>
-#include <QLabel>
 #include <QMenu>
-#include <QTableView>
 
 namespace {
-
-// clang-format off
-// Every page control that sends something to the meter: locked while no meter is selected, or
-// while the selected meter waits on the stand.
-const char *const kMeterControls[] = {
-    "pbLoadMeasures", "pbLoadNowMeasures", "pbDiagram", "pbLoadDeviceInfo", "pbLoadSliceDay",
-    "pbLoadSliceMonth", "pbClearSliceDay", "pbClearSliceMonth", "pbLoadArchive", "pbArchiveRead",
-    "pbArchiveInit", "pbLoadList", "pbClearMList", "pbClearErrList", "pbClearWarnList",
-    "pbLoadTime", "pbSaveTime", "pbSaveTimeAll", "pbLoadTimeMode", "pbSaveTimeMode",
-    "pbLoadCalendar", "pbSaveCalendar", "pbSaveCalendarAll", "pbLoadHolidays", "pbSaveHolidays",
-    "pbLoadTarif", "pbSaveTarif", "pbSaveTarifAll", "pbLoadLink", "pbSaveLink", "pbLoadDisplay",
-    "pbSaveDisplay", "pbSaveDisplayAll", "pbLoadLimit", "pbSaveLimit", "pbLoadPulseSpec",
-    "pbSavePulseSpec", "pbSavePulseSpecAll", "pbPulseSpec1Hz", "pbPulseSpecStd", "pbLoadPwd",
-    "pbSavePwd", "pbLoadDeviceID", "pbSaveDeviceID", "pbSaveMdl", "pbLoadClockCC", "pbSaveClockCC",
-    "pbLoadCC", "pbSaveCC", "pbStdCC", "pbResetCC1", "pbResetCC2", "pbResetCC3", "pbResetCC4",
-    "pbResetCC6", "pbSaveRealTime", "pbMainInit", "pbCalibration1", "pbCalibration2",
-    "pbCalibration3", "pbCalibration4", "pbCalibration5", "pbOutReset", "pbCalibration7",
-    "pbLoadCC3", "pbSaveCC3", "pbResetCCStage3", "pbInitCalibration3", "pbSaveRealTime3", "pbMainInit3", "pbOutReset3",
-};
-
-// Shown at every access level before the level hides its own.
-const char *const kLevelControls[] = {
-    "pbCalcClockCC", "dsbClockCSec", "pbOptoTest", "pbAddrTableInput", "pbLoadClockCC", "frClockCC",
-    "pbSaveClockCC", "pbClearSliceDay", "pbClearSliceMonth", "pbArchiveInit", "pbClearWarnList",
-    "pbClearErrList", "pbClearMList", "pbSaveTime", "pbSaveTimeMode", "pbSaveHolidays",
-    "pbSaveCalendar", "pbSaveTarif", "pbSaveLink", "pbSaveDisplay", "pbSaveLimit",
-    "pbSavePulseSpec", "pbSavePwd", "pbSaveDeviceID", "frPwd", "pbLoadPwd", "frDeviceID",
-    "pbLoadDeviceID", "cbDisplayAuto", "pbSaveTimeAll", "pbSaveCalendarAll", "pbSaveDisplayAll",
-    "pbSaveTarifAll", "pbSavePulseSpecAll",
-};
-
-// A user session only reads.
-const char *const kUserHidden[] = {
-    "pbClearSliceDay", "pbClearSliceMonth", "pbArchiveInit", "pbClearWarnList", "pbClearErrList",
-    "pbClearMList", "pbSaveTime", "pbSaveTimeAll", "pbSaveTimeMode", "pbSaveHolidays",
-    "pbSaveCalendar", "pbSaveCalendarAll", "pbSaveDisplayAll", "pbSaveTarif", "pbSaveTarifAll",
-    "pbSaveLink", "pbSaveDisplay", "pbSaveLimit", "pbSavePulseSpec", "pbSavePulseSpecAll",
-    "pbSavePwd", "pbSaveDeviceID", "cbDisplayAuto",
-};
-
-// An administrator does not calibrate.
-const char *const kAdministratorHidden[] = {
-    "frCC", "frCC3", "pbCalcClockCC", "dsbClockCSec", "pbOptoTest", "pbSaveClockCC",
-    "pbAddrTableInput", "cbDisplayAuto",
-};
-// clang-format on
-
-constexpr int kCalibrationTab = 8;
-constexpr int kUser = 0;
-constexpr int kAdministrator = 1;
-constexpr int kDeveloper = 2;
-
-template <size_t N>
-void setAllVisible(const ControlPanelDialog *w, const char *const (&names)[N], bool visible)
-{
-    const QList<QLabel *> labels = w->findChildren<QLabel *>();
-    for (const char *name : names) {
-        QWidget *c = w->findChild<QWidget *>(QLatin1String(name));
-        if (!c)
-            continue;
-        c->setVisible(visible);
-        // A field's caption goes with it, so no label is left standing alone.
-        for (QLabel *l : labels)
-            if (l->buddy() == c)
-                l->setVisible(visible);
-    }
-}
-
+// Hold time of a meter that reports 0 minutes.
+constexpr int kDefaultHoldMinutes = 10;
+// Data bytes of the link parameters: address and hold time.
+constexpr int kLinkAddressByte = 0;
+constexpr int kLinkHoldByte = 3;
 } // namespace
 
 ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     : QDialog(parent), ui(new Ui::ControlPanelDialog), m_editor(new itemEditDialog(this)),
-      m_funcMenu(new QMenu(this)), m_diagram(new Diagram(this))
+      m_funcMenu(new QMenu(this))
 {
     ui->setupUi(this);
+    exchangeBusy = [] { return false; };
     askInt = questions::intDialog(this);
     inform = questions::informationBox(this);
     playSound = [](const QString &path) { soundcue::play(path); };
 
-    // One series at a time is shown; the vector diagram is reached from the function menu.
-    ui->frDisplay3->hide();
-    ui->frCC3->hide();
-    ui->cbTarif3->hide();
-    ui->pbDiagram->hide();
-    for (QTableView *table : findChildren<QTableView *>())
-        readingtable::applyLook(table);
+    m_measuresPage = new MeasuresPage(this);
+    m_calibrationPage = new CalibrationPage(this);
+    m_pages = {m_measuresPage,       new SlicePage(this),  new ArchivePage(this),
+               new EventsPage(this), new ClockPage(this),  new TarifPage(this),
+               new ParamsPage(this), new LimitsPage(this), m_calibrationPage};
+    for (ConfigPage *page : m_pages) {
+        ui->tabWidget->addTab(page, page->windowTitle());
+        connect(page, &ConfigPage::log, this, &ControlPanelDialog::log);
+    }
 
     buildFuncMenu();
     using Self = ControlPanelDialog;
@@ -112,29 +59,21 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     connect(ui->pbFuncMenu, &QPushButton::clicked, this, &Self::showFuncMenu);
     connect(ui->pbAdd, &QPushButton::clicked, this, &Self::addClick);
     connect(ui->pbRemove, &QPushButton::clicked, ui->devList, &deviceList::remoteSelected);
-    wire(ui->pbOptoTest, &Self::connectionTest);
+    connect(m_calibrationPage, &CalibrationPage::optoTestClicked, this, &Self::connectionTest);
     connect(ui->devList, &deviceList::selectedItem, this, &Self::listSelectedItem);
     connect(ui->devList, &deviceList::doubleClickItem, this, &Self::listDoubleClickItem);
     connect(ui->devList, &deviceList::rightClickItem, this, &Self::listRightClickItem);
     connect(m_editor, &itemEditDialog::clickOk, this, &Self::initAddClick);
 
-    setCompletion(requestkinds::SessionOpen,
-                  [this](const QByteArray *replies, int count, int status) {
-                      return sessionOpened(replies, count, status);
-                  });
-    setupMeasuresPage();
-    disableUnbuiltButtons();
+    addRoute(
+        requestkinds::SessionOpen, nullptr,
+        [this](const QList<QByteArray> &replies, int status) {
+            return sessionOpened(replies, status);
+        },
+        true);
+    for (ConfigPage *page : m_pages)
+        page->lockUnbuilt();
     setMeterControlsEnabled(false);
-}
-
-void ControlPanelDialog::disableUnbuiltButtons()
-{
-    for (QAbstractButton *b : ui->tabWidget->findChildren<QPushButton *>()) {
-        if (m_wiredButtons.contains(b))
-            continue;
-        b->setEnabled(false);
-        m_unbuilt.insert(b);
-    }
 }
 
 ControlPanelDialog::~ControlPanelDialog()
@@ -145,11 +84,6 @@ ControlPanelDialog::~ControlPanelDialog()
 deviceList *ControlPanelDialog::meterList() const
 {
     return ui->devList;
-}
-
-QWidget *ControlPanelDialog::widget(const char *name) const
-{
-    return findChild<QWidget *>(QLatin1String(name));
 }
 
 void ControlPanelDialog::buildFuncMenu()
@@ -177,7 +111,7 @@ void ControlPanelDialog::buildFuncMenu()
         {"actCheckAll", tr("Отметить все"), [this] { mnCheckAllClick(); }},
         {"actUncheckAll", tr("Снять все"), [this] { mnUncheckAllClick(); }},
         {nullptr, QString(), {}},
-        {"actDiagram", tr("Векторная диаграмма"), [this] { loadDiagramClick(); }},
+        {"actDiagram", tr("Векторная диаграмма"), [this] { m_measuresPage->loadDiagramClick(); }},
     };
     for (const Entry &e : entries) {
         if (!e.name) {
@@ -198,6 +132,8 @@ void ControlPanelDialog::buildFuncMenu()
     addAction(m_actDiagram);
 }
 
+// ---- Session, access level, series
+
 void ControlPanelDialog::setSession(int channel, int accessLevel, const QByteArray &password)
 {
     m_channel = channel;
@@ -208,7 +144,7 @@ void ControlPanelDialog::setSession(int channel, int accessLevel, const QByteArr
     ui->devList->setStandMode(channel == Channel::Stand);
     ui->devList->applyStandMode();
     // A session that ended mid-batch sent no loadComplate: that batch is over.
-    m_batchRunning = false;
+    m_batchKind = -1;
     m_batchItem = nullptr;
     enableAllFrames();
     applyAccessLevel(accessLevel);
@@ -216,26 +152,16 @@ void ControlPanelDialog::setSession(int channel, int accessLevel, const QByteArr
 
 void ControlPanelDialog::applyAccessLevel(int level)
 {
-    setAllVisible(this, kLevelControls, true);
-    ui->tabWidget->setTabEnabled(kCalibrationTab, true);
-    ui->cbAccesLevel->clear();
-    ui->cbAccesLevel->addItem(tr("Пользователь"));
-    switch (level) {
-    case kUser:
-        ui->tabWidget->setTabEnabled(kCalibrationTab, false);
-        setAllVisible(this, kUserHidden, false);
-        break;
-    case kAdministrator:
-        setAllVisible(this, kAdministratorHidden, false);
-        ui->cbAccesLevel->addItem(tr("Администратор"));
-        break;
-    case kDeveloper:
-        ui->cbAccesLevel->addItem(tr("Администратор"));
-        ui->cbAccesLevel->addItem(tr("Разработчик"));
-        break;
-    default:
-        break;
-    }
+    for (ConfigPage *page : m_pages)
+        page->applyAccessLevel(level);
+    // A user session does not calibrate.
+    ui->tabWidget->setTabEnabled(ui->tabWidget->indexOf(m_calibrationPage), level != 0);
+}
+
+MeterSeries ControlPanelDialog::meterSeries() const
+{
+    return m_currentItem ? meterSeriesOf(m_currentItem->record().version)
+                         : MeterSeries::Unrecognised;
 }
 
 void ControlPanelDialog::tuneInterface()
@@ -243,23 +169,15 @@ void ControlPanelDialog::tuneInterface()
     if (!m_currentItem)
         return;
     const MeterSeries series = meterSeries();
-    if (series != MeterSeries::Unrecognised) {
-        const bool single = series == MeterSeries::SinglePhase;
-        ui->frDisplay->setVisible(single);
-        ui->frCC->setVisible(single);
-        ui->cbTarif->setVisible(single);
-        ui->frDisplay3->setVisible(!single);
-        ui->frCC3->setVisible(!single);
-        ui->cbTarif3->setVisible(!single);
-    }
+    for (ConfigPage *page : m_pages)
+        page->applySeries(series);
     updateDiagramAction();
 }
 
 void ControlPanelDialog::setMeterControlsEnabled(bool on)
 {
-    for (const char *name : kMeterControls)
-        if (QWidget *c = widget(name))
-            c->setEnabled(on && !m_unbuilt.contains(c));
+    for (ConfigPage *page : m_pages)
+        page->setMeterControlsEnabled(on);
     m_actEdit->setEnabled(on);
     m_meterControlsOn = on;
     updateDiagramAction();
@@ -276,6 +194,175 @@ void ControlPanelDialog::enableMeterControls()
 {
     if (m_currentItem && !groupRunning())
         setMeterControlsEnabled(true);
+}
+
+// ---- Batches
+
+QString ControlPanelDialog::sessionOpenCommand() const
+{
+    const bool own = m_currentItem && !m_currentItem->record().useStdPwd;
+    return commandtext::sessionOpen(m_accessLevel,
+                                    own ? m_currentItem->record().password : m_password);
+}
+
+void ControlPanelDialog::addRoute(int kind, QWidget *frame, Completion run, bool anyStatus)
+{
+    m_routes.insert(kind, {frame, std::move(run), anyStatus});
+}
+
+QWidget *ControlPanelDialog::frameOf(int kind) const
+{
+    return m_routes.value(kind).frame;
+}
+
+void ControlPanelDialog::setDecoder(int kind, Decoder decoder)
+{
+    Route &route = m_routes[kind];
+    route.anyStatus = false;
+    route.run = [decoder](const QList<QByteArray> &replies, int status) {
+        decoder(replies);
+        return status;
+    };
+}
+
+void ControlPanelDialog::enableAllFrames()
+{
+    for (const Route &route : std::as_const(m_routes))
+        if (route.frame)
+            route.frame->setEnabled(true);
+}
+
+bool ControlPanelDialog::sendBatch(int kind, const QStringList &commands, const QString &title,
+                                   const QColor &titleColour)
+{
+    const requestkinds::KindInfo *info = requestkinds::find(kind);
+    // The engine refuses a batch without a meter or commands and never reports it: the frame
+    // would stay disabled.
+    if (!info || !m_currentItem || commands.isEmpty())
+        return false;
+    if (exchangeBusy()) {
+        emit log(exchangerules::busyRequestRefused(), logcolour::error, true, false);
+        return false;
+    }
+    QWidget *frame = frameOf(kind);
+    if (frame)
+        frame->setEnabled(false);
+    QStringList batch;
+    if (!info->followUp)
+        batch << sessionOpenCommand();
+    batch << commands;
+
+    const QString text = title.isEmpty() ? requestkinds::title(kind) : title;
+    if (!text.isEmpty())
+        emit log(text, titleColour, true, true);
+    m_batchKind = kind;
+    m_batchItem = m_currentItem;
+    if (emit init_exchange_device(m_currentItem, kind, batch, info->ackTimeOut))
+        return true;
+    // Refused: nothing will come back.
+    m_batchKind = -1;
+    if (frame)
+        frame->setEnabled(true);
+    return false;
+}
+
+void ControlPanelDialog::loadComplate(int type, QList<QByteArray> replies, int status)
+{
+    // Batches that others started on the engine are theirs to read.
+    if (m_batchKind < 0 || type != m_batchKind)
+        return;
+    m_batchKind = -1;
+    const requestkinds::KindInfo *info = requestkinds::find(type);
+    const Route route = m_routes.value(type);
+    if (route.frame)
+        route.frame->setEnabled(true);
+
+    int passed = status;
+    if (route.run && (status == 0 || route.anyStatus)) {
+        // Follow-up batches have no session-open command in front.
+        if (!info->followUp && !replies.isEmpty())
+            replies.removeFirst();
+        passed = route.run(replies, status);
+    }
+    if (info->group)
+        groupReport(type, passed);
+}
+
+void ControlPanelDialog::groupReport(int kind, int status)
+{
+    // Group work repeats group kinds over the checked meters; until it exists a finished batch
+    // has nobody to go on to.
+    Q_UNUSED(kind)
+    Q_UNUSED(status)
+}
+
+void ControlPanelDialog::stendAck(bool st)
+{
+    // Only group work waits for the stand.
+    Q_UNUSED(st)
+}
+
+// ---- The meter list pane
+
+void ControlPanelDialog::openSessionClick()
+{
+    if (!m_currentItem)
+        return;
+    sendBatch(requestkinds::SessionOpen, requestkinds::fixedCommands(requestkinds::SessionOpen),
+              QString(), logcolour::success);
+}
+
+int ControlPanelDialog::sessionOpened(const QList<QByteArray> &replies, int status)
+{
+    deviceListItem *item = m_batchItem;
+    if (!item)
+        return status;
+    DeviceRecord &record = item->record();
+    if (status != 0) {
+        record.sessionOpen = false;
+        item->stopSessionTimer();
+        item->updateView();
+        return status;
+    }
+    // Replies of "01 20" (device name), "01 29" (link parameters), "01 21" (version).
+    if (!replies.isEmpty())
+        record.version = measures::deviceText(replies[0]);
+    QByteArray link;
+    if (replies.size() > 1 && measures::dataBytes(replies[1], &link) &&
+        link.size() > kLinkHoldByte) {
+        if (record.usesSerialNumber())
+            record.address = quint8(link[kLinkAddressByte]);
+        const int minutes = quint8(link[kLinkHoldByte]);
+        record.sessionTimeout = minutes ? minutes : kDefaultHoldMinutes;
+    } else {
+        emit log(tr("Ошибка: некорректный размер пакета"), logcolour::error, true, false);
+    }
+    tuneInterface();
+    // Marked open, the meter closes its end after the hold time without traffic: so does the
+    // mark.
+    record.sessionOpen = true;
+    item->startSessionTimer();
+    item->updateView();
+    ui->devList->relayout();
+    // A meter of unknown series stays open, but group work counts it as failed.
+    return meterSeriesOf(record.version) == MeterSeries::Unrecognised ? 2 : 0;
+}
+
+void ControlPanelDialog::closeSessionClick()
+{
+    if (!m_currentItem)
+        return;
+    if (exchangeBusy()) {
+        // "09 01" would go out between a request of the batch and its reply.
+        emit log(exchangerules::busyRequestRefused(), logcolour::error, true, false);
+        return;
+    }
+    emit log(catalogue::operationTitle(catalogue::Operation::CloseSession), logcolour::success,
+             true, false);
+    m_currentItem->record().sessionOpen = false;
+    m_currentItem->stopSessionTimer();
+    m_currentItem->updateView();
+    emit sendTextCmd(m_currentItem, catalogue::sessionClose(), 0);
 }
 
 void ControlPanelDialog::listSelectedItem(deviceListItem *item)
@@ -310,18 +397,117 @@ void ControlPanelDialog::searchClick()
     emit searchStart();
 }
 
-void ControlPanelDialog::groupReport(int kind, int status)
+void ControlPanelDialog::addClick()
 {
-    // Group work repeats group kinds over the checked meters; until it exists a finished batch
-    // has nobody to go on to.
-    Q_UNUSED(kind)
-    Q_UNUSED(status)
+    m_editMode = false;
+    m_edited = nullptr;
+    m_template.standMode = m_channel == Channel::Stand;
+    m_editor->setRecord(m_template);
+    m_editor->show();
 }
 
-void ControlPanelDialog::stendAck(bool st)
+void ControlPanelDialog::editClick()
 {
-    // Only group work waits for the stand.
-    Q_UNUSED(st)
+    if (!m_currentItem)
+        return;
+    DeviceRecord record = m_currentItem->record();
+    record.standMode = m_channel == Channel::Stand;
+    m_editMode = true;
+    m_edited = m_currentItem;
+    m_editor->setRecord(record);
+    m_editor->show();
+}
+
+void ControlPanelDialog::initAddClick()
+{
+    const DeviceRecord &edited = m_editor->record();
+    const QString duplicate = tr("Счетчик с таким адресом уже есть в списке");
+    if (!m_editMode) {
+        if (!ui->devList->addItem(edited)) {
+            inform(tr("Невозможно добавить"), duplicate);
+            return;
+        }
+        m_editor->hide();
+        return;
+    }
+    if (!m_edited) {
+        // The row went while the editor was open.
+        m_editor->hide();
+        return;
+    }
+    if (ui->devList->findDuplicate(edited, m_edited)) {
+        inform(tr("Невозможно изменить"), duplicate);
+        return;
+    }
+    // What the editor shows is the meter's place and password; the rest is the row's own state,
+    // which may have moved on while the editor was open.
+    const DeviceRecord &row = m_edited->record();
+    DeviceRecord record = edited;
+    record.sessionTimeout = row.sessionTimeout;
+    record.sessionOpen = row.sessionOpen;
+    record.ticked = row.ticked;
+    record.current = row.current;
+    record.version = row.version;
+    m_edited->setRecord(record);
+    ui->devList->relayout();
+    m_editor->hide();
+}
+
+void ControlPanelDialog::addGroupClick()
+{
+    const bool stand = m_channel == Channel::Stand;
+    const int last = stand ? standframe::kPositions : kLastAddress;
+    const std::optional<questions::Range> range =
+        questions::askAddressRange(askInt, tr("Добавить"), last);
+    if (!range)
+        return;
+    // A minimum above the maximum adds nothing.
+    for (int i = range->min; i <= range->max; ++i) {
+        DeviceRecord record;
+        record.version = QStringLiteral("-");
+        record.password = m_password;
+        if (stand) {
+            record.address = kLastAddress;
+            record.standAddr = i;
+            record.standMode = true;
+        } else {
+            record.address = i;
+        }
+        // A meter already listed is skipped.
+        ui->devList->addItem(record);
+    }
+}
+
+void ControlPanelDialog::clearLictClick()
+{
+    ui->devList->clearList();
+}
+
+void ControlPanelDialog::mnCheckAllClick()
+{
+    ui->devList->setAllTicked(true);
+}
+
+void ControlPanelDialog::mnUncheckAllClick()
+{
+    ui->devList->setAllTicked(false);
+}
+
+void ControlPanelDialog::connectionTest()
+{
+    if (m_calibrationPage->optoTestOn()) {
+        // Every packet is now a test echo, played as a sound; no meter is worked meanwhile.
+        ui->devList->deselectAll();
+        ui->devList->setEnabled(false);
+    } else {
+        ui->devList->setEnabled(true);
+    }
+}
+
+void ControlPanelDialog::unknownLoadComplate(int st)
+{
+    if (st == 0 && m_calibrationPage->optoTestOn())
+        playSound(QLatin1String(soundcue::test));
 }
 
 void ControlPanelDialog::closeEvent(QCloseEvent *event)

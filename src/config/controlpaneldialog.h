@@ -1,43 +1,41 @@
 #pragma once
 
-#include "core/meterseries.h"
+#include "config/configpage.h"
 #include "core/devicerecord.h"
+#include "core/meterseries.h"
 #include "widgets/questions.h"
 
 #include <QByteArray>
 #include <QColor>
 #include <QDialog>
 #include <QHash>
+#include <QList>
 #include <QPointer>
-#include <QAbstractButton>
-#include <QSet>
 #include <QString>
 #include <QStringList>
 
 #include <functional>
-#include <vector>
 
 namespace Ui {
 class ControlPanelDialog;
 }
-class Diagram;
 class deviceList;
 class deviceListItem;
 class itemEditDialog;
+class CalibrationPage;
+class MeasuresPage;
 class QAction;
 class QMenu;
 class QPoint;
-class QStandardItemModel;
-class QTableView;
 
-// The configurator ("Конфигуратор"): the meter list and, through the main window's exchange
-// engine, every read and write of meter data. The main window shows it while a session is open.
+// The configurator ("Конфигуратор"): the meter list with its function menu, and one page per
+// group of meter functions. The main window shows it while a session is open.
 //
-// Every operation is a batch of command texts of one request kind (config/requestkinds.h): the
-// page frame of the kind is disabled, the session-open command goes first, and the finished
-// batch comes back through loadComplate(), which re-enables the frame and hands the replies to
-// the decoder bound to the kind.
-class ControlPanelDialog : public QDialog
+// Every operation is a batch of command texts of one request kind (core/requestkinds.h) that a
+// page starts through sendBatch(): the frame the page named for the kind is disabled, the
+// session-open command goes first, and the finished batch comes back through loadComplate(),
+// which re-enables the frame and hands the replies to what the page registered for the kind.
+class ControlPanelDialog : public QDialog, public PageHost
 {
     Q_OBJECT
 public:
@@ -45,7 +43,7 @@ public:
     ~ControlPanelDialog() override;
 
     deviceList *meterList() const;
-    deviceListItem *currentItem() const { return m_currentItem; }
+    deviceListItem *currentItem() const override { return m_currentItem; }
 
     // The session the main window has opened: channel (0 COM, 1 GSM/CSD, 2 stand, 3 TCP-IP),
     // access level (0 user, 1 administrator, 2 developer) and that level's password. A session
@@ -55,8 +53,7 @@ public:
     int accessLevel() const { return m_accessLevel; }
     QByteArray sessionPassword() const { return m_password; }
 
-    // The series of the current meter, from its device name as it is now.
-    MeterSeries meterSeries() const;
+    MeterSeries meterSeries() const override;
 
     // Shows, hides and enables the page controls for an access level; sends nothing.
     void applyAccessLevel(int level);
@@ -68,25 +65,18 @@ public:
     // when it does not use the standard password), each as two hex digits and a blank.
     QString sessionOpenCommand() const;
 
-    // Starts a batch of `kind` for the current meter: its frame disabled, the session-open
-    // command first (not for follow-up kinds), `commands` after it, the title logged. `title`
-    // replaces the kind's own. False, with nothing changed, without a meter or commands, or
-    // while another batch runs (that one is logged).
     bool sendBatch(int kind, const QStringList &commands, const QString &title = QString(),
-                   const QColor &titleColour = QColor(50, 50, 50));
-    // The same with the kind's fixed commands.
-    bool sendKind(int kind);
-    bool batchRunning() const { return m_batchRunning; }
-
-    // What a finished batch of one kind does with its replies: `replies` are the replies after
-    // the session-open command (from entry 0 for follow-up kinds), `count` of them. A decoder
-    // runs on success only; a completion runs whatever the status and returns the status that
-    // goes on to group work.
-    using Decoder = std::function<void(const QByteArray *replies, int count)>;
-    using Completion = std::function<int(const QByteArray *replies, int count, int status)>;
+                   const QColor &titleColour = logcolour::info) override;
+    void addRoute(int kind, QWidget *frame, Completion run, bool anyStatus) override;
+    // A batch this window started has not come back yet.
+    bool batchRunning() const { return m_batchKind >= 0; }
+    // The frame that a batch of `kind` holds disabled; nullptr for none.
+    QWidget *frameOf(int kind) const;
+    // Replaces what a finished batch of `kind` does on success.
     void setDecoder(int kind, Decoder decoder);
-    void setCompletion(int kind, Completion completion);
 
+    // Whether the engine is busy with a batch or a search; the main window answers it.
+    std::function<bool()> exchangeBusy;
     // Seams for the modal dialogs and the sound cue; tests replace them.
     questions::IntQuestion askInt;
     questions::Notice inform;
@@ -98,8 +88,7 @@ signals:
     void html_line(QString str);
     void listSelectedItemClick(deviceListItem *item);
     // The engine's answer is whether it took the batch.
-    bool init_exchange_device(deviceListItem *item, int type, QString *cmd, QByteArray *buf,
-                              int len, int ackTimeOut);
+    bool init_exchange_device(deviceListItem *item, int type, QStringList cmd, int ackTimeOut);
     void log(QString str, QColor clr, bool timeStamp, bool newLine);
     void sendTextCmd(deviceListItem *item, QString str, int ackTimeOut);
     void stendSelectAddr(int pos);
@@ -121,15 +110,9 @@ public slots:
     void closeSessionClick();
     void connectionTest();
     void tuneInterface();
-    void loadComplate(int type, QByteArray *buf, int len, int status);
+    void loadComplate(int type, QList<QByteArray> replies, int status);
     void unknownLoadComplate(int st);
     void stendAck(bool st);
-
-    // Measurements page.
-    void loadMeasuresClick();
-    void loadNowMeasuresClick();
-    void loadDeviceInfoClick();
-    void loadDiagramClick();
 
 protected:
     // Closing ends the session.
@@ -138,55 +121,37 @@ protected:
     void reject() override {}
 
 private:
-    struct Handler
+    struct Route
     {
+        QWidget *frame = nullptr;
         Completion run;
         bool anyStatus = false;
     };
 
     void buildFuncMenu();
-    QWidget *widget(const char *name) const;
-    // Connects a page button to what it does. Page buttons never wired belong to pages not built
-    // yet and stay disabled, so nothing looks as if it worked when it does not.
-    template <typename Slot> void wire(QAbstractButton *button, Slot slot)
-    {
-        connect(button, &QAbstractButton::clicked, this, slot);
-        m_wiredButtons.insert(button);
-    }
-    void disableUnbuiltButtons();
     // Enables or disables every page control that sends something to the meter.
     void setMeterControlsEnabled(bool on);
     void updateDiagramAction();
     bool groupRunning() const { return m_groupSize != 0; }
     // Group work gets every finished batch of a group kind (nothing runs it yet).
     void groupReport(int kind, int status);
-
-    // Batches.
-    void allocateBatch(int n);
-    // sendKind() of the kind of the current meter's series; nothing for an unknown series.
-    void sendBySeries(int singlePhaseKind, int threePhaseKind);
-
-    QWidget *frameOf(int kind) const;
     void enableAllFrames();
-    int sessionOpened(const QByteArray *replies, int count, int status);
-
-    // Measurements page.
-    void setupMeasuresPage();
-    void fillTable(QStandardItemModel *model, const QStringList &labels, const QStringList &values);
+    int sessionOpened(const QList<QByteArray> &replies, int status);
 
     Ui::ControlPanelDialog *ui;
+    MeasuresPage *m_measuresPage;
+    CalibrationPage *m_calibrationPage;
+    QList<ConfigPage *> m_pages;
+    QHash<int, Route> m_routes;
+
     QPointer<deviceListItem> m_currentItem;
     int m_channel = 0;
     int m_accessLevel = 0;
     QByteArray m_password;
 
-    // One batch at a time: the engine holds these arrays until loadComplate().
-    std::vector<QString> m_commandBatch;
-    std::vector<QByteArray> m_dataBatch;
-    bool m_batchRunning = false;
+    // The batch this window has handed to the engine.
     int m_batchKind = -1;
     QPointer<deviceListItem> m_batchItem;
-    QHash<int, Handler> m_handlers;
 
     int m_groupSize = 0;
 
@@ -199,11 +164,4 @@ private:
     QAction *m_actEdit = nullptr;
     QAction *m_actDiagram = nullptr;
     bool m_meterControlsOn = false;
-    QSet<const QAbstractButton *> m_wiredButtons;
-    QSet<const QWidget *> m_unbuilt;
-
-    Diagram *m_diagram;
-    QStandardItemModel *m_measures;
-    QStandardItemModel *m_nowMeasures;
-    QStandardItemModel *m_deviceInfo;
 };

@@ -1,11 +1,8 @@
-// Page "Измерения": energy totals, instant values, device information, and the vector diagram.
-#include "config/controlpaneldialog.h"
+#include "config/measurespage.h"
+
 #include "core/measuredecoders.h"
-#include "core/meterseries.h"
 #include "core/requestkinds.h"
-#include "link/logcolours.h"
-#include "meters/devicelistitem.h"
-#include "ui_controlpaneldialog.h"
+#include "ui_measurespage.h"
 #include "widgets/diagram.h"
 
 #include <QStandardItemModel>
@@ -22,14 +19,14 @@ QStandardItem *readOnlyItem(const QString &text)
 }
 } // namespace
 
-MeterSeries ControlPanelDialog::meterSeries() const
+MeasuresPage::MeasuresPage(PageHost *host, QWidget *parent)
+    : ConfigPage(host, parent), ui(new Ui::MeasuresPage), m_diagram(new Diagram(this))
 {
-    return m_currentItem ? meterSeriesOf(m_currentItem->record().version)
-                         : MeterSeries::Unrecognised;
-}
+    ui->setupUi(this);
+    setupTables();
+    // The diagram is reached from the function menu.
+    ui->pbDiagram->hide();
 
-void ControlPanelDialog::setupMeasuresPage()
-{
     using namespace requestkinds;
     const MeterSeries single = MeterSeries::SinglePhase;
     const MeterSeries three = MeterSeries::ThreePhase;
@@ -53,29 +50,29 @@ void ControlPanelDialog::setupMeasuresPage()
     }
 
     // The kind, not the meter's present name, tells which layout the replies have.
-    setDecoder(Measures, [this, single](const QByteArray *replies, int count) {
+    route(Measures, ui->frMeasures, [this, single](const QList<QByteArray> &replies) {
         fillTable(m_measures, measures::energyLabels(single),
-                  measures::energyValues(single, replies, count));
+                  measures::energyValues(single, replies.constData(), int(replies.size())));
     });
-    setDecoder(Measures3, [this, three](const QByteArray *replies, int count) {
+    route(Measures3, ui->frMeasures, [this, three](const QList<QByteArray> &replies) {
         fillTable(m_measures, measures::energyLabels(three),
-                  measures::energyValues(three, replies, count));
+                  measures::energyValues(three, replies.constData(), int(replies.size())));
     });
-    setDecoder(NowMeasures, [this, single](const QByteArray *replies, int count) {
+    route(NowMeasures, ui->frNowMeasures, [this, single](const QList<QByteArray> &replies) {
         fillTable(m_nowMeasures, measures::instantLabels(single),
-                  measures::instantValues(single, replies, count));
+                  measures::instantValues(single, replies.constData(), int(replies.size())));
     });
-    setDecoder(NowMeasures3, [this, three](const QByteArray *replies, int count) {
+    route(NowMeasures3, ui->frNowMeasures, [this, three](const QList<QByteArray> &replies) {
         fillTable(m_nowMeasures, measures::instantLabels(three),
-                  measures::instantValues(three, replies, count));
+                  measures::instantValues(three, replies.constData(), int(replies.size())));
     });
-    setDecoder(DeviceInfo, [this](const QByteArray *replies, int count) {
+    route(DeviceInfo, ui->frDeviceInfo, [this](const QList<QByteArray> &replies) {
         fillTable(m_deviceInfo, measures::deviceInfoLabels(),
-                  measures::deviceInfoValues(replies, count));
+                  measures::deviceInfoValues(replies.constData(), int(replies.size())));
     });
-    setDecoder(requestkinds::VectorDiagram, [this](const QByteArray *replies, int count) {
+    route(VectorDiagram, ui->frNowMeasures, [this](const QList<QByteArray> &replies) {
         double v[9];
-        if (!measures::diagramValues(replies, count, v)) {
+        if (!measures::diagramValues(replies.constData(), int(replies.size()), v)) {
             emit log(tr("Ошибка: некорректный размер пакета"), logcolour::error, true, false);
             return;
         }
@@ -84,14 +81,20 @@ void ControlPanelDialog::setupMeasuresPage()
         m_diagram->raise();
     });
 
-    wire(ui->pbLoadMeasures, &ControlPanelDialog::loadMeasuresClick);
-    wire(ui->pbLoadNowMeasures, &ControlPanelDialog::loadNowMeasuresClick);
-    wire(ui->pbLoadDeviceInfo, &ControlPanelDialog::loadDeviceInfoClick);
-    wire(ui->pbDiagram, &ControlPanelDialog::loadDiagramClick);
+    wire(ui->pbLoadMeasures, &MeasuresPage::loadMeasuresClick);
+    wire(ui->pbLoadNowMeasures, &MeasuresPage::loadNowMeasuresClick);
+    wire(ui->pbLoadDeviceInfo, &MeasuresPage::loadDeviceInfoClick);
+    wire(ui->pbDiagram, &MeasuresPage::loadDiagramClick);
+    setMeterControls({"pbLoadMeasures", "pbLoadNowMeasures", "pbDiagram", "pbLoadDeviceInfo"});
 }
 
-void ControlPanelDialog::fillTable(QStandardItemModel *model, const QStringList &labels,
-                                   const QStringList &values)
+MeasuresPage::~MeasuresPage()
+{
+    delete ui;
+}
+
+void MeasuresPage::fillTable(QStandardItemModel *model, const QStringList &labels,
+                             const QStringList &values)
 {
     // Rows go and come; the columns, and with them their widths, stay.
     model->setRowCount(0);
@@ -102,37 +105,22 @@ void ControlPanelDialog::fillTable(QStandardItemModel *model, const QStringList 
     }
 }
 
-void ControlPanelDialog::sendBySeries(int singlePhaseKind, int threePhaseKind)
-{
-    // A meter of unknown series is not asked: the reply layouts differ.
-    switch (meterSeries()) {
-    case MeterSeries::SinglePhase:
-        sendKind(singlePhaseKind);
-        break;
-    case MeterSeries::ThreePhase:
-        sendKind(threePhaseKind);
-        break;
-    default:
-        break;
-    }
-}
-
-void ControlPanelDialog::loadMeasuresClick()
+void MeasuresPage::loadMeasuresClick()
 {
     sendBySeries(requestkinds::Measures, requestkinds::Measures3);
 }
 
-void ControlPanelDialog::loadNowMeasuresClick()
+void MeasuresPage::loadNowMeasuresClick()
 {
     sendBySeries(requestkinds::NowMeasures, requestkinds::NowMeasures3);
 }
 
-void ControlPanelDialog::loadDeviceInfoClick()
+void MeasuresPage::loadDeviceInfoClick()
 {
     sendKind(requestkinds::DeviceInfo);
 }
 
-void ControlPanelDialog::loadDiagramClick()
+void MeasuresPage::loadDiagramClick()
 {
     sendKind(requestkinds::VectorDiagram);
 }

@@ -1,11 +1,15 @@
 #include "mainwindow/sysmonitordialog.h"
 
-#include "core/appentry.h"
-#include "core/logline.h"
 #include "config/controlpaneldialog.h"
-#include "link/comm.h"
+#include "core/appentry.h"
+#include "core/catalogue.h"
+#include "core/commandtext.h"
+#include "core/exchangerules.h"
+#include "core/hextext.h"
+#include "core/logline.h"
+#include "link/exchangeengine.h"
 #include "link/logcolours.h"
-#include "link/stend.h"
+#include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "session/authdialog.h"
 #include "ui_sysmonitordialog.h"
@@ -14,29 +18,32 @@
 #include <QCloseEvent>
 #include <QDate>
 #include <QDir>
+#include <QMenu>
 #include <QTime>
 
 namespace {
 const char *const kVersion = "v1.14";
 const char *const kSupportMail = "service@metertool.example";
+// The two CRC bytes at the end of a frame's hex text, each followed by a blank.
+constexpr int kCrcTextLength = 6;
+const char *const kBlackText = "QLineEdit { color: rgb(0, 0, 0) }";
+const char *const kRedText = "QLineEdit { color: rgb(255, 0, 0) }";
 } // namespace
 
 SysMonitorDialog::SysMonitorDialog(bool developerMode, QWidget *parent)
     : QDialog(parent), ui(new Ui::SysMonitorDialog), m_auth(new AuthDialog),
-      m_config(new ControlPanelDialog), m_stand(new stend), m_progress(new progressDialog),
-      m_developerMode(developerMode)
+      m_config(new ControlPanelDialog), m_engine(new ExchangeEngine(this)),
+      m_progress(new progressDialog), m_developerMode(developerMode)
 {
     ui->setupUi(this);
-    m_stand->setParent(this);
     // Title, minimise and close, no maximise: the decoration the window has always had.
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
     askInt = questions::intDialog(this);
-    m_searchPause.setSingleShot(true);
-    connect(&m_searchPause, &QTimer::timeout, this, &SysMonitorDialog::reemitSearch);
 
     using Self = SysMonitorDialog;
+    using Engine = ExchangeEngine;
     const auto logSlot = qOverload<QString, QColor, bool, bool>(&Self::log);
     connect(m_auth, &AuthDialog::initConnection, this, &Self::initConnection);
     connect(m_progress, &progressDialog::interrupClick, this, &Self::interruptLoadClick);
@@ -44,9 +51,24 @@ SysMonitorDialog::SysMonitorDialog(bool developerMode, QWidget *parent)
     connect(ui->leCmdLine, &QLineEdit::textChanged, this, &Self::inputCmd);
     connect(ui->leCmdLine, &QLineEdit::returnPressed, this, &Self::pbSendClick);
     connect(ui->sbLocalAddr, &QSpinBox::valueChanged, this, &Self::inputCmd);
-    connect(&m_codec, &modbus::receivePaket, this, &Self::paketReceive);
+
+    connect(m_engine, &Engine::log, this, logSlot);
+    connect(m_engine, &Engine::progressShown, this, &Self::showProgress);
+    connect(m_engine, &Engine::progressChanged, m_progress, &progressDialog::setProgress);
+    connect(m_engine, &Engine::progressHidden, m_progress, &QWidget::hide);
+    connect(m_engine, &Engine::meterActive, this, [this] {
+        if (m_batchItem)
+            m_batchItem->restartSessionTimer();
+    });
+    connect(m_engine, &Engine::loadComplate, this, &Self::loadComplate);
+    connect(m_engine, &Engine::unknownLoadComplate, this, &Self::unknownLoadComplate);
+    connect(m_engine, &Engine::connIsEstablished, this, &Self::connIsEstablished);
+    connect(m_engine, &Engine::standRefused, this, &Self::showAuthDialog);
+    connect(m_engine, &Engine::stendSelectAccept, this, &Self::stendSelectAccept);
+    connect(m_engine, &Engine::meterFound, this,
+            [this](const DeviceRecord &found) { m_config->meterList()->addItem(found); });
+
     connect(m_config, &ControlPanelDialog::logout, this, &Self::logoutClick);
-    connect(&m_codec, &modbus::deviceTimeout, this, &Self::timeoutError);
     connect(m_config, &ControlPanelDialog::searchStart, this, &Self::searchStart);
     connect(m_config, &ControlPanelDialog::html_line, this, &Self::html_line);
     connect(m_config, &ControlPanelDialog::listSelectedItemClick, this,
@@ -56,35 +78,28 @@ SysMonitorDialog::SysMonitorDialog(bool developerMode, QWidget *parent)
     connect(this, &Self::loadComplate, m_config, &ControlPanelDialog::loadComplate);
     connect(this, &Self::unknownLoadComplate, m_config, &ControlPanelDialog::unknownLoadComplate);
     connect(m_config, &ControlPanelDialog::sendTextCmd, this, &Self::sendTextCmd);
-    connect(m_stand, &stend::acceptSelection, this, &Self::stendSelectAccept);
     connect(m_config, &ControlPanelDialog::stendSelectAddr, this, &Self::stendSelect);
-    connect(m_stand, &stend::standConnected, this, &Self::standLinkResult);
+    m_config->exchangeBusy = [this] { return m_engine->exchangeBusy(); };
 
     writeWelcome();
     inputCmd();
     createFastMenu();
     loadSessionParameters();
-    m_auth->setParams(m_params);
     // No session yet. The session dialog follows once the event loop runs, that is after the
     // program has shown this window: shown first, it would end up behind it.
     enableConsole(false);
     QMetaObject::invokeMethod(this, &SysMonitorDialog::showAuthDialog, Qt::QueuedConnection);
-    exchangeMode = ModeIdle;
 }
 
 SysMonitorDialog::~SysMonitorDialog()
 {
     // Whether or not a session ran, the dialog's choices are what the next start shows.
     m_auth->readParams();
-    m_params = m_auth->params();
-    sessioncfg::save(sessioncfg::filePath(), m_params);
+    sessioncfg::save(sessioncfg::filePath(), m_auth->params());
     saveLogFile();
     // Nothing that goes away now may call back into a window being destroyed.
-    m_searchPause.stop();
-    m_codec.replyTimer.stop();
-    deleteTransport();
-    m_stand->disconnect(this);
-    delete m_stand;
+    m_engine->disconnect(this);
+    delete m_engine;
     delete m_progress;
     delete m_config;
     delete m_auth;
@@ -93,10 +108,13 @@ SysMonitorDialog::~SysMonitorDialog()
 
 void SysMonitorDialog::loadSessionParameters()
 {
-    if (sessioncfg::load(sessioncfg::filePath(), &m_params))
+    SessionParameters params;
+    if (sessioncfg::load(sessioncfg::filePath(), &params))
         log(tr("Параметры прошлой сесиии загружены"), logcolour::info, false, true);
     else
-        AuthDialog::defaultParams(m_params);
+        AuthDialog::defaultParams(params);
+    m_auth->setParams(params);
+    m_engine->setLastSession(params);
 }
 
 void SysMonitorDialog::writeWelcome()
@@ -109,6 +127,46 @@ void SysMonitorDialog::writeWelcome()
         logcolour::info, false, true);
     log(tr("С вопросами и предложениями обращайтесь: ") + QLatin1String(kSupportMail),
         logcolour::info, false, true);
+}
+
+const SessionParameters &SysMonitorDialog::sessionParameters() const
+{
+    return m_engine->sessionParameters();
+}
+
+// ---- The session
+
+void SysMonitorDialog::initConnection()
+{
+    m_engine->initConnection(m_auth->params());
+}
+
+void SysMonitorDialog::connIsEstablished(bool st)
+{
+    const SessionParameters &params = m_engine->sessionParameters();
+    if (st) {
+        log(tr("Порт открыт"), logcolour::success, true, false);
+        m_config->setSession(params.connectionType, params.accessLevel,
+                             params.passwords[size_t(params.level())]);
+        m_config->show();
+        enableConsole(true);
+        // Within a session the send button follows the command text.
+        inputCmd();
+        log(tr("<strong>Сессия открыта</strong>"), logcolour::success, true, false);
+        return;
+    }
+    // A batch cut off here ends without loadComplate(); the configurator is hidden with it.
+    m_progress->hide();
+    m_config->hide();
+    log(tr("<strong>Сессия закрыта</strong>"), logcolour::success, true, false);
+    showAuthDialog();
+    if (params.connectionType == Channel::Stand)
+        m_engine->closeStand();
+}
+
+void SysMonitorDialog::logoutClick()
+{
+    m_engine->logout();
 }
 
 void SysMonitorDialog::enableConsole(bool on)
@@ -125,6 +183,102 @@ void SysMonitorDialog::showAuthDialog()
     if (!m_auth->showAuth(m_developerMode))
         log(tr("Ошибка: в системе не найден ни один достуный COM-порт"), logcolour::error, true);
 }
+
+// ---- The engine's seam
+
+bool SysMonitorDialog::exchangeBusy() const
+{
+    return m_engine->exchangeBusy();
+}
+
+bool SysMonitorDialog::load_from_device(deviceListItem *item, int type, QStringList cmd,
+                                        int ackTimeOut)
+{
+    if (!item)
+        return false;
+    if (!m_engine->load_from_device(exchangerules::addressOf(item->record()), type, cmd, ackTimeOut,
+                                    item))
+        return false;
+    m_batchItem = item;
+    return true;
+}
+
+void SysMonitorDialog::sendTextCmd(deviceListItem *item, QString str, int ackTimeOut)
+{
+    if (item)
+        m_engine->sendTextCmd(exchangerules::addressOf(item->record()), str, ackTimeOut);
+}
+
+void SysMonitorDialog::transmit(QByteArray frame, int ackTimeOut)
+{
+    m_engine->transmit(frame, ackTimeOut);
+}
+
+void SysMonitorDialog::abortExchange()
+{
+    m_engine->abortExchange();
+}
+
+void SysMonitorDialog::paketReceive(QByteArray paket, bool crcStatus)
+{
+    m_engine->paketReceive(paket, crcStatus);
+}
+
+void SysMonitorDialog::timeoutError()
+{
+    m_engine->timeoutError();
+}
+
+void SysMonitorDialog::interruptLoadClick()
+{
+    m_engine->interruptLoadClick();
+}
+
+void SysMonitorDialog::showProgress(const QString &title)
+{
+    m_progress->setWindowTitle(title);
+    m_progress->show();
+    m_progress->setProgress(0);
+}
+
+void SysMonitorDialog::searchStart()
+{
+    if (m_engine->exchangeBusy()) {
+        log(exchangerules::busySearchRefused(), logcolour::error, true, false);
+        return;
+    }
+    const std::optional<questions::Range> range =
+        questions::askAddressRange(askInt, tr("Поиск"), m_engine->lastSearchAddress());
+    if (!range)
+        return;
+    m_config->meterList()->clearList();
+    m_engine->searchStart(range->min, range->max);
+}
+
+void SysMonitorDialog::listSelectedItemClick(deviceListItem *item)
+{
+    if (!item)
+        return;
+    if (m_engine->sessionParameters().connectionType == Channel::Stand)
+        stendSelect(item->record().standAddr);
+    // A running batch keeps the meter it started with.
+    targetItem = item;
+    ui->sbLocalAddr->setValue(item->record().address);
+}
+
+void SysMonitorDialog::stendSelect(int pos)
+{
+    m_engine->stendSelect(pos);
+}
+
+void SysMonitorDialog::stendSelectAccept(bool st)
+{
+    if (st)
+        m_config->enableMeterControls();
+    m_config->stendAck(st);
+}
+
+// ---- The log
 
 void SysMonitorDialog::log(QString str, QColor clr, bool timeStamp, bool newLine)
 {
@@ -161,4 +315,93 @@ void SysMonitorDialog::closeEvent(QCloseEvent *event)
     // The window is never merely hidden: closing it ends the program.
     event->ignore();
     endProgram();
+}
+
+// ---- The command console: one request typed as hex, its CRC shown while typing, sent by hand
+
+void SysMonitorDialog::inputCmd()
+{
+    const QString text = ui->leCmdLine->text();
+    if (commandtext::isValidConsoleText(text)) {
+        const QByteArray frame =
+            modbus::makeFrame(ui->sbLocalAddr->value(), 1, commandtext::parse(text));
+        ui->leCrc->setText(hextext::fromBytes(frame).right(kCrcTextLength));
+        ui->leCmdLine->setStyleSheet(QLatin1String(kBlackText));
+        // Outside a session the whole console stays off.
+        ui->pbSend->setEnabled(ui->leCmdLine->isEnabled());
+        return;
+    }
+    ui->leCrc->setText(QStringLiteral("?? ??"));
+    if (!text.trimmed().isEmpty())
+        ui->leCmdLine->setStyleSheet(QLatin1String(kRedText));
+    ui->pbSend->setEnabled(false);
+}
+
+void SysMonitorDialog::pbSendClick()
+{
+    const QString text = ui->leCmdLine->text();
+    if (!commandtext::isValidConsoleText(text))
+        return;
+    transmit(modbus::makeFrame(ui->sbLocalAddr->value(), 1, commandtext::parse(text)), -1);
+    ui->leCmdLine->clear();
+}
+
+void SysMonitorDialog::createFastMenu()
+{
+    m_fastMenu = new QMenu(this);
+    m_fastMenu->setObjectName(QStringLiteral("fastMenu"));
+    m_fastMenu->addAction(tr("Отобразить адрес"), this, &SysMonitorDialog::inputFastCmd3);
+    m_fastMenu->addSeparator();
+    m_fastMenu->addAction(tr("Открыть сеанс"), this, &SysMonitorDialog::inputFastCmd1);
+    m_fastMenu->addAction(tr("Закрыть сеанс"), this, &SysMonitorDialog::inputFastCmd2);
+    m_fastMenu->addSeparator();
+    m_fastMenu->addAction(tr("Заводская инициализация"), this, &SysMonitorDialog::inputFastCmd4);
+    m_fastMenu->addAction(tr("Сброс показаний"), this, &SysMonitorDialog::inputFastCmd5);
+    m_fastMenu->addSeparator();
+    m_fastMenu->addAction(tr("Модем: смена режима"), this, &SysMonitorDialog::inputFastCmd6);
+    connect(ui->pbFastCmd, &QPushButton::clicked, this, &SysMonitorDialog::showFastMenu);
+}
+
+void SysMonitorDialog::showFastMenu()
+{
+    m_fastMenu->exec(ui->pbFastCmd->mapToGlobal(QPoint(0, 0)));
+}
+
+void SysMonitorDialog::setCommandLine(const QString &text)
+{
+    ui->leCmdLine->setText(text);
+}
+
+void SysMonitorDialog::inputFastCmd1()
+{
+    const SessionParameters &params = m_engine->sessionParameters();
+    setCommandLine(
+        commandtext::sessionOpen(params.accessLevel, params.passwords[size_t(params.level())]));
+}
+
+void SysMonitorDialog::inputFastCmd2()
+{
+    setCommandLine(catalogue::sessionClose());
+}
+
+// The console shows the service commands in capitals, as users type them.
+void SysMonitorDialog::inputFastCmd3()
+{
+    setCommandLine(catalogue::serviceCommand(catalogue::ShowAddress).toUpper());
+}
+
+void SysMonitorDialog::inputFastCmd4()
+{
+    setCommandLine(catalogue::serviceCommand(catalogue::FactoryInitialisation).toUpper());
+}
+
+void SysMonitorDialog::inputFastCmd5()
+{
+    setCommandLine(catalogue::serviceCommand(catalogue::ResetReadings).toUpper());
+}
+
+void SysMonitorDialog::inputFastCmd6()
+{
+    // The modem's escape goes out raw: no address, no CRC.
+    transmit(QByteArrayLiteral("+++"), -1);
 }

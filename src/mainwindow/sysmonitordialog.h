@@ -1,16 +1,15 @@
 #pragma once
 
-#include "core/exchangerules.h"
-#include "link/modbus.h"
 #include "core/sessionparameters.h"
 #include "widgets/questions.h"
 
 #include <QByteArray>
 #include <QColor>
 #include <QDialog>
+#include <QList>
 #include <QPointer>
 #include <QString>
-#include <QTimer>
+#include <QStringList>
 
 namespace Ui {
 class SysMonitorDialog;
@@ -18,21 +17,18 @@ class SysMonitorDialog;
 class progressDialog;
 class AuthDialog;
 class ControlPanelDialog;
-class comm;
-class stend;
+class ExchangeEngine;
 class deviceListItem;
 class QMenu;
 
-// The main window: log, console, and owner of every long-lived object of the program. It also
-// carries the exchange with the meters: one request at a time, batches of them for the
-// configurator, the meter search and the console's single frames.
+// The main window: log, console, and owner of every long-lived object of the program. The
+// exchange with the meters is the engine's (link/exchangeengine.h); the window keeps the named
+// seam the rest of the program talks to, renders the engine's log lines and progress, and ties a
+// session's life to the session dialog and the configurator.
 class SysMonitorDialog : public QDialog
 {
     Q_OBJECT
 public:
-    // Values of exchangeMode.
-    enum { ModeIdle = 0, ModeSearch = 1, ModeLoad = 4 };
-
     explicit SysMonitorDialog(bool developerMode, QWidget *parent = nullptr);
     ~SysMonitorDialog() override;
 
@@ -44,11 +40,12 @@ public:
     progressDialog *progress() const { return m_progress; }
     AuthDialog *authDialog() const { return m_auth; }
     ControlPanelDialog *configurator() const { return m_config; }
+    ExchangeEngine *engine() const { return m_engine; }
     // The parameters of the current or last session; what the exit writes to "session.cfg".
-    const SessionParameters &sessionParameters() const { return m_params; }
+    const SessionParameters &sessionParameters() const;
 
     // A batch or a search is running: load_from_device() would refuse a new batch.
-    bool exchangeBusy() const { return exchangeMode != ModeIdle; }
+    bool exchangeBusy() const;
 
     // Logs the frame as "TX: " + its bytes and writes it; ackTimeOut -1 awaits no reply.
     void transmit(QByteArray frame, int ackTimeOut);
@@ -61,7 +58,9 @@ public:
     IntQuestion askInt;
 
 signals:
-    void loadComplate(int type, QByteArray *buf, int len, int status);
+    // End of a batch: one reply per command (those not answered empty) and its status: 0 every
+    // command answered, 1 interrupted, 2 failed.
+    void loadComplate(int type, QList<QByteArray> replies, int status);
     void unknownLoadComplate(int st);
 
 public slots:
@@ -80,14 +79,12 @@ public slots:
     void logoutClick();
     void interruptLoadClick();
     void searchStart();
-    void reemitSearch();
     void listSelectedItemClick(deviceListItem *item);
     void stendSelect(int pos);
-    // Starts a batch of `len` command texts for `item`; the replies go to buf[0..len-1], which
-    // must stay alive until loadComplate(). Refused (false, nothing emitted) without an item or
-    // commands, or while another batch or a search runs.
-    bool load_from_device(deviceListItem *item, int type, QString *cmd, QByteArray *buf, int len,
-                          int ackTimeOut);
+    // Starts a batch of command texts for `item`, addressed as its record says now. Refused
+    // (false, nothing emitted) without an item or commands, or while another batch or a search
+    // runs.
+    bool load_from_device(deviceListItem *item, int type, QStringList cmd, int ackTimeOut);
     void log(QString str, QColor clr, bool timeStamp, bool newLine);
     void log(QString str, QColor clr, bool timeStamp);
     void log(QString str, QColor clr);
@@ -99,60 +96,22 @@ public slots:
 protected:
     void closeEvent(QCloseEvent *event) override;
 
-private slots:
-    // The stand link's outcome of connecting, on the stand channel.
-    void standLinkResult(bool ok);
-
 private:
     void writeWelcome();
     void loadSessionParameters();
     void createFastMenu();
     void setCommandLine(const QString &text);
-
-    // Session start after the stand link (if any) is up: transport, codec, open().
-    void openTransport();
-    void deleteTransport();
-
-    // Batch steps.
-    void batchPacket(const QByteArray &reply, bool crcStatus, exchangerules::Verdict verdict);
-    void countFailure(const QString &finalMessage);
-    void sendCurrentCommand(bool progressStep);
-    void finishBatch(int status, const QString &message, const QColor &colour);
-    int batchAddressSize() const;
-
-    // Search steps.
-    void searchPacket(const QByteArray &paket, bool crcStatus);
-    void searchTimeout();
-    void endSearch(const QColor &colour);
+    void showProgress(const QString &title);
 
     Ui::SysMonitorDialog *ui;
     AuthDialog *m_auth;
     ControlPanelDialog *m_config;
-    comm *m_transport = nullptr;
-    modbus m_codec;
-    stend *m_stand;
+    ExchangeEngine *m_engine;
     progressDialog *m_progress;
-    SessionParameters m_params;
     QMenu *m_fastMenu = nullptr;
     bool m_developerMode;
-    bool m_standPending = false;
 
-    // Exchange state.
-    int exchangeMode = ModeIdle;
+    // The meter last selected in the list; the meter of the running batch.
     QPointer<deviceListItem> targetItem;
-    int loadType = 0;
-    QString *loadCmds = nullptr;
-    QByteArray *loadBufs = nullptr;
-    int loadLen = 0;
-    int loadIndex = 0;
-    int loadRetries = 0;
-    int loadAckTimeOut = 0;
-    // Address field of the last batch frame, for its reply if the meter's row is gone meanwhile.
-    int m_batchAddressSize = 1;
-
-    // Search state.
-    int searchMin = 0;
-    int searchMax = 0;
-    int searchAddress = 0;
-    QTimer m_searchPause;
+    QPointer<deviceListItem> m_batchItem;
 };

@@ -2,12 +2,12 @@
 
 #include "support/ptypair.h"
 
-#include "mainwindow/sysmonitordialog.h"
 #include "config/controlpaneldialog.h"
+#include "core/passwordtext.h"
+#include "mainwindow/sysmonitordialog.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "session/authdialog.h"
-#include "core/passwordtext.h"
 
 #include <QDir>
 #include <QFile>
@@ -50,8 +50,8 @@ SysMonitorDialog &SessionRig::window()
         m_window = std::make_unique<SysMonitorDialog>(false);
         SysMonitorDialog *w = m_window.get();
         QObject::connect(w, &SysMonitorDialog::loadComplate, w,
-                         [this](int type, QByteArray *buf, int len, int status) {
-                             outcomes.append({type, buf, len, status});
+                         [this](int type, const QList<QByteArray> &replies, int status) {
+                             outcomes.append({type, replies, status});
                          });
         QObject::connect(w, &SysMonitorDialog::unknownLoadComplate, w,
                          [this](int st) { unknown.append(st); });

@@ -3,8 +3,8 @@
 #include "support/metersimprocess.h"
 #include "support/workdir.h"
 
-#include "mainwindow/sysmonitordialog.h"
 #include "core/sessionparameters.h"
+#include "mainwindow/sysmonitordialog.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -24,8 +24,7 @@ public:
     struct Outcome
     {
         int type;
-        QByteArray *buf;
-        int len;
+        QList<QByteArray> replies;
         int status;
     };
     struct LogLine

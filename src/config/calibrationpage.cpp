@@ -1,0 +1,67 @@
+#include "config/calibrationpage.h"
+
+#include "core/requestkinds.h"
+#include "ui_calibrationpage.h"
+
+#include <QAbstractButton>
+
+CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
+    : ConfigPage(host, parent), ui(new Ui::CalibrationPage)
+{
+    ui->setupUi(this);
+    setupTables();
+    // One series at a time is shown.
+    ui->frCC3->hide();
+    connect(ui->pbOptoTest, &QAbstractButton::clicked, this, &CalibrationPage::optoTestClicked);
+    markWired(ui->pbOptoTest);
+
+    route(requestkinds::ClockCC, ui->frClockCC);
+    route(requestkinds::CC, ui->frCC);
+    route(requestkinds::SaveClockCC, ui->frClockCC);
+    route(requestkinds::SaveCC, ui->frCC);
+    route(requestkinds::Calibration1, ui->frCC);
+    route(requestkinds::Calibration2, ui->frCC);
+    route(requestkinds::Calibration3, ui->frCC);
+    route(requestkinds::Calibration4, ui->frCC);
+    route(requestkinds::Calibration5, ui->frCC);
+    route(requestkinds::ResetLists, ui->frCC);
+    route(requestkinds::FactoryInit, nullptr);
+    route(requestkinds::ConformityTest, ui->frCC);
+    route(requestkinds::CC3, ui->frCC3);
+    route(requestkinds::SaveCC3, ui->frCC3);
+    route(requestkinds::InitCalibration3, ui->frCC3);
+
+    setMeterControls({"pbLoadClockCC",  "pbSaveClockCC",   "pbLoadCC",           "pbSaveCC",
+                      "pbStdCC",        "pbResetCC1",      "pbResetCC2",         "pbResetCC3",
+                      "pbResetCC4",     "pbResetCC6",      "pbSaveRealTime",     "pbMainInit",
+                      "pbCalibration1", "pbCalibration2",  "pbCalibration3",     "pbCalibration4",
+                      "pbCalibration5", "pbOutReset",      "pbCalibration7",     "pbLoadCC3",
+                      "pbSaveCC3",      "pbResetCCStage3", "pbInitCalibration3", "pbSaveRealTime3",
+                      "pbMainInit3",    "pbOutReset3"});
+    LevelRules levels;
+    levels.shown = {"pbCalcClockCC", "dsbClockCSec", "pbOptoTest",   "pbAddrTableInput",
+                    "pbLoadClockCC", "frClockCC",    "pbSaveClockCC"};
+    levels.userHidden = {};
+    levels.administratorHidden = {"frCC",       "frCC3",         "pbCalcClockCC",   "dsbClockCSec",
+                                  "pbOptoTest", "pbSaveClockCC", "pbAddrTableInput"};
+    setLevelRules(levels);
+}
+
+CalibrationPage::~CalibrationPage()
+{
+    delete ui;
+}
+
+void CalibrationPage::applySeries(MeterSeries series)
+{
+    if (series == MeterSeries::Unrecognised)
+        return;
+    const bool single = series == MeterSeries::SinglePhase;
+    ui->frCC->setVisible(single);
+    ui->frCC3->setVisible(!single);
+}
+
+bool CalibrationPage::optoTestOn() const
+{
+    return ui->pbOptoTest->isChecked();
+}

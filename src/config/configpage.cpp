@@ -1,0 +1,103 @@
+#include "config/configpage.h"
+
+#include "core/requestkinds.h"
+#include "widgets/readingtable.h"
+
+#include <QAbstractButton>
+#include <QLabel>
+#include <QPushButton>
+#include <QTableView>
+
+ConfigPage::ConfigPage(PageHost *host, QWidget *parent) : QWidget(parent), m_host(host) {}
+
+QWidget *ConfigPage::control(const char *name) const
+{
+    return findChild<QWidget *>(QLatin1String(name));
+}
+
+void ConfigPage::setupTables()
+{
+    for (QTableView *table : findChildren<QTableView *>())
+        readingtable::applyLook(table);
+}
+
+void ConfigPage::route(int kind, QWidget *frame, Decoder decoder)
+{
+    Completion run;
+    if (decoder)
+        run = [decoder](const QList<QByteArray> &replies, int status) {
+            decoder(replies);
+            return status;
+        };
+    m_host->addRoute(kind, frame, std::move(run), false);
+}
+
+void ConfigPage::routeCompletion(int kind, QWidget *frame, Completion completion)
+{
+    m_host->addRoute(kind, frame, std::move(completion), true);
+}
+
+void ConfigPage::applyAccessLevel(int level)
+{
+    setShown(m_levels.shown, true);
+    if (level == 0)
+        setShown(m_levels.userHidden, false);
+    else if (level == 1)
+        setShown(m_levels.administratorHidden, false);
+}
+
+void ConfigPage::applySeries(MeterSeries series)
+{
+    Q_UNUSED(series)
+}
+
+void ConfigPage::setShown(const QStringList &names, bool shown)
+{
+    const QList<QLabel *> labels = findChildren<QLabel *>();
+    for (const QString &name : names) {
+        QWidget *c = findChild<QWidget *>(name);
+        if (!c)
+            continue;
+        c->setVisible(shown);
+        // A field's caption goes with it, so no label is left standing alone.
+        for (QLabel *l : labels)
+            if (l->buddy() == c)
+                l->setVisible(shown);
+    }
+}
+
+void ConfigPage::setMeterControlsEnabled(bool on)
+{
+    for (const QString &name : m_meterControls)
+        if (QWidget *c = findChild<QWidget *>(name))
+            c->setEnabled(on && !m_unbuilt.contains(c));
+}
+
+void ConfigPage::lockUnbuilt()
+{
+    for (QPushButton *b : findChildren<QPushButton *>()) {
+        if (m_wired.contains(b))
+            continue;
+        b->setEnabled(false);
+        m_unbuilt.insert(b);
+    }
+}
+
+bool ConfigPage::sendKind(int kind)
+{
+    return m_host->sendBatch(kind, requestkinds::fixedCommands(kind));
+}
+
+void ConfigPage::sendBySeries(int singlePhaseKind, int threePhaseKind)
+{
+    switch (m_host->meterSeries()) {
+    case MeterSeries::SinglePhase:
+        sendKind(singlePhaseKind);
+        break;
+    case MeterSeries::ThreePhase:
+        sendKind(threePhaseKind);
+        break;
+    default:
+        break;
+    }
+}

@@ -1,0 +1,113 @@
+#pragma once
+
+#include "core/meterseries.h"
+#include "link/logcolours.h"
+
+#include <QAbstractButton>
+#include <QByteArray>
+#include <QColor>
+#include <QList>
+#include <QSet>
+#include <QString>
+#include <QStringList>
+#include <QWidget>
+
+#include <functional>
+
+class deviceListItem;
+
+// What a finished batch of one kind does with its replies: `replies` are those after the
+// session-open command (from entry 0 for follow-up kinds). A decoder runs on success only; a
+// completion runs whatever the status and returns the status that goes on to group work.
+using Decoder = std::function<void(const QList<QByteArray> &replies)>;
+using Completion = std::function<int(const QList<QByteArray> &replies, int status)>;
+
+// What a configurator page needs of its window: the meter being worked, and the batches.
+class PageHost
+{
+public:
+    virtual ~PageHost() = default;
+    virtual deviceListItem *currentItem() const = 0;
+    // The series of the current meter, from its device name as it is now.
+    virtual MeterSeries meterSeries() const = 0;
+    // Starts a batch of `kind` for the current meter: its frame disabled, the session-open
+    // command first (not for follow-up kinds), `commands` after it, the title logged (`title`, or
+    // the kind's own). False, with nothing changed, without a meter or commands, or while an
+    // exchange runs (that is logged).
+    virtual bool sendBatch(int kind, const QStringList &commands, const QString &title = QString(),
+                           const QColor &titleColour = logcolour::info) = 0;
+    // A page tells the window which frame a kind holds disabled while it runs, and what its
+    // finished batch does.
+    virtual void addRoute(int kind, QWidget *frame, Completion run, bool anyStatus) = 0;
+};
+
+// One page of the configurator's tabs: its form, the request kinds it starts with the frame each
+// holds disabled and the decoder of its replies, the controls that talk to the meter, and which
+// of its controls each access level and meter series shows.
+class ConfigPage : public QWidget
+{
+    Q_OBJECT
+public:
+    explicit ConfigPage(PageHost *host, QWidget *parent = nullptr);
+
+    // Shows and hides the page's controls for an access level (0 user, 1 administrator,
+    // 2 developer); sends nothing.
+    virtual void applyAccessLevel(int level);
+    // Shows the controls of a meter series; an unrecognised series changes nothing.
+    virtual void applySeries(MeterSeries series);
+
+    // Enables or disables every control of the page that sends something to the meter. Buttons
+    // of work not built yet stay disabled either way.
+    void setMeterControlsEnabled(bool on);
+    // Called once the page is wired: a push button nothing was connected to stays disabled, so
+    // nothing looks as if it worked when it does not.
+    void lockUnbuilt();
+
+signals:
+    void log(QString str, QColor clr, bool timeStamp, bool newLine);
+
+protected:
+    PageHost *host() const { return m_host; }
+    // Gives every table of the page the look of the reading tables.
+    void setupTables();
+    // The page's control called `name` (nullptr when the form has none).
+    QWidget *control(const char *name) const;
+
+    void route(int kind, QWidget *frame, Decoder decoder = Decoder());
+    void routeCompletion(int kind, QWidget *frame, Completion completion);
+
+    // Connects a page button to what it does.
+    template <typename Page> void wire(QAbstractButton *button, void (Page::*slot)())
+    {
+        connect(button, &QAbstractButton::clicked, static_cast<Page *>(this), slot);
+        m_wired.insert(button);
+    }
+    void markWired(QAbstractButton *button) { m_wired.insert(button); }
+
+    // The controls that talk to the meter: locked while no meter is selected, or while the
+    // selected one waits on the stand.
+    void setMeterControls(const QStringList &names) { m_meterControls = names; }
+    // Shown at every level first; then hidden in a user session, or in an administrator one.
+    struct LevelRules
+    {
+        QStringList shown;
+        QStringList userHidden;
+        QStringList administratorHidden;
+    };
+    void setLevelRules(const LevelRules &rules) { m_levels = rules; }
+    // Shows or hides controls together with the captions that name them.
+    void setShown(const QStringList &names, bool shown);
+
+    // The kind's fixed commands for the current meter.
+    bool sendKind(int kind);
+    // sendKind() of the current meter's series; nothing for an unrecognised series, whose reply
+    // layouts are not known.
+    void sendBySeries(int singlePhaseKind, int threePhaseKind);
+
+private:
+    PageHost *m_host;
+    QSet<const QAbstractButton *> m_wired;
+    QSet<const QWidget *> m_unbuilt;
+    QStringList m_meterControls;
+    LevelRules m_levels;
+};
