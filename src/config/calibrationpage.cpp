@@ -10,8 +10,7 @@ CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
 {
     ui->setupUi(this);
     setupTables();
-    // One series at a time is shown.
-    ui->frCC3->hide();
+    setSeriesControls(ui->frCC, ui->frCC3);
     connect(ui->pbOptoTest, &QAbstractButton::clicked, this, &CalibrationPage::optoTestClicked);
     markWired(ui->pbOptoTest);
 
@@ -50,15 +49,6 @@ CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
 CalibrationPage::~CalibrationPage()
 {
     delete ui;
-}
-
-void CalibrationPage::applySeries(MeterSeries series)
-{
-    if (series == MeterSeries::Unrecognised)
-        return;
-    const bool single = series == MeterSeries::SinglePhase;
-    ui->frCC->setVisible(single);
-    ui->frCC3->setVisible(!single);
 }
 
 bool CalibrationPage::optoTestOn() const

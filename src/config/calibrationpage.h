@@ -13,7 +13,6 @@ class CalibrationPage : public ConfigPage
 public:
     explicit CalibrationPage(PageHost *host, QWidget *parent = nullptr);
     ~CalibrationPage() override;
-    void applySeries(MeterSeries series) override;
     // The toggle button "Тест\nоптопорта" is down.
     bool optoTestOn() const;
 

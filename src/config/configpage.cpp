@@ -46,9 +46,20 @@ void ConfigPage::applyAccessLevel(int level)
         setShown(m_levels.administratorHidden, false);
 }
 
+void ConfigPage::setSeriesControls(QWidget *singlePhase, QWidget *threePhase)
+{
+    m_singlePhase = singlePhase;
+    m_threePhase = threePhase;
+    threePhase->hide();
+}
+
 void ConfigPage::applySeries(MeterSeries series)
 {
-    Q_UNUSED(series)
+    if (!m_singlePhase || series == MeterSeries::Unrecognised)
+        return;
+    const bool single = series == MeterSeries::SinglePhase;
+    m_singlePhase->setVisible(single);
+    m_threePhase->setVisible(!single);
 }
 
 void ConfigPage::setShown(const QStringList &names, bool shown)

@@ -54,7 +54,7 @@ public:
     // 2 developer); sends nothing.
     virtual void applyAccessLevel(int level);
     // Shows the controls of a meter series; an unrecognised series changes nothing.
-    virtual void applySeries(MeterSeries series);
+    void applySeries(MeterSeries series);
 
     // Enables or disables every control of the page that sends something to the meter. Buttons
     // of work not built yet stay disabled either way.
@@ -95,6 +95,8 @@ protected:
         QStringList administratorHidden;
     };
     void setLevelRules(const LevelRules &rules) { m_levels = rules; }
+    // Of these two, only the one of the current meter's series is shown.
+    void setSeriesControls(QWidget *singlePhase, QWidget *threePhase);
     // Shows or hides controls together with the captions that name them.
     void setShown(const QStringList &names, bool shown);
 
@@ -110,4 +112,6 @@ private:
     QSet<const QWidget *> m_unbuilt;
     QStringList m_meterControls;
     LevelRules m_levels;
+    QWidget *m_singlePhase = nullptr;
+    QWidget *m_threePhase = nullptr;
 };

@@ -9,8 +9,7 @@ ParamsPage::ParamsPage(PageHost *host, QWidget *parent)
 {
     ui->setupUi(this);
     setupTables();
-    // One series at a time is shown.
-    ui->frDisplay3->hide();
+    setSeriesControls(ui->frDisplay, ui->frDisplay3);
 
     route(requestkinds::Link, ui->frLink);
     route(requestkinds::Display, ui->frDisplay);
@@ -40,15 +39,6 @@ ParamsPage::ParamsPage(PageHost *host, QWidget *parent)
 ParamsPage::~ParamsPage()
 {
     delete ui;
-}
-
-void ParamsPage::applySeries(MeterSeries series)
-{
-    if (series == MeterSeries::Unrecognised)
-        return;
-    const bool single = series == MeterSeries::SinglePhase;
-    ui->frDisplay->setVisible(single);
-    ui->frDisplay3->setVisible(!single);
 }
 
 void ParamsPage::applyAccessLevel(int level)

@@ -13,7 +13,6 @@ class ParamsPage : public ConfigPage
 public:
     explicit ParamsPage(PageHost *host, QWidget *parent = nullptr);
     ~ParamsPage() override;
-    void applySeries(MeterSeries series) override;
     void applyAccessLevel(int level) override;
 
 private:

@@ -8,8 +8,7 @@ TarifPage::TarifPage(PageHost *host, QWidget *parent)
 {
     ui->setupUi(this);
     setupTables();
-    // One series at a time is shown.
-    ui->cbTarif3->hide();
+    setSeriesControls(ui->cbTarif, ui->cbTarif3);
 
     route(requestkinds::Holidays, ui->frHolidays);
     route(requestkinds::Calendar, ui->frCalendar);
@@ -33,13 +32,4 @@ TarifPage::TarifPage(PageHost *host, QWidget *parent)
 TarifPage::~TarifPage()
 {
     delete ui;
-}
-
-void TarifPage::applySeries(MeterSeries series)
-{
-    if (series == MeterSeries::Unrecognised)
-        return;
-    const bool single = series == MeterSeries::SinglePhase;
-    ui->cbTarif->setVisible(single);
-    ui->cbTarif3->setVisible(!single);
 }

@@ -13,7 +13,6 @@ class TarifPage : public ConfigPage
 public:
     explicit TarifPage(PageHost *host, QWidget *parent = nullptr);
     ~TarifPage() override;
-    void applySeries(MeterSeries series) override;
 
 private:
     Ui::TarifPage *ui;

@@ -167,12 +167,12 @@ QString translated(const char *title)
     return title ? QCoreApplication::translate("catalogue", title) : QString();
 }
 
-const ListEntry *listEntry(int list)
+QString listTitle(int list, const char *const ListEntry::*which)
 {
     for (const ListEntry &e : kLists)
         if (e.object == list)
-            return &e;
-    return nullptr;
+            return translated(e.*which);
+    return QString();
 }
 
 QString pair(int byte)
@@ -289,20 +289,17 @@ QString serviceTitle(int subCommand)
 
 QString listSizeTitle(int list)
 {
-    const ListEntry *e = listEntry(list);
-    return e ? translated(e->sizeTitle) : QString();
+    return listTitle(list, &ListEntry::sizeTitle);
 }
 
 QString listRecordTitle(int list)
 {
-    const ListEntry *e = listEntry(list);
-    return e ? translated(e->recordTitle) : QString();
+    return listTitle(list, &ListEntry::recordTitle);
 }
 
 QString listClearTitle(int list)
 {
-    const ListEntry *e = listEntry(list);
-    return e ? translated(e->clearTitle) : QString();
+    return listTitle(list, &ListEntry::clearTitle);
 }
 
 QString operationTitle(Operation operation)
