@@ -1,4 +1,4 @@
-#include "link/hextext.h"
+#include "core/hextext.h"
 
 namespace hextext
 {
