@@ -47,6 +47,9 @@ Answer gather(int state, const QByteArray &received)
             break; // the last line has not ended yet
         const QByteArray line = received.mid(pos, eol - pos).trimmed();
         pos = eol + 1;
+        // CR LF is one line end.
+        if (received[eol] == '\r' && pos < limit && received[pos] == '\n')
+            ++pos;
         if (line.isEmpty())
             continue;
         if (state == 4 && line.startsWith("+CREG:")) {
