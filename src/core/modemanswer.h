@@ -12,13 +12,15 @@
 // awaited, 5 echo of the dial command awaited, 6 CONNECT awaited, 7 online (meter frames pass),
 // 8 "+++" sent, 9 "ATH" sent.
 //
-// Command states (1-6, 8, 9) decide on complete lines: a line ends at CR or LF, and an answer is
-// complete with its final result line ("OK", "ERROR", "+CME ERROR: ...", "CONNECT ...", "BUSY",
-// "NO CARRIER", ...; in state 5 also the echo line holding "ATD"). Until then the answer is
-// NeedMore. "RING" and "+CREG: ..." lines are modem reports, not answers: they are skipped, except
-// that in state 4 the last "+CREG:" line before the final line is the answer. A final line that
-// does not come within kMaxAnswer bytes fails the state. The decision itself keeps the modem's
-// literal rules ("contains OK and not ERROR", ...) over the answer's lines.
+// Command states (1-6, 8, 9) decide on complete lines: a line ends at CR or LF (CR LF is one
+// end), and an answer is complete with its final result line ("OK", "ERROR", "+CME ERROR: ...",
+// "CONNECT ...", "BUSY", "NO CARRIER", ...; in state 5 also the echo line holding "ATD"). Until
+// then the answer is NeedMore. "RING" and "+CREG: ..." lines are modem reports, not answers: they
+// are skipped, except that in state 4 the last "+CREG:" line before the final line is the answer.
+// A final line that does not come within kMaxAnswer bytes fails the state. The decision itself
+// keeps the modem's literal rules ("contains OK and not ERROR", ...) over the answer's lines; after
+// the PIN itself has been sent, a bare "OK" suffices (READY is required only of the answer to
+// "AT+CPIN?"). In state 9 a "NO CARRIER" before the final line reports the call that "ATH" ends.
 //
 // Online (state 7) bytes are the meter's binary frames, decided per packet: "NO CARRIER" ends the
 // call, a "+CREG: " report is held until its line ends, line ends alone are dropped, and a
