@@ -12,8 +12,7 @@
 
 using modemanswer::Action;
 
-namespace
-{
+namespace {
 
 QList<int> cuts(const QByteArray &answer, unsigned seed)
 {
