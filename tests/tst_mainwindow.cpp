@@ -189,6 +189,11 @@ void TestMainWindow::batchedView()
         QStringLiteral("<span style='font-size: 10px; color:#323232'>Добро пожаловать</span>"),
         QString(),
         QStringLiteral("<span style='font-size: 10px; color:#323232'>12:00:00 - TX: 01 3e </span>"),
+        QStringLiteral("<span style='font-size: 10px; color:#00aae6'>12:00:01 - RX: 01 3e 02 37 "
+                       "5e 41 e9 </span>"),
+        QStringLiteral("<span style='font-size: 10px; color:#ff3232'>Ошибка:  два пробела</span>"),
+        QStringLiteral("<span style='font-size: 10px; color:#28aa46'> начало с пробела</span>"),
+        QStringLiteral("<span style='font-size: 10px; color:#323232'></span>"),
         QString(),
         QStringLiteral("<span style='font-size: 10px; color:#00aae6'><strong>x</strong>  a &amp; "
                        "b</span>"),

@@ -1,5 +1,6 @@
 #include "core/logline.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -21,6 +22,18 @@ QString span(const QString &text, const QString &colourHex, const QTime &time)
     if (time.isValid())
         s += time.toString(QStringLiteral("hh:mm:ss")) + QStringLiteral(" - ");
     return s + text + QStringLiteral("</span>");
+}
+
+QTime stampNow()
+{
+    static qint64 second = -1;
+    static QTime time;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch() / 1000;
+    if (now != second) {
+        second = now;
+        time = QDateTime::fromMSecsSinceEpoch(now * 1000).time();
+    }
+    return time;
 }
 
 QString fileName(const QDate &day)

@@ -13,6 +13,10 @@ QString colourHex(int red, int green, int blue);
 // One log line: a span in the given colour, with "hh:mm:ss - " in front when `time` is valid.
 QString span(const QString &text, const QString &colourHex, const QTime &time = QTime());
 
+// The local time of day to the second, for stamping lines. Looking up the local time zone costs
+// more than a log line, so it is done once a second, not for every line.
+QTime stampNow();
+
 // "DDMMYYYY.html"
 QString fileName(const QDate &day);
 

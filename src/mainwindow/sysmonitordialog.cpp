@@ -292,7 +292,7 @@ void SysMonitorDialog::log(QString str, QColor clr, bool timeStamp, bool newLine
     if (newLine)
         html_line(QString());
     // Stamped now, whenever the view draws it.
-    html_line(logline::span(str, colour, timeStamp ? QTime::currentTime() : QTime()));
+    html_line(logline::span(str, colour, timeStamp ? logline::stampNow() : QTime()));
 }
 
 void SysMonitorDialog::log(QString str, QColor clr, bool timeStamp)
