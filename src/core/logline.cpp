@@ -18,7 +18,8 @@ QString colourHex(int red, int green, int blue)
 
 QString span(const QString &text, const QString &colourHex, const QTime &time)
 {
-    QString s = QStringLiteral("<span style='font-size: 10px; color:#") + colourHex + QStringLiteral("'>");
+    QString s =
+        QStringLiteral("<span style='font-size: 10px; color:#") + colourHex + QStringLiteral("'>");
     if (time.isValid())
         s += time.toString(QStringLiteral("hh:mm:ss")) + QStringLiteral(" - ");
     return s + text + QStringLiteral("</span>");
@@ -43,11 +44,14 @@ QString fileName(const QDate &day)
 
 bool appendDocument(const QString &dir, const QDate &day, const QString &html)
 {
+    // The log holds every frame, session passwords included: readable by its owner only.
+    constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
     QDir base(dir);
-    if (!base.exists(QStringLiteral("log")) && !base.mkpath(QStringLiteral("log")))
+    if (!base.exists(QStringLiteral("log")) &&
+        !base.mkdir(QStringLiteral("log"), ownerOnly | QFile::ExeOwner))
         return false;
     QFile f(base.filePath(QStringLiteral("log/") + fileName(day)));
-    if (!f.open(QIODevice::ReadWrite | QIODevice::Append))
+    if (!f.open(QIODevice::ReadWrite | QIODevice::Append, ownerOnly))
         return false;
     // UTF-8 whatever the locale; the document declares its charset itself.
     const QByteArray bytes = html.toUtf8();

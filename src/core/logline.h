@@ -20,8 +20,9 @@ QTime stampNow();
 // "DDMMYYYY.html"
 QString fileName(const QDate &day);
 
-// Appends one whole HTML document to `dir`/log/DDMMYYYY.html, creating the "log" folder when
-// missing. Returns false (and writes nothing) when the folder or file cannot be made or opened.
+// Appends one whole HTML document to `dir`/log/DDMMYYYY.html, creating the "log" folder (mode
+// 0700) and the file (0600) when missing: the log holds passwords. Returns false (and writes
+// nothing) when the folder or file cannot be made or opened.
 bool appendDocument(const QString &dir, const QDate &day, const QString &html);
 
 } // namespace logline

@@ -144,7 +144,7 @@ const SessionParameters &SysMonitorDialog::sessionParameters() const
 
 void SysMonitorDialog::initConnection()
 {
-    m_engine->initConnection(m_auth->params());
+    m_engine->initConnection(m_auth->sessionParams());
 }
 
 void SysMonitorDialog::connIsEstablished(bool st)
