@@ -41,6 +41,8 @@ public:
     bool startLine(QStringList arguments = {});
     // Builds the window (once) and waits for its session dialog.
     SysMonitorDialog &window();
+    // Ends the program's window as an exit does: its log goes to the working folder's log/.
+    void closeWindow() { m_window.reset(); }
 
     // Fills the session dialog with `params` and presses "Открыть сессию".
     bool startSession(const SessionParameters &params);
