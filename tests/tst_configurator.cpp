@@ -9,10 +9,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDoubleSpinBox>
 #include <QFrame>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -91,6 +95,9 @@ private slots:
     void addAndEdit();
     void meterControls();
     void opticalTest();
+    void clockTicks();
+    void clockCoefficient_data();
+    void clockCoefficient();
 };
 
 void TestConfigurator::accessLevels_data()
@@ -446,6 +453,56 @@ void TestConfigurator::opticalTest()
     QVERIFY(t.w.meterList()->isEnabled());
     t.w.unknownLoadComplate(0);
     QCOMPARE(t.played.size(), 1);
+}
+
+void TestConfigurator::clockTicks()
+{
+    Window t;
+    auto *timer = t.w.findChild<QTimer *>(QStringLiteral("clockTimer"));
+    auto *current = t.find<QDateTimeEdit>("dteCurrent");
+    auto *diff = t.find<QLineEdit>("leTimeDiff");
+    QVERIFY(timer->isActive());
+    QVERIFY(!current->isEnabled());
+    // Until a time is read the meter's clock is the computer's: an hour behind the time written.
+    t.find<QSpinBox>("sbTimeShift")->setValue(1);
+    QTRY_COMPARE(diff->text(), QStringLiteral("-0 01:00:00"));
+    const QDateTime shown = current->dateTime();
+    QVERIFY(qAbs(shown.secsTo(QDateTime::currentDateTime().addSecs(3600))) <= 1);
+
+    t.find<QPushButton>("pbCurrentTimeAuto")->click();
+    QVERIFY(!timer->isActive());
+    QVERIFY(current->isEnabled());
+    t.find<QSpinBox>("sbTimeShift")->setValue(5);
+    QCOMPARE(diff->text(), QStringLiteral("-0 01:00:00"));
+    QCOMPARE(current->dateTime(), shown);
+}
+
+void TestConfigurator::clockCoefficient_data()
+{
+    QTest::addColumn<QString>("name"); // empty: no meter selected
+    QTest::addColumn<double>("secondsPerDay");
+    QTest::addColumn<int>("coefficient");
+    QTest::newRow("single-phase, 0.5 s a day") << "210.1" << 0.5 << 2880;
+    QTest::newRow("single-phase, 0.01 s: out of range") << "210.1" << 0.01 << 0;
+    QTest::newRow("three-phase, 0") << "450.22R" << 0.0 << 128;
+    QTest::newRow("unrecognised") << "ZZ9" << 1.0 << 0;
+    QTest::newRow("no meter") << "" << 1.0 << 77;
+}
+
+void TestConfigurator::clockCoefficient()
+{
+    QFETCH(QString, name);
+    QFETCH(double, secondsPerDay);
+    QFETCH(int, coefficient);
+    Window t;
+    t.w.setSession(kCom, 2, QByteArray(6, '\xe1'));
+    if (!name.isEmpty())
+        t.select(t.add(1, name));
+    t.find<QSpinBox>("sbClockC")->setValue(77);
+    t.find<QDoubleSpinBox>("dsbClockCSec")->setValue(secondsPerDay);
+    t.find<QPushButton>("pbCalcClockCC")->click();
+    QCOMPARE(t.find<QSpinBox>("sbClockC")->value(), coefficient);
+    QVERIFY(!t.w.batchRunning());
 }
 
 QTEST_MAIN(TestConfigurator)
