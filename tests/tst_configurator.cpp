@@ -111,12 +111,13 @@ void TestConfigurator::accessLevels_data()
     const QString user = QStringLiteral("Пользователь");
     const QString admin = QStringLiteral("Администратор");
     QTest::newRow("user after developer")
-        << 2 << 0 << kUserWrites
+        << 2 << 0 << (kUserWrites + QStringList{"pbSaveMdl"})
         << QStringList{"pbLoadPwd", "frPwd", "frClockCC", "pbOptoTest", "pbCalcClockCC"} << false
         << QStringList{user};
     QTest::newRow("administrator after user")
         << 0 << 1 << (kCalibration + QStringList{"cbDisplayAuto"})
-        << QStringList{"pbSaveTime", "pbSaveLink", "pbSavePwd", "frClockCC", "pbLoadClockCC"}
+        << QStringList{"pbSaveTime", "pbSaveLink",    "pbSavePwd",
+                       "frClockCC",  "pbLoadClockCC", "pbSaveMdl"}
         << true << QStringList{user, admin};
     QTest::newRow("developer after administrator")
         << 1 << 2 << QStringList()

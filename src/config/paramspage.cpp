@@ -89,10 +89,12 @@ ParamsPage::ParamsPage(PageHost *host, QWidget *parent)
                       "pbSaveDisplayAll", "pbLoadPwd", "pbSavePwd", "pbLoadDeviceID",
                       "pbSaveDeviceID", "pbSaveMdl"});
     LevelRules levels;
-    levels.shown = {"pbSaveLink", "pbSaveDisplay", "pbSavePwd",      "pbSaveDeviceID",  "frPwd",
-                    "pbLoadPwd",  "frDeviceID",    "pbLoadDeviceID", "pbSaveDisplayAll"};
-    levels.userHidden = {"pbSaveDisplayAll", "pbSaveLink", "pbSaveDisplay", "pbSavePwd",
-                         "pbSaveDeviceID"};
+    // A user session only reads: the model write goes with the other writes.
+    levels.shown = {
+        "pbSaveLink", "pbSaveDisplay", "pbSavePwd",      "pbSaveDeviceID",   "frPwd",
+        "pbLoadPwd",  "frDeviceID",    "pbLoadDeviceID", "pbSaveDisplayAll", "pbSaveMdl"};
+    levels.userHidden = {"pbSaveDisplayAll", "pbSaveLink",     "pbSaveDisplay",
+                         "pbSavePwd",        "pbSaveDeviceID", "pbSaveMdl"};
     levels.administratorHidden = {};
     setLevelRules(levels);
 }
