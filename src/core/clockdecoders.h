@@ -27,8 +27,8 @@ QString timeWrite(const QDateTime &time);
 
 // How far the meter's clock `device` is from the time written, `written`: "+" when the meter is
 // ahead (or equal), "-" behind, the whole days, a blank, then "hh:mm:ss" ("+0 00:00:05").
-// Across midnight the time part borrows a day against 86399999 ms ahead and 86400001 ms behind,
-// as the meter tool always has, which can show a second less than the exact difference.
+// Across midnight the time part borrows a day against 86399999 ms when the meter is ahead and
+// 86400001 ms when it is behind, so such a difference can be a second off the exact one.
 QString differenceText(const QDateTime &device, const QDateTime &written);
 
 // Data byte 0 not 0. Short without a data byte.

@@ -3,7 +3,7 @@
 #include "core/catalogue.h"
 #include "core/hextext.h"
 
-#include <QtMath>
+#include <cmath>
 
 namespace settings {
 
