@@ -9,10 +9,14 @@
 
 #include <QAction>
 #include <QComboBox>
+#include <QDateTimeEdit>
+#include <QDoubleSpinBox>
 #include <QFrame>
+#include <QLineEdit>
 #include <QPushButton>
 #include <QSpinBox>
 #include <QTabWidget>
+#include <QTimer>
 #include <QtTest>
 
 namespace {
@@ -91,6 +95,9 @@ private slots:
     void addAndEdit();
     void meterControls();
     void opticalTest();
+    void clockTicks();
+    void clockCoefficient_data();
+    void clockCoefficient();
 };
 
 void TestConfigurator::accessLevels_data()
@@ -104,12 +111,13 @@ void TestConfigurator::accessLevels_data()
     const QString user = QStringLiteral("Пользователь");
     const QString admin = QStringLiteral("Администратор");
     QTest::newRow("user after developer")
-        << 2 << 0 << kUserWrites
+        << 2 << 0 << (kUserWrites + QStringList{"pbSaveMdl"})
         << QStringList{"pbLoadPwd", "frPwd", "frClockCC", "pbOptoTest", "pbCalcClockCC"} << false
         << QStringList{user};
     QTest::newRow("administrator after user")
         << 0 << 1 << (kCalibration + QStringList{"cbDisplayAuto"})
-        << QStringList{"pbSaveTime", "pbSaveLink", "pbSavePwd", "frClockCC", "pbLoadClockCC"}
+        << QStringList{"pbSaveTime", "pbSaveLink",    "pbSavePwd",
+                       "frClockCC",  "pbLoadClockCC", "pbSaveMdl"}
         << true << QStringList{user, admin};
     QTest::newRow("developer after administrator")
         << 1 << 2 << QStringList()
@@ -403,9 +411,8 @@ void TestConfigurator::meterControls()
         const char *const names[] = {"pbLoadMeasures", "pbLoadNowMeasures", "pbLoadDeviceInfo"};
         for (const char *name : names)
             on += t.find(name)->isEnabled();
-        const char *const unbuilt[] = {"pbLoadList",     "pbSaveTime",      "pbLoadCalendar",
-                                       "pbSaveLink",     "pbLoadCC",        "pbInitCalibration3",
-                                       "pbSliceExport",  "pbArchiveExport", "pbCalcClockCC",
+        const char *const unbuilt[] = {"pbLoadList",         "pbLoadCalendar", "pbLoadCC",
+                                       "pbInitCalibration3", "pbSliceExport",  "pbArchiveExport",
                                        "pbResetCCStage3"};
         for (const char *name : unbuilt)
             if (t.find(name)->isEnabled())
@@ -447,6 +454,56 @@ void TestConfigurator::opticalTest()
     QVERIFY(t.w.meterList()->isEnabled());
     t.w.unknownLoadComplate(0);
     QCOMPARE(t.played.size(), 1);
+}
+
+void TestConfigurator::clockTicks()
+{
+    Window t;
+    auto *timer = t.w.findChild<QTimer *>(QStringLiteral("clockTimer"));
+    auto *current = t.find<QDateTimeEdit>("dteCurrent");
+    auto *diff = t.find<QLineEdit>("leTimeDiff");
+    QVERIFY(timer->isActive());
+    QVERIFY(!current->isEnabled());
+    // Until a time is read the meter's clock is the computer's: an hour behind the time written.
+    t.find<QSpinBox>("sbTimeShift")->setValue(1);
+    QTRY_COMPARE(diff->text(), QStringLiteral("-0 01:00:00"));
+    const QDateTime shown = current->dateTime();
+    QVERIFY(qAbs(shown.secsTo(QDateTime::currentDateTime().addSecs(3600))) <= 1);
+
+    t.find<QPushButton>("pbCurrentTimeAuto")->click();
+    QVERIFY(!timer->isActive());
+    QVERIFY(current->isEnabled());
+    t.find<QSpinBox>("sbTimeShift")->setValue(5);
+    QCOMPARE(diff->text(), QStringLiteral("-0 01:00:00"));
+    QCOMPARE(current->dateTime(), shown);
+}
+
+void TestConfigurator::clockCoefficient_data()
+{
+    QTest::addColumn<QString>("name"); // empty: no meter selected
+    QTest::addColumn<double>("secondsPerDay");
+    QTest::addColumn<int>("coefficient");
+    QTest::newRow("single-phase, 0.5 s a day") << "210.1" << 0.5 << 2880;
+    QTest::newRow("single-phase, 0.01 s: out of range") << "210.1" << 0.01 << 0;
+    QTest::newRow("three-phase, 0") << "450.22R" << 0.0 << 128;
+    QTest::newRow("unrecognised") << "ZZ9" << 1.0 << 0;
+    QTest::newRow("no meter") << "" << 1.0 << 77;
+}
+
+void TestConfigurator::clockCoefficient()
+{
+    QFETCH(QString, name);
+    QFETCH(double, secondsPerDay);
+    QFETCH(int, coefficient);
+    Window t;
+    t.w.setSession(kCom, 2, QByteArray(6, '\xe1'));
+    if (!name.isEmpty())
+        t.select(t.add(1, name));
+    t.find<QSpinBox>("sbClockC")->setValue(77);
+    t.find<QDoubleSpinBox>("dsbClockCSec")->setValue(secondsPerDay);
+    t.find<QPushButton>("pbCalcClockCC")->click();
+    QCOMPARE(t.find<QSpinBox>("sbClockC")->value(), coefficient);
+    QVERIFY(!t.w.batchRunning());
 }
 
 QTEST_MAIN(TestConfigurator)

@@ -1,5 +1,6 @@
 #include "config/calibrationpage.h"
 
+#include "core/clockdecoders.h"
 #include "core/requestkinds.h"
 #include "ui_calibrationpage.h"
 
@@ -14,7 +15,14 @@ CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
     connect(ui->pbOptoTest, &QAbstractButton::clicked, this, &CalibrationPage::optoTestClicked);
     markWired(ui->pbOptoTest);
 
-    route(requestkinds::ClockCC, ui->frClockCC);
+    route(requestkinds::ClockCC, ui->frClockCC, [this](const QList<QByteArray> &replies) {
+        qint32 value = 0;
+        if (!accepted(meterclock::decodeCoefficient(replies.value(0), &value)))
+            return;
+        ui->sbClockC->setValue(value);
+        emit log(tr("Загружены КК часов: ") + QString::number(value), logcolour::listing, false,
+                 false);
+    });
     route(requestkinds::CC, ui->frCC);
     route(requestkinds::SaveClockCC, ui->frClockCC);
     route(requestkinds::SaveCC, ui->frCC);
@@ -29,6 +37,14 @@ CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
     route(requestkinds::CC3, ui->frCC3);
     route(requestkinds::SaveCC3, ui->frCC3);
     route(requestkinds::InitCalibration3, ui->frCC3);
+
+    wire(ui->pbLoadClockCC, &CalibrationPage::loadClockCCClick);
+    wire(ui->pbSaveClockCC, &CalibrationPage::SaveClockCCClick);
+    wire(ui->pbCalcClockCC, &CalibrationPage::clockCSecInput);
+    connect(ui->dsbClockCSec, &QAbstractSpinBox::editingFinished, this,
+            &CalibrationPage::clockCSecInput);
+    wire(ui->pbSaveRealTime, &CalibrationPage::SaveRealTimeClick);
+    wire(ui->pbSaveRealTime3, &CalibrationPage::SaveRealTimeClick);
 
     setMeterControls({"pbLoadClockCC",  "pbSaveClockCC",   "pbLoadCC",           "pbSaveCC",
                       "pbStdCC",        "pbResetCC1",      "pbResetCC2",         "pbResetCC3",
@@ -54,4 +70,36 @@ CalibrationPage::~CalibrationPage()
 bool CalibrationPage::optoTestOn() const
 {
     return ui->pbOptoTest->isChecked();
+}
+
+bool CalibrationPage::calibrateSelected() const
+{
+    return ui->cbCalibrateSelected->isChecked();
+}
+
+void CalibrationPage::loadClockCCClick()
+{
+    sendKind(requestkinds::ClockCC);
+}
+
+void CalibrationPage::SaveClockCCClick()
+{
+    // The meter takes 16 bits.
+    const int value = qint16(ui->sbClockC->value());
+    host()->sendBatch(requestkinds::SaveClockCC, {meterclock::coefficientWrite(value)}, QString(),
+                      logcolour::info, tr("КК часов будет записан: ") + QString::number(value));
+}
+
+void CalibrationPage::clockCSecInput()
+{
+    if (!host()->currentItem())
+        return;
+    ui->sbClockC->setValue(
+        meterclock::coefficientFromError(host()->meterSeries(), ui->dsbClockCSec->value()));
+}
+
+void CalibrationPage::SaveRealTimeClick()
+{
+    emit realTimeRequested(ui->sbTimeShiftCC->value(),
+                           calibrateSelected() && !host()->groupWorkRunning());
 }

@@ -94,6 +94,14 @@ void ConfigPage::lockUnbuilt()
     }
 }
 
+bool ConfigPage::accepted(ReplyCheck check)
+{
+    if (check == ReplyCheck::Ok)
+        return true;
+    emit log(replycheck::errorText(check), logcolour::error, true, false);
+    return false;
+}
+
 bool ConfigPage::sendKind(int kind)
 {
     return m_host->sendBatch(kind, requestkinds::fixedCommands(kind));

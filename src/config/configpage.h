@@ -1,6 +1,7 @@
 #pragma once
 
 #include "core/meterseries.h"
+#include "core/replycheck.h"
 #include "link/logcolours.h"
 
 #include <QAbstractButton>
@@ -32,13 +33,26 @@ public:
     virtual MeterSeries meterSeries() const = 0;
     // Starts a batch of `kind` for the current meter: its frame disabled, the session-open
     // command first (not for follow-up kinds), `commands` after it, the title logged (`title`, or
-    // the kind's own). False, with nothing changed, without a meter or commands, or while an
-    // exchange runs (that is logged).
+    // the kind's own), then `values` in light blue without time when given. False, with nothing
+    // changed, without a meter or commands, or while an exchange runs (that is logged).
     virtual bool sendBatch(int kind, const QStringList &commands, const QString &title = QString(),
-                           const QColor &titleColour = logcolour::info) = 0;
+                           const QColor &titleColour = logcolour::info,
+                           const QString &values = QString()) = 0;
     // A page tells the window which frame a kind holds disabled while it runs, and what its
     // finished batch does.
     virtual void addRoute(int kind, QWidget *frame, Completion run, bool anyStatus) = 0;
+    // The meter whose batch is being decoded (null once it has left the list).
+    virtual deviceListItem *batchItem() const = 0;
+    // A page changed what the list shows of `item` (address, serial number, name, session).
+    virtual void meterChanged(deviceListItem *item) = 0;
+
+    // Group work: `step` starts the operation `kind` for one meter; the group-work controller
+    // runs it for every checked meter in turn. This is where that controller plugs in; until it
+    // does, `step` runs once, for the current meter.
+    virtual void runGroupWork(int kind, const std::function<void()> &step) = 0;
+    virtual bool groupWorkRunning() const = 0;
+    // "Калибровать все отмеченные" on the calibration page: procedures go to group work.
+    virtual bool calibrateSelected() const = 0;
 };
 
 // One page of the configurator's tabs: its form, the request kinds it starts with the frame each
@@ -99,6 +113,8 @@ protected:
     void setSeriesControls(QWidget *singlePhase, QWidget *threePhase);
     // Shows or hides controls together with the captions that name them.
     void setShown(const QStringList &names, bool shown);
+    // The red line of a reply a decoder refused; true when it was not refused.
+    bool accepted(ReplyCheck check);
 
     // The kind's fixed commands for the current meter.
     bool sendKind(int kind);

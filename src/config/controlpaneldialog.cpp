@@ -44,10 +44,12 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     playSound = [](const QString &path) { soundcue::play(path); };
 
     m_measuresPage = new MeasuresPage(this);
+    m_clockPage = new ClockPage(this);
+    m_paramsPage = new ParamsPage(this);
     m_calibrationPage = new CalibrationPage(this);
     m_pages = {m_measuresPage,       new SlicePage(this),  new ArchivePage(this),
-               new EventsPage(this), new ClockPage(this),  new TarifPage(this),
-               new ParamsPage(this), new LimitsPage(this), m_calibrationPage};
+               new EventsPage(this), m_clockPage,          new TarifPage(this),
+               m_paramsPage,         new LimitsPage(this), m_calibrationPage};
     for (ConfigPage *page : m_pages) {
         ui->tabWidget->addTab(page, page->windowTitle());
         connect(page, &ConfigPage::log, this, &ControlPanelDialog::log);
@@ -60,6 +62,15 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     connect(ui->pbAdd, &QPushButton::clicked, this, &Self::addClick);
     connect(ui->pbRemove, &QPushButton::clicked, ui->devList, &deviceList::remoteSelected);
     connect(m_calibrationPage, &CalibrationPage::optoTestClicked, this, &Self::connectionTest);
+    // The calibration pages' "Установка времени" step writes the time of the clock page.
+    connect(m_calibrationPage, &CalibrationPage::realTimeRequested, this,
+            [this](int shiftHours, bool allChecked) {
+                m_clockPage->setTimeShift(shiftHours);
+                if (allChecked)
+                    m_clockPage->SaveRealTimeAll();
+                else
+                    m_clockPage->SaveTimeClick();
+            });
     connect(ui->devList, &deviceList::selectedItem, this, &Self::listSelectedItem);
     connect(ui->devList, &deviceList::doubleClickItem, this, &Self::listDoubleClickItem);
     connect(ui->devList, &deviceList::rightClickItem, this, &Self::listRightClickItem);
@@ -99,9 +110,9 @@ void ControlPanelDialog::buildFuncMenu()
         {"actOpen", tr("Открыть"), [this] { openSessionClick(); }},
         {"actClose", tr("Закрыть"), [this] { closeSessionClick(); }},
         {"actOpenAll", tr("Открыть отмеченные"), {}},
-        {"actLoadSerial", tr("Считать S/N"), {}},
+        {"actLoadSerial", tr("Считать S/N"), [this] { m_paramsPage->loadDeviceIDSpecClick(); }},
         {"actLoadSerialList", tr("Загрузить список S/N"), {}},
-        {"actLoadAddress", tr("Считать адрес"), {}},
+        {"actLoadAddress", tr("Считать адрес"), [this] { m_paramsPage->loadLinkClick(); }},
         {nullptr, QString(), {}},
         {"actRemove", tr("Удалить"), [list] { list->remoteSelected(); }},
         {"actAdd", tr("Добавить"), [this] { addClick(); }},
@@ -233,7 +244,7 @@ void ControlPanelDialog::enableAllFrames()
 }
 
 bool ControlPanelDialog::sendBatch(int kind, const QStringList &commands, const QString &title,
-                                   const QColor &titleColour)
+                                   const QColor &titleColour, const QString &values)
 {
     const requestkinds::KindInfo *info = requestkinds::find(kind);
     // The engine refuses a batch without a meter or commands and never reports it: the frame
@@ -255,6 +266,8 @@ bool ControlPanelDialog::sendBatch(int kind, const QStringList &commands, const 
     const QString text = title.isEmpty() ? requestkinds::title(kind) : title;
     if (!text.isEmpty())
         emit log(text, titleColour, true, true);
+    if (!values.isEmpty())
+        emit log(values, logcolour::listing, false, false);
     m_batchKind = kind;
     m_batchItem = m_currentItem;
     if (emit init_exchange_device(m_currentItem, kind, batch, info->ackTimeOut))
@@ -286,6 +299,27 @@ void ControlPanelDialog::loadComplate(int type, QList<QByteArray> replies, int s
     }
     if (info->group)
         groupReport(type, passed);
+}
+
+void ControlPanelDialog::meterChanged(deviceListItem *item)
+{
+    if (!item)
+        return;
+    item->updateView();
+    ui->devList->relayout();
+}
+
+void ControlPanelDialog::runGroupWork(int kind, const std::function<void()> &step)
+{
+    // The group-work controller takes over here: it will run `step` for each checked meter,
+    // going on from groupReport(). Until it exists the operation is the current meter's.
+    Q_UNUSED(kind)
+    step();
+}
+
+bool ControlPanelDialog::calibrateSelected() const
+{
+    return m_calibrationPage->calibrateSelected();
 }
 
 void ControlPanelDialog::groupReport(int kind, int status)

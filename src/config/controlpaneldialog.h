@@ -23,7 +23,9 @@ class deviceList;
 class deviceListItem;
 class itemEditDialog;
 class CalibrationPage;
+class ClockPage;
 class MeasuresPage;
+class ParamsPage;
 class QAction;
 class QMenu;
 class QPoint;
@@ -66,8 +68,14 @@ public:
     QString sessionOpenCommand() const;
 
     bool sendBatch(int kind, const QStringList &commands, const QString &title = QString(),
-                   const QColor &titleColour = logcolour::info) override;
+                   const QColor &titleColour = logcolour::info,
+                   const QString &values = QString()) override;
     void addRoute(int kind, QWidget *frame, Completion run, bool anyStatus) override;
+    deviceListItem *batchItem() const override { return m_batchItem; }
+    void meterChanged(deviceListItem *item) override;
+    void runGroupWork(int kind, const std::function<void()> &step) override;
+    bool groupWorkRunning() const override { return groupRunning(); }
+    bool calibrateSelected() const override;
     // A batch this window started has not come back yet.
     bool batchRunning() const { return m_batchKind >= 0; }
     // The frame that a batch of `kind` holds disabled; nullptr for none.
@@ -140,6 +148,8 @@ private:
 
     Ui::ControlPanelDialog *ui;
     MeasuresPage *m_measuresPage;
+    ClockPage *m_clockPage;
+    ParamsPage *m_paramsPage;
     CalibrationPage *m_calibrationPage;
     QList<ConfigPage *> m_pages;
     QHash<int, Route> m_routes;

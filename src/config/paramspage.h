@@ -1,10 +1,14 @@
 #pragma once
 
 #include "config/configpage.h"
+#include "core/settingsdecoders.h"
+
+#include <QByteArray>
 
 namespace Ui {
 class ParamsPage;
 }
+class QCheckBox;
 
 // Page "Параметры": link, display, passwords, serial number and model.
 class ParamsPage : public ConfigPage
@@ -15,6 +19,40 @@ public:
     ~ParamsPage() override;
     void applyAccessLevel(int level) override;
 
+public slots:
+    void loadLinkClick();
+    void SaveLinkClick();
+    void StdLinkClick();
+    void loadDisplayClick();
+    void SaveDisplayClick();
+    void SaveDisplayClickAll();
+    void StdDisplayClick();
+    void loadPwdClick();
+    void savePwdClick();
+    void inputPwd();
+    void inputPwdHex();
+    void loadDeviceIDClick();
+    // Reads the serial number into the meter's list entry and ends the meter's session.
+    void loadDeviceIDSpecClick();
+    void saveDeviceIDClick();
+    void inputDeviceID();
+    void inputDeviceIDHex();
+    // Writes the chosen model name to a three-phase meter.
+    void SaveMdlClick();
+
 private:
+    void showLink(const settings::Link &link);
+    void showDisplay(MeterSeries series, const settings::Display &display);
+    settings::Display display(MeterSeries series) const;
+    QList<QCheckBox *> displayBoxes(MeterSeries series) const;
+    // The serial number read: shown, and for `intoList` also given to the meter's list entry.
+    void serialRead(const QList<QByteArray> &replies, bool intoList);
+    int linkWritten(int status);
+    void sendModel();
+
     Ui::ParamsPage *ui;
+    // The address of the last link write made outside group work.
+    int m_lastAddress = -1;
+    // The password as read: bytes behind a zero byte that the text view cannot show.
+    QByteArray m_pwdRead;
 };

@@ -114,7 +114,7 @@ const KindInfo kKinds[] = {
      COMMANDS(measures::energyCommands(MeterSeries::ThreePhase))},
     {NowMeasures3, false, false, 0, TITLE(readTitle(0x64)),
      COMMANDS(measures::instantCommands(MeterSeries::ThreePhase))},
-    {Display3, false, false, 0, TITLE(readTitle(0x0b)), NONE},
+    {Display3, false, false, 0, TITLE(readTitle(0x0b)), COMMANDS(reads({0x0b}))},
     {SaveDisplay3, true, false, 0, TITLE(writeTitle(0x0b)), NONE},
     {SaveCC3, false, false, 0, NONE, NONE},
     {InitCalibration3, true, false, 0, NONE, NONE},

@@ -47,7 +47,7 @@ SysMonitorDialog &SessionRig::window()
     if (!m_window) {
         // Port scans find only what this test maps.
         mapRemainingPortsAway(work.path());
-        m_window = std::make_unique<SysMonitorDialog>(false);
+        m_window = std::make_unique<SysMonitorDialog>(developerMode);
         SysMonitorDialog *w = m_window.get();
         QObject::connect(w, &SysMonitorDialog::loadComplate, w,
                          [this](int type, const QList<QByteArray> &replies, int status) {

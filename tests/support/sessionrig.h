@@ -71,6 +71,8 @@ public:
 
     WorkDir work;
     MeterSimProcess line;
+    // Offers the developer level in the session dialog; set before the window is built.
+    bool developerMode = false;
     QList<Outcome> outcomes;
     QList<int> unknown;
 
