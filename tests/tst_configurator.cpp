@@ -403,9 +403,8 @@ void TestConfigurator::meterControls()
         const char *const names[] = {"pbLoadMeasures", "pbLoadNowMeasures", "pbLoadDeviceInfo"};
         for (const char *name : names)
             on += t.find(name)->isEnabled();
-        const char *const unbuilt[] = {"pbLoadList",     "pbSaveTime",      "pbLoadCalendar",
-                                       "pbSaveLink",     "pbLoadCC",        "pbInitCalibration3",
-                                       "pbSliceExport",  "pbArchiveExport", "pbCalcClockCC",
+        const char *const unbuilt[] = {"pbSaveTime",     "pbLoadCalendar",     "pbSaveLink",
+                                       "pbLoadCC",       "pbInitCalibration3", "pbCalcClockCC",
                                        "pbResetCCStage3"};
         for (const char *name : unbuilt)
             if (t.find(name)->isEnabled())

@@ -15,6 +15,7 @@
 #include <functional>
 
 class deviceListItem;
+class QTableView;
 
 // What a finished batch of one kind does with its replies: `replies` are those after the
 // session-open command (from entry 0 for follow-up kinds). A decoder runs on success only; a
@@ -39,6 +40,11 @@ public:
     // A page tells the window which frame a kind holds disabled while it runs, and what its
     // finished batch does.
     virtual void addRoute(int kind, QWidget *frame, Completion run, bool anyStatus) = 0;
+    // Modal questions through the window's seams: Yes or No, and the name of a file to save
+    // ("" when cancelled).
+    virtual bool confirm(const QString &title, const QString &text) = 0;
+    virtual QString saveFileName(const QString &title, const QString &folder,
+                                 const QString &filter) = 0;
 };
 
 // One page of the configurator's tabs: its form, the request kinds it starts with the frame each
@@ -105,6 +111,12 @@ protected:
     // sendKind() of the current meter's series; nothing for an unrecognised series, whose reply
     // layouts are not known.
     void sendBySeries(int singlePhaseKind, int threePhaseKind);
+
+    // The Yes/No question of an operation that deletes something, titled "Внимание!".
+    bool confirmDeletion(const QString &text);
+    // Saves what `table` shows as a CSV file the user names (nothing when cancelled), and logs
+    // the outcome; the file is written whole or not at all.
+    void exportTable(const QTableView *table);
 
 private:
     PageHost *m_host;

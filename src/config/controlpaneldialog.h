@@ -68,6 +68,9 @@ public:
     bool sendBatch(int kind, const QStringList &commands, const QString &title = QString(),
                    const QColor &titleColour = logcolour::info) override;
     void addRoute(int kind, QWidget *frame, Completion run, bool anyStatus) override;
+    bool confirm(const QString &title, const QString &text) override;
+    QString saveFileName(const QString &title, const QString &folder,
+                         const QString &filter) override;
     // A batch this window started has not come back yet.
     bool batchRunning() const { return m_batchKind >= 0; }
     // The frame that a batch of `kind` holds disabled; nullptr for none.
@@ -80,6 +83,8 @@ public:
     // Seams for the modal dialogs and the sound cue; tests replace them.
     questions::IntQuestion askInt;
     questions::Notice inform;
+    questions::YesNo askYesNo;
+    questions::SaveFileName askSaveFile;
     std::function<void(const QString &relativePath)> playSound;
 
 signals:
