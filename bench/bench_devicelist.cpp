@@ -14,8 +14,7 @@
 #include <cstdio>
 #include <functional>
 
-namespace
-{
+namespace {
 QByteArray serial(int i)
 {
     return QByteArray::number(1000000 + i).rightJustified(15, '0');
@@ -57,7 +56,8 @@ double timed(const std::function<void()> &step)
     return t.nsecsElapsed() / 1e6;
 }
 
-struct Figures {
+struct Figures
+{
     QList<double> ms;
     void print(const char *what, int n) const
     {

@@ -4,10 +4,9 @@
 // the clock on by that many minutes first.
 #include "metersim/faultplan.h"
 #include "metersim/manualclock.h"
+#include "metersim/simframe.h"
 #include "metersim/simline.h"
 #include "metersim/simmeter.h"
-
-#include "core/wireframe.h"
 
 #include <cstddef>
 #include <cstdint>
@@ -48,8 +47,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         at += n;
         clock.advance(qint64(selector >> 3) * 60000);
         const int which = selector & 1;
-        QByteArray frame = (selector & 2) ? wireframe::make(int(serials[which]), 4, payload)
-                                          : wireframe::make(meters[which]->address(), 1, payload);
+        QByteArray frame = (selector & 2) ? simframe::make(serials[which], 4, payload)
+                                          : simframe::make(meters[which]->address(), 1, payload);
         if (selector & 4)
             frame[frame.size() - 1] = char(frame[frame.size() - 1] ^ 0x01);
         for (const SimLine::Chunk &c : line.handleFrame(frame))

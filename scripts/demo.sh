@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, builds, starts the virtual meter line and then the program in the demo
 # working folder .demo/. The line has a single-phase meter (address 1) and a three-phase meter
-# (address 2), reachable over TCP-IP at 127.0.0.1:14001 (the program's default) and over COM1
-# (.demo/ports/COM1, a pseudo-terminal). Ending the program ends the line.
+# (address 2), reachable over TCP-IP at 127.0.0.1:14001 (the program's default), over COM1
+# (.demo/ports/COM1, a pseudo-terminal) and through a GSM modem on COM2. Ending the program ends
+# the line.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
@@ -16,6 +17,7 @@ endpoint=127.0.0.1:14001
 sim_out=$work/metersim.out
 sim_err=$work/metersim.err
 "$build/tools/metersim/metersim" --tcp "$endpoint" --pty --link-com 1 --workdir "$work" \
+    --modem --modem-link-com 2 \
     --meter 210.1,addr=1,serial=000000001234567 \
     --meter 450.22R,addr=2,serial=000000007654321 \
     >"$sim_out" 2>"$sim_err" </dev/null &
@@ -46,7 +48,8 @@ if ! grep -qx ready "$sim_out"; then
     exit 1
 fi
 echo "Virtual meters (single-phase at address 1, three-phase at address 2):"
-echo "  TCP-IP $endpoint, and COM1 = $(sed -n 's/^pty //p' "$sim_out")"
+echo "  TCP-IP $endpoint, COM1 = $(sed -n 's/^pty //p' "$sim_out")," \
+    "GSM/CSD modem on COM2 = $(sed -n 's/^modem //p' "$sim_out")"
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "No display found: starting under a virtual X server (xvfb-run)." >&2

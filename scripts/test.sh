@@ -15,6 +15,10 @@ echo "== build and test"
 "$root/scripts/build.sh"
 ctest --test-dir "${BUILD_DIR:-$root/build}" --output-on-failure -j "$jobs"
 
+echo "== package"
+"$root/scripts/package.sh"
+"$root/scripts/checkpackage.sh"
+
 [ "${METER_QUICK:-0}" = 1 ] && exit 0
 
 echo "== sanitizer build and test"

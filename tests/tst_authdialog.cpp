@@ -77,6 +77,7 @@ private slots:
     void channels_data();
     void channels();
     void portScan();
+    void unpluggedPortRemembered();
     void recordThroughControls();
 };
 
@@ -277,6 +278,30 @@ void TestAuthDialog::portScan()
     QVERIFY(!d.pbConnect->isEnabled());
     d.dlg.readParams();
     QCOMPARE(d.dlg.params().portNumber, 3);
+}
+
+void TestAuthDialog::unpluggedPortRemembered()
+{
+    // COM7 was remembered; its adapter is not plugged in this time.
+    WorkDir wd;
+    PtyPair com3, com5;
+    QVERIFY(com3.mapAs(3) && com5.mapAs(5) && mapRemainingPortsAway());
+    Dialog d;
+    SessionParameters p;
+    p.portNumber = 7;
+    d.dlg.setParams(p);
+    QVERIFY(d.dlg.showAuth(false));
+    QCOMPARE(d.cbPort->currentText(), QStringLiteral("COM3"));
+    d.dlg.readParams();
+    QCOMPARE(d.dlg.params().portNumber, 7);
+    // A session started now runs on the port shown.
+    QCOMPARE(d.dlg.sessionParams().portNumber, 3);
+    // A port picked by hand is the one remembered.
+    d.cbPort->setFocus();
+    QTest::keyClick(d.cbPort, Qt::Key_Down);
+    QCOMPARE(d.cbPort->currentText(), QStringLiteral("COM5"));
+    d.dlg.readParams();
+    QCOMPARE(d.dlg.params().portNumber, 5);
 }
 
 void TestAuthDialog::recordThroughControls()

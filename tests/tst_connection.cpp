@@ -3,10 +3,11 @@
 #include "support/ptypair.h"
 #include "support/sessionrig.h"
 
-#include "core/appentry.h"
-#include "mainwindow/sysmonitordialog.h"
 #include "config/controlpaneldialog.h"
+#include "core/appentry.h"
+#include "link/exchangeengine.h"
 #include "link/logcolours.h"
+#include "mainwindow/sysmonitordialog.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "session/authdialog.h"
@@ -61,6 +62,7 @@ private slots:
     void session();
     void sessionFails_data();
     void sessionFails();
+    void gsmSession();
     void search_data();
     void search();
     void stand();
@@ -138,7 +140,8 @@ void TestConnection::sessionFails_data()
     QTest::addColumn<QString>("error");
     QTest::newRow("COM port gone") << 0 << QString();
     QTest::newRow("TCP-IP refused") << 3 << QString();
-    QTest::newRow("GSM/CSD") << 1 << "Ошибка: канал GSM/CSD недоступен в этой версии программы";
+    QTest::newRow("GSM/CSD, no modem answers")
+        << 1 << "Ошибка: превышен интервал времени ожидания ответа от модема";
     QTest::newRow("stand unreachable")
         << 2 << "Ошибка: невозможно установить соединение с заводским стендом";
 }
@@ -180,6 +183,37 @@ void TestConnection::sessionFails()
     if (channel == 1)
         QCOMPARE(texts(rig.lines(QStringLiteral("Порт: "))),
                  QStringList{QStringLiteral("Порт: COM1, скорость: 9600 бод")});
+}
+
+void TestConnection::gsmSession()
+{
+    // The emulated modem on COM1 dials the meters of the line.
+    SessionRig rig;
+    QVERIFY(rig.startLine({"--no-tcp", "--modem", "--modem-link-com", "1", "--workdir",
+                           rig.work.path(), "--modem-dial-ms", "50", "--modem-guard-ms", "50"}));
+    SessionParameters p = SessionRig::defaults();
+    p.connectionType = 1;
+    p.phoneNumber = " +79001234567 ";
+    SysMonitorDialog &w = rig.window();
+    QVERIFY(rig.open(p));
+    QVERIFY(rig.hasLine(QStringLiteral("TX: ATD+79001234567\r"), logcolour::info) ||
+            !rig.lines(QStringLiteral("TX: ATD+79001234567")).isEmpty());
+    QCOMPARE(w.engine()->codec().extraTime, 7000);
+
+    // A meter is read through the call.
+    ControlPanelDialog *config = w.configurator();
+    deviceListItem *meter = rig.addMeter(1);
+    QTest::mouseClick(meter, Qt::LeftButton);
+    QTest::mouseDClick(meter, Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!config->batchRunning(), 20000);
+    QCOMPARE(meter->record().version, QStringLiteral("210.1"));
+    QVERIFY(meter->record().sessionOpen);
+
+    config->close();
+    QVERIFY(rig.waitLine(QStringLiteral("Сессия закрыта")));
+    QVERIFY(rig.hasLine(QStringLiteral("Порт закрыт"), logcolour::success));
+    QVERIFY(rig.lines(QStringLiteral("Ошибка")).isEmpty());
+    QVERIFY(w.authDialog()->isVisible());
 }
 
 void TestConnection::search_data()

@@ -48,6 +48,8 @@ struct ShownList {
 // Every row at its place in list order, and the container just as tall as the rows.
 void verifyLayout(const deviceList &list)
 {
+    // Rows take their places on the next turn of the event loop.
+    QCoreApplication::sendPostedEvents();
     for (int i = 0; i < list.count(); ++i) {
         const deviceListItem *row = list.itemAt(i);
         QCOMPARE(row->geometry().topLeft(), QPoint(0, i * 20));

@@ -49,6 +49,7 @@ private slots:
     void replies();
     void version_data();
     void version();
+    void splitTcpReply();
     void outsideBatch();
     void interrupt();
     void meterRowDuringBatch_data();
@@ -253,6 +254,21 @@ void TestEngine::version()
                                         "серийных номеров."),
                          logcolour::notice),
              warns);
+}
+
+void TestEngine::splitTcpReply()
+{
+    // A converter passes the version reply on in two pieces 5 ms apart: judged once, whole.
+    SessionRig rig;
+    QVERIFY(rig.startLine({"--fault", "split:5@obj=21"}));
+    QVERIFY(rig.openTcp());
+    Batch b({kOpen, QStringLiteral("01 21")});
+    QVERIFY(b.start(rig.window(), rig.addMeter(1)));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.outcomes.size(), 1, 20000);
+    QCOMPARE(rig.outcomes[0].status, 0);
+    QCOMPARE(rig.lines(QStringLiteral("TX: 01 01 21 ")).size(), 1);
+    QCOMPARE(rig.lines(QStringLiteral("RX: ")).size(), 2);
+    QVERIFY(rig.lines(QStringLiteral("Внимание")).isEmpty());
 }
 
 void TestEngine::outsideBatch()

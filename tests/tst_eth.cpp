@@ -9,8 +9,7 @@
 #include <QTcpSocket>
 #include <QtTest>
 
-namespace
-{
+namespace {
 const int kWait = 5000;
 const QString kUp = QStringLiteral("log:TCP-IP соединение установлено");
 const QString kTimeout = QStringLiteral("log:Время ожидания подключения истекло");
@@ -46,7 +45,8 @@ private slots:
     void refused();
     void silentPeerTimesOut();
     void giveUpWhileConnecting();
-    void packetsOfAtMost180();
+    void gathering_data();
+    void gathering();
     void writeReachesPeer();
     void peerDrops();
     void localClose();
@@ -143,22 +143,45 @@ void TestEth::giveUpWhileConnecting()
     QVERIFY(!QTest::qWaitFor([&] { return rec.events.size() > 2; }, 1500));
 }
 
-void TestEth::packetsOfAtMost180()
+void TestEth::gathering_data()
 {
+    QTest::addColumn<QByteArray>("bytes");
+    QTest::addColumn<int>("split"); // first piece's length; 0: sent whole
+    QTest::addColumn<int>("gapMs"); // the quiet gap of the link
+    // A real reply: meter 1's software version "1.10".
+    const QByteArray reply = QByteArray::fromHex("0101210431 2e31301d07");
+    QTest::newRow("whole reply, no wait") << reply << 0 << 60000;
+    for (int k = 1; k < reply.size(); ++k)
+        QTest::addRow("split after byte %d", k) << reply << k << 60000;
+    QByteArray noise;
+    for (int i = 0; i < 200; ++i)
+        noise.append(char(i));
+    QTest::newRow("200 bytes that make no frame, after the gap") << noise << 0 << 20;
+}
+
+// Pieces of a reply make one packet as soon as they make a frame; bytes that never do go on
+// whole after the quiet gap.
+void TestEth::gathering()
+{
+    QFETCH(QByteArray, bytes);
+    QFETCH(int, split);
+    QFETCH(int, gapMs);
     eth link;
+    link.pollTimer.setInterval(gapMs);
     TransportLog rec(&link);
     QTcpSocket *peer = connectLink(link, rec);
     QVERIFY(peer);
-    QByteArray reply;
-    for (int i = 0; i < 200; ++i)
-        reply.append(char(i));
-    peer->write(reply);
+    if (split > 0) {
+        peer->write(bytes.left(split));
+        QTRY_COMPARE_WITH_TIMEOUT(link.rxBuffer.size(), qsizetype(split), kWait);
+        QVERIFY(rec.packets.isEmpty());
+        peer->write(bytes.mid(split));
+    } else {
+        peer->write(bytes);
+    }
     QTRY_COMPARE_WITH_TIMEOUT(rec.packets.size(), 1, kWait);
-    QCOMPARE(rec.packets.at(0), reply.left(180));
-    // The other 20 bytes wait in the socket until more data arrives, then come first.
-    peer->write("\xee");
-    QTRY_COMPARE_WITH_TIMEOUT(rec.packets.size(), 2, kWait);
-    QCOMPARE(rec.packets.at(1), reply.mid(180) + "\xee");
+    QCOMPARE(rec.packets.at(0), bytes);
+    QVERIFY(link.rxBuffer.isEmpty());
 }
 
 void TestEth::writeReachesPeer()

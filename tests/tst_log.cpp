@@ -6,6 +6,8 @@
 #include <QFile>
 #include <QtTest>
 
+#include <sys/stat.h>
+
 class TestLog : public QObject
 {
     Q_OBJECT
@@ -44,13 +46,15 @@ void TestLog::colours()
 
 void TestLog::spans()
 {
-    QCOMPARE(logline::span(QStringLiteral("Порт открыт"), QStringLiteral("28aa46"), QTime(14, 3, 7)),
-             QStringLiteral("<span style='font-size: 10px; color:#28aa46'>14:03:07 - Порт открыт</span>"));
+    QCOMPARE(
+        logline::span(QStringLiteral("Порт открыт"), QStringLiteral("28aa46"), QTime(14, 3, 7)),
+        QStringLiteral(
+            "<span style='font-size: 10px; color:#28aa46'>14:03:07 - Порт открыт</span>"));
     QCOMPARE(logline::span(QStringLiteral("TX: 01 "), QStringLiteral("323232")),
              QStringLiteral("<span style='font-size: 10px; color:#323232'>TX: 01 </span>"));
     // Markup in the text is the caller's and passes through unchanged.
-    QCOMPARE(logline::span(QStringLiteral("<strong>Сессия открыта</strong>"), QStringLiteral("28aa46"),
-                           QTime(0, 0, 9)),
+    QCOMPARE(logline::span(QStringLiteral("<strong>Сессия открыта</strong>"),
+                           QStringLiteral("28aa46"), QTime(0, 0, 9)),
              QStringLiteral("<span style='font-size: 10px; color:#28aa46'>00:00:09 - "
                             "<strong>Сессия открыта</strong></span>"));
 }
@@ -84,6 +88,14 @@ void TestLog::appendCreatesFolderAndKeepsEarlierRuns()
     QFile f(wd.filePath(QStringLiteral("log/08032026.html")));
     QVERIFY(f.open(QIODevice::ReadOnly));
     QCOMPARE(QString::fromUtf8(f.readAll()), first + second);
+    // The log holds passwords: new folder and file are the owner's alone.
+    struct stat st
+    {
+    };
+    QCOMPARE(::stat(QFile::encodeName(wd.filePath(QStringLiteral("log"))).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, mode_t(0700));
+    QCOMPARE(::stat(QFile::encodeName(f.fileName()).constData(), &st), 0);
+    QCOMPARE(st.st_mode & 0777, mode_t(0600));
 }
 
 void TestLog::appendToUnusableFolderFails()

@@ -1,11 +1,10 @@
 #include "metersim/faultplan.h"
 #include "metersim/frameassembler.h"
 #include "metersim/manualclock.h"
+#include "metersim/simframe.h"
 #include "metersim/simline.h"
 #include "metersim/simmeter.h"
 #include "metersim/simwire.h"
-
-#include "core/wireframe.h"
 
 #include <QtTest>
 #include <cmath>
@@ -44,13 +43,13 @@ struct Bench {
     QByteArray ask(const QByteArray &payload)
     {
         const QList<SimLine::Chunk> out =
-            line.handleFrame(wireframe::make(meter->address(), 1, payload));
+            line.handleFrame(simframe::make(meter->address(), 1, payload));
         QByteArray all;
         for (const SimLine::Chunk &c : out)
             all += c.bytes;
         if (all.isEmpty())
             return all;
-        if (!wireframe::crcMatches(all) || all[0] != char(meter->address()))
+        if (!simframe::crcMatches(all) || all[0] != char(meter->address()))
             return QByteArray("bad frame");
         return all.mid(1, all.size() - 3);
     }
@@ -65,6 +64,8 @@ class TestMeterSimCore : public QObject
 {
     Q_OBJECT
 private slots:
+    void frames_data();
+    void frames();
     void bcdSwapped_data();
     void bcdSwapped();
     void littleEndian_data();
@@ -93,6 +94,46 @@ private slots:
     void faultsOnTheLine();
     void assembler();
 };
+
+void TestMeterSimCore::frames_data()
+{
+    QTest::addColumn<uint>("address");
+    QTest::addColumn<int>("size");
+    QTest::addColumn<QByteArray>("payload");
+    QTest::addColumn<uint>("crc");
+    QTest::addColumn<QByteArray>("frame");
+    // The check value of CRC-16/MODBUS: "123456789" gives 0x4b37, sent 37 4b.
+    QTest::newRow("check value, one-byte form")
+        << 0x31u << 1 << QByteArray("23456789") << 0x4b37u << hex("31323334353637383937 4b");
+    QTest::newRow("check value, four-byte form")
+        << 0x34333231u << 4 << QByteArray("56789") << 0x4b37u << hex("31323334353637383937 4b");
+    QTest::newRow("serial-line guide example")
+        << 1u << 1 << hex("0300000001") << 0x0a84u << hex("010300000001840a");
+    QTest::newRow("version read") << 1u << 1 << hex("0121") << 0x88e1u << hex("010121e188");
+    QTest::newRow("serial 123456789")
+        << 123456789u << 4 << hex("0121") << 0x634cu << hex("15cd5b070121 4c63");
+    QTest::newRow("low 8 bits of the address")
+        << 300u << 1 << hex("0121") << 0x8171u << hex("2c01217181");
+    QTest::newRow("no payload") << 1u << 1 << QByteArray() << 0x807eu << hex("017e80");
+}
+
+void TestMeterSimCore::frames()
+{
+    QFETCH(uint, address);
+    QFETCH(int, size);
+    QFETCH(QByteArray, payload);
+    QFETCH(QByteArray, frame);
+    QCOMPARE(simframe::make(address, size, payload).toHex(' '), frame.toHex(' '));
+    QTEST(uint(simframe::crc(frame.chopped(2))), "crc");
+    QVERIFY(simframe::crcMatches(frame));
+    QByteArray swapped = frame;
+    std::swap(swapped[swapped.size() - 1], swapped[swapped.size() - 2]);
+    QVERIFY(!simframe::crcMatches(swapped));
+    QByteArray flipped = frame;
+    flipped[0] = char(flipped[0] ^ 0x80);
+    QVERIFY(!simframe::crcMatches(flipped));
+    QVERIFY(!simframe::crcMatches(frame.chopped(1)));
+}
 
 void TestMeterSimCore::bcdSwapped_data()
 {
@@ -216,63 +257,71 @@ void TestMeterSimCore::errorReplies()
 void TestMeterSimCore::addressing_data()
 {
     QTest::addColumn<QString>("text");
-    QTest::addColumn<int>("otherAddress"); // of a second meter on the line
+    QTest::addColumn<int>("otherAddress"); // of a three-phase meter beside it
+    QTest::addColumn<int>("switched"); // stand positions switched in (1 and 2), -1 off the stand
     QTest::addColumn<QByteArray>("frame");
-    QTest::addColumn<QByteArray>("replyHead"); // empty: silence
+    QTest::addColumn<QByteArray>("reply"); // empty: silence
+    // The probe 01 3e, answered with the software identifier: 2d41 single-phase, 5e37 three-phase.
     // Serial 123456789 goes out as 15 cd 5b 07.
     const QString modern = QStringLiteral("210.1,addr=22,serial=000000123456789");
     const QString old = QStringLiteral("210.1,addr=22,serial=000000123456789,version=1.08");
-    const QByteArray probe = hex("013e");
-    QTest::newRow("own address") << modern << 99 << wireframe::make(22, 1, probe) << hex("16013e");
+    const QString stand = QStringLiteral("210.1,addr=255");
+    const QByteArray byAddress = hex("16013e 1044");
+    const QByteArray bySerial = hex("15cd5b07013e 0dab");
+    const QByteArray none;
+    QTest::newRow("own address") << modern << 99 << -1 << byAddress << hex("16013e02412d 6348");
     QTest::newRow("serial number")
-        << modern << 99 << wireframe::make(123456789, 4, probe) << hex("15cd5b07013e");
+        << modern << 99 << -1 << bySerial << hex("15cd5b07013e02412d bf7e");
     QTest::newRow("serial number over another meter's address")
-        << modern << 0x15 << wireframe::make(123456789, 4, probe) << hex("15cd5b07013e");
-    QTest::newRow("foreign address")
-        << modern << 99 << wireframe::make(23, 1, probe) << QByteArray();
-    QTest::newRow("foreign serial")
-        << modern << 99 << wireframe::make(123456788, 4, probe) << QByteArray();
-    QByteArray broken = wireframe::make(22, 1, probe);
-    broken[broken.size() - 1] = char(broken[broken.size() - 1] ^ 1);
-    QTest::newRow("bad CRC") << modern << 99 << broken << QByteArray();
-    QTest::newRow("address alone")
-        << modern << 99 << wireframe::make(22, 1, QByteArray()) << QByteArray();
-    QTest::newRow("no serial number below 1.09")
-        << old << 99 << wireframe::make(123456789, 4, probe) << QByteArray();
+        << modern << 0x15 << -1 << bySerial << hex("15cd5b07013e02412d bf7e");
+    QTest::newRow("foreign address") << modern << 99 << -1 << hex("17013e 4184") << none;
+    QTest::newRow("foreign serial") << modern << 99 << -1 << hex("14cd5b07013e 0c7a") << none;
+    QTest::newRow("bad CRC") << modern << 99 << -1 << hex("16013e 1045") << none;
+    QTest::newRow("CRC high byte first") << modern << 99 << -1 << hex("16013e 4410") << none;
+    QTest::newRow("serial, CRC high byte first")
+        << modern << 99 << -1 << hex("15cd5b07013e ab0d") << none;
+    QTest::newRow("address alone") << modern << 99 << -1 << hex("163e8e") << none;
+    QTest::newRow("FF FF alone") << stand << 99 << -1 << hex("ffff") << none;
+    QTest::newRow("no serial number below 1.09") << old << 99 << -1 << bySerial << none;
     QTest::newRow("old meter still has its address")
-        << old << 99 << wireframe::make(22, 1, probe) << hex("16013e");
+        << old << 99 << -1 << byAddress << hex("16013e02412d 6348");
     QTest::newRow("version 1.08a reads as no number")
-        << QStringLiteral("210.1,addr=22,serial=000000123456789,version=1.08a") << 99
-        << wireframe::make(123456789, 4, probe) << QByteArray();
+        << QStringLiteral("210.1,addr=22,serial=000000123456789,version=1.08a") << 99 << -1
+        << bySerial << none;
     QTest::newRow("serial of zeros is none") << QStringLiteral("210.1,addr=22,serial=000000000")
-                                             << 99 << wireframe::make(0, 4, probe) << QByteArray();
+                                             << 99 << -1 << hex("00000000013e 805b") << none;
     QTest::newRow("serial beyond 32 bits is none")
-        << QStringLiteral("210.1,addr=22,serial=123456789012345") << 99
-        << wireframe::make(0, 4, probe) << QByteArray();
+        << QStringLiteral("210.1,addr=22,serial=123456789012345") << 99 << -1
+        << hex("00000000013e 805b") << none;
+    const QByteArray standProbe = hex("ff013e c1b0");
+    QTest::newRow("stand, first switched in")
+        << stand << 255 << 1 << standProbe << hex("ff013e02412d 75b1");
+    QTest::newRow("stand, second switched in")
+        << stand << 255 << 2 << standProbe << hex("ff013e02375e 1234");
+    QTest::newRow("stand, both: the lower position")
+        << stand << 255 << 3 << standProbe << hex("ff013e02412d 75b1");
+    QTest::newRow("stand, none switched in") << stand << 255 << 0 << standProbe << none;
 }
 
 void TestMeterSimCore::addressing()
 {
     QFETCH(QString, text);
     QFETCH(int, otherAddress);
+    QFETCH(int, switched);
     QFETCH(QByteArray, frame);
-    QFETCH(QByteArray, replyHead);
+    QFETCH(QByteArray, reply);
     ManualClock clock(kStart);
     SimLine line;
-    line.addMeter(std::make_unique<SimMeter>(config(qPrintable(text)), &clock, 1));
+    line.addMeter(std::make_unique<SimMeter>(config(qPrintable(text)), &clock, 1), 1);
     MeterConfig other = config("450.22R");
     other.address = otherAddress;
-    line.addMeter(std::make_unique<SimMeter>(other, &clock, 2));
-    const QList<SimLine::Chunk> out = line.handleFrame(frame);
-    if (replyHead.isEmpty()) {
-        QVERIFY(out.isEmpty());
-        return;
-    }
-    QCOMPARE(out.size(), 1);
-    QVERIFY(wireframe::crcMatches(out[0].bytes));
-    // The single-phase meter's identifier, behind the request's own address field.
-    QCOMPARE(out[0].bytes.left(replyHead.size() + 3).toHex(' '),
-             (replyHead + hex("02412d")).toHex(' '));
+    line.addMeter(std::make_unique<SimMeter>(other, &clock, 2), 2);
+    if (switched >= 0)
+        line.setSwitch([switched] { return quint32(switched); });
+    QByteArray all;
+    for (const SimLine::Chunk &c : line.handleFrame(frame))
+        all += c.bytes;
+    QCOMPARE(all.toHex(' '), reply.toHex(' '));
 }
 
 void TestMeterSimCore::sessionHoldTime()
@@ -373,11 +422,11 @@ void TestMeterSimCore::addressChangeTakesEffectAfterReply()
     Bench b("210.1,addr=7");
     QCOMPARE(b.ask(kAdmin), hex("080100"));
     const QList<SimLine::Chunk> out =
-        b.line.handleFrame(wireframe::make(7, 1, hex("0229") + hex("2a03050a1e")));
+        b.line.handleFrame(simframe::make(7, 1, hex("0229") + hex("2a03050a1e")));
     QCOMPARE(out.size(), 1);
     QCOMPARE(out[0].bytes.left(4).toHex(' '), QByteArray("07 02 29 00"));
-    QVERIFY(b.line.handleFrame(wireframe::make(7, 1, hex("013e"))).isEmpty());
-    QCOMPARE(b.line.handleFrame(wireframe::make(42, 1, hex("013e"))).size(), 1);
+    QVERIFY(b.line.handleFrame(simframe::make(7, 1, hex("013e"))).isEmpty());
+    QCOMPARE(b.line.handleFrame(simframe::make(42, 1, hex("013e"))).size(), 1);
     // Address changes are logged in the message list.
     QCOMPARE(b.ask(hex("063b")), hex("063b020500"));
 }
@@ -470,7 +519,7 @@ void TestMeterSimCore::resetsClearReadings()
     QCOMPARE(b.ask(hex("0113")), hex("01130102"));     // settings back to factory
     QCOMPARE(b.ask(hex("0610")), hex("0610020000"));
     // Factory initialisation also empties the event lists, then logs itself, and takes a while.
-    const QList<SimLine::Chunk> init = b.line.handleFrame(wireframe::make(1, 1, hex("020d07")));
+    const QList<SimLine::Chunk> init = b.line.handleFrame(simframe::make(1, 1, hex("020d07")));
     QCOMPARE(init.size(), 1);
     QVERIFY(init[0].delayMs >= 1000);
     QCOMPARE(b.ask(hex("0612")), hex("0612020000"));
@@ -593,7 +642,7 @@ void TestMeterSimCore::faultsOnTheLine()
 {
     Bench b;
     QCOMPARE(b.ask(kUser), hex("080000"));
-    const QByteArray request = wireframe::make(1, 1, hex("0123"));
+    const QByteArray request = simframe::make(1, 1, hex("0123"));
     auto add = [&b](const char *text) {
         FaultPlan::Fault f;
         QVERIFY(FaultPlan::parse(QString::fromLatin1(text), &f, nullptr));
@@ -605,7 +654,7 @@ void TestMeterSimCore::faultsOnTheLine()
     QCOMPARE(b.line.handleFrame(request).value(0).bytes, request);
     add("crc@count=1");
     const QByteArray broken = b.line.handleFrame(request).value(0).bytes;
-    QVERIFY(!wireframe::crcMatches(broken));
+    QVERIFY(!simframe::crcMatches(broken));
     QCOMPARE(broken.left(4), hex("01012301"));
     add("late:700@count=1");
     QCOMPARE(b.line.handleFrame(request).value(0).delayMs, 700);
@@ -613,7 +662,7 @@ void TestMeterSimCore::faultsOnTheLine()
     const QList<SimLine::Chunk> parts = b.line.handleFrame(request);
     QCOMPARE(parts.size(), 2);
     QCOMPARE(parts[1].delayMs, 40);
-    QVERIFY(wireframe::crcMatches(parts[0].bytes + parts[1].bytes));
+    QVERIFY(simframe::crcMatches(parts[0].bytes + parts[1].bytes));
     add("error:6@count=1");
     QCOMPARE(b.ask(hex("0123")), hex("8106"));
     add("reply:012005@count=1");
@@ -627,7 +676,7 @@ void TestMeterSimCore::faultsOnTheLine()
 void TestMeterSimCore::assembler()
 {
     FrameAssembler a;
-    const QByteArray frame = wireframe::make(3, 1, hex("0b3b0500"));
+    const QByteArray frame = simframe::make(3, 1, hex("0b3b0500"));
     QVERIFY(a.feed(frame.left(3)).isEmpty());
     QVERIFY(!a.isEmpty());
     QCOMPARE(a.feed(frame.mid(3)), frame);

@@ -1,5 +1,6 @@
 #include "core/logline.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
 
@@ -17,10 +18,23 @@ QString colourHex(int red, int green, int blue)
 
 QString span(const QString &text, const QString &colourHex, const QTime &time)
 {
-    QString s = QStringLiteral("<span style='font-size: 10px; color:#") + colourHex + QStringLiteral("'>");
+    QString s =
+        QStringLiteral("<span style='font-size: 10px; color:#") + colourHex + QStringLiteral("'>");
     if (time.isValid())
         s += time.toString(QStringLiteral("hh:mm:ss")) + QStringLiteral(" - ");
     return s + text + QStringLiteral("</span>");
+}
+
+QTime stampNow()
+{
+    static qint64 second = -1;
+    static QTime time;
+    const qint64 now = QDateTime::currentMSecsSinceEpoch() / 1000;
+    if (now != second) {
+        second = now;
+        time = QDateTime::fromMSecsSinceEpoch(now * 1000).time();
+    }
+    return time;
 }
 
 QString fileName(const QDate &day)
@@ -30,11 +44,14 @@ QString fileName(const QDate &day)
 
 bool appendDocument(const QString &dir, const QDate &day, const QString &html)
 {
+    // The log holds every frame, session passwords included: readable by its owner only.
+    constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
     QDir base(dir);
-    if (!base.exists(QStringLiteral("log")) && !base.mkpath(QStringLiteral("log")))
+    if (!base.exists(QStringLiteral("log")) &&
+        !base.mkdir(QStringLiteral("log"), ownerOnly | QFile::ExeOwner))
         return false;
     QFile f(base.filePath(QStringLiteral("log/") + fileName(day)));
-    if (!f.open(QIODevice::ReadWrite | QIODevice::Append))
+    if (!f.open(QIODevice::ReadWrite | QIODevice::Append, ownerOnly))
         return false;
     // UTF-8 whatever the locale; the document declares its charset itself.
     const QByteArray bytes = html.toUtf8();

@@ -1,12 +1,11 @@
 #include "link/comport.h"
 
-#include "link/logcolours.h"
 #include "core/portpath.h"
+#include "link/logcolours.h"
 
 #include <iterator>
 
-namespace
-{
+namespace {
 const int kBaudTable[] = {300, 600, 1200, 2400, 4800, 9600, 14400, 19200, 38400, 57600};
 } // namespace
 
@@ -40,33 +39,44 @@ bool comport::open()
         emit connIsEstablished(false);
         return false;
     }
-    m_device = portpath::device(portNumber);
-    if (m_device.isEmpty()) {
+    switch (openLine(baudRate(baudIndex))) {
+    case LineOpen::Failed:
         emit connIsEstablished(false);
         return false;
-    }
-    serial.setPortName(m_device);
-    if (!serial.open(QIODevice::ReadWrite)) {
-        serial.clearError();
-        emit connIsEstablished(false);
-        return false;
-    }
-    if (!configure()) {
+    case LineOpen::Misconfigured:
         close();
         emit connIsEstablished(false);
         return false;
+    case LineOpen::Opened:
+        break;
     }
-    serial.clearError();
-    rxBuffer.clear();
-    m_failurePending = false;
-    ++m_opening;
     emit connIsEstablished(true);
     return true;
 }
 
-bool comport::configure()
+comport::LineOpen comport::openLine(int rate)
 {
-    const int rate = baudRate(baudIndex);
+    if (serial.isOpen())
+        return LineOpen::Failed;
+    m_device = portpath::device(portNumber);
+    if (m_device.isEmpty())
+        return LineOpen::Failed;
+    serial.setPortName(m_device);
+    if (!serial.open(QIODevice::ReadWrite)) {
+        serial.clearError();
+        return LineOpen::Failed;
+    }
+    if (!configure(rate))
+        return LineOpen::Misconfigured;
+    serial.clearError();
+    rxBuffer.clear();
+    m_failurePending = false;
+    ++m_opening;
+    return LineOpen::Opened;
+}
+
+bool comport::configure(int rate)
+{
     if (rate < 0)
         return false;
     if (!serial.setBaudRate(rate) || !serial.setDataBits(QSerialPort::Data8) ||
@@ -79,15 +89,22 @@ bool comport::configure()
     return true;
 }
 
-void comport::close()
+bool comport::closeLine()
 {
     if (!serial.isOpen())
-        return;
+        return false;
     pollTimer.stop();
     serial.close();
     serial.clearError();
     // A packet cut short by the close would only confuse the next session.
     rxBuffer.clear();
+    return true;
+}
+
+void comport::close()
+{
+    if (!closeLine())
+        return;
     emit connIsEstablished(false);
     emit debugMsg(tr("Порт закрыт"), logcolour::success, true, false);
 }
@@ -120,7 +137,17 @@ void comport::deliver()
         return;
     QByteArray packet;
     packet.swap(rxBuffer);
+    packetReceived(packet);
+}
+
+void comport::packetReceived(const QByteArray &packet)
+{
     emit receivePaket(packet);
+}
+
+void comport::lineFailed()
+{
+    close();
 }
 
 void comport::errorSl(QSerialPort::SerialPortError error)
@@ -144,5 +171,5 @@ void comport::readFailure(int opening)
         return;
     emit debugMsg(tr("Ошибка чтения COM. Соединение будет разорвано..."), logcolour::error, true,
                   false);
-    close();
+    lineFailed();
 }

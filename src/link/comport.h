@@ -43,8 +43,21 @@ private slots:
     void readyReadSl();
     void errorSl(QSerialPort::SerialPortError error);
 
+protected:
+    // For transports that run a serial line of their own way (the GSM modem).
+    enum class LineOpen { Opened, Failed, Misconfigured };
+    // Opens the port of portNumber at `rate` bit/s with the fixed line settings, without a word
+    // to the outside. Misconfigured: the port is open but refused a setting; the caller closes it.
+    LineOpen openLine(int rate);
+    // Closes the port without a word; false when it was not open.
+    bool closeLine();
+    // One packet off the line; comport passes it on as receivePaket.
+    virtual void packetReceived(const QByteArray &packet);
+    // The line has failed while open and the failure has been logged; comport closes.
+    virtual void lineFailed();
+
 private:
-    bool configure();
+    bool configure(int rate);
     void deliver();
     void readFailure(int opening);
 

@@ -1,14 +1,20 @@
 #include "link/eth.h"
 
+#include "core/wireframe.h"
 #include "link/logcolours.h"
 
 #include <QTcpSocket>
+
+#include <utility>
 
 eth::eth(QObject *parent) : comm(parent), socket(new QTcpSocket(this)), m_attempt(socket)
 {
     connect(socket, &QTcpSocket::readyRead, this, &eth::readyRead);
     connect(socket, &QTcpSocket::disconnected, this, &eth::disconnectedSl);
     connect(&m_attempt, &ConnectLimit::finished, this, &eth::attemptFinished);
+    pollTimer.setSingleShot(true);
+    pollTimer.setInterval(kGapMs);
+    connect(&pollTimer, &QTimer::timeout, this, &eth::receive_slot);
 }
 
 eth::~eth()
@@ -62,9 +68,32 @@ int eth::write(const char *data, int len)
 
 void eth::readyRead()
 {
-    const QByteArray packet = socket->read(kMaxPacket);
-    if (!packet.isEmpty())
-        emit receivePaket(packet);
+    while (socket->bytesAvailable() > 0) {
+        const QByteArray chunk = socket->read(kMaxPacket);
+        if (chunk.isEmpty())
+            break;
+        rxBuffer += chunk;
+    }
+    if (rxBuffer.isEmpty())
+        return;
+    // A whole frame waits for nothing; a piece of one waits for the rest.
+    if (wireframe::crcMatches(rxBuffer) || rxBuffer.size() >= kMaxGathered)
+        deliver();
+    else
+        pollTimer.start();
+}
+
+void eth::receive_slot()
+{
+    deliver();
+}
+
+void eth::deliver()
+{
+    pollTimer.stop();
+    if (rxBuffer.isEmpty())
+        return;
+    emit receivePaket(std::exchange(rxBuffer, {}));
 }
 
 void eth::disconnectedSl()
@@ -72,6 +101,9 @@ void eth::disconnectedSl()
     if (!m_up)
         return;
     m_up = false;
+    // A reply cut off by the close belongs to no session.
+    pollTimer.stop();
+    rxBuffer.clear();
     emit debugMsg(tr("TCP-IP соединение закрыто"), logcolour::info, true, false);
     emit connIsEstablished(false);
 }

@@ -4,6 +4,7 @@
 #include "core/hextext.h"
 #include "core/standframe.h"
 #include "link/comport.h"
+#include "link/csd.h"
 #include "link/eth.h"
 #include "link/logcolours.h"
 #include "link/stend.h"
@@ -103,13 +104,6 @@ void ExchangeEngine::initConnection(const SessionParameters &params)
         break;
     }
 
-    if (channel == Channel::Gsm) {
-        // The modem link is not part of this version: say so instead of pretending to dial.
-        emit log(tr("Ошибка: канал GSM/CSD недоступен в этой версии программы"), logcolour::error,
-                 true, false);
-        transportState(false);
-        return;
-    }
     if (channel == Channel::Stand) {
         // The switching block first; the session goes on in standLinkResult().
         m_standPending = true;
@@ -153,6 +147,14 @@ void ExchangeEngine::openTransport()
         auto *t = new eth;
         t->ethernetIp = m_params.ethernetIp;
         t->ethernetPort = m_params.ethernetPort;
+        m_transport = t;
+    } else if (channel == Channel::Gsm) {
+        auto *t = new csd;
+        t->portNumber = m_params.portNumber;
+        t->baudIndex = m_params.baudIndex;
+        t->phoneNumber = m_params.phoneNumber.trimmed();
+        t->pin = m_params.pin.trimmed();
+        t->pinEnabled = m_params.pinEnabled;
         m_transport = t;
     } else {
         auto *t = new comport;

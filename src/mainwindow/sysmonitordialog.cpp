@@ -13,6 +13,7 @@
 #include "meters/devicelistitem.h"
 #include "session/authdialog.h"
 #include "ui_sysmonitordialog.h"
+#include "widgets/logview.h"
 #include "widgets/progressdialog.h"
 
 #include <QCloseEvent>
@@ -20,6 +21,8 @@
 #include <QDir>
 #include <QMenu>
 #include <QTime>
+
+#include <utility>
 
 namespace {
 const char *const kVersion = "v1.14";
@@ -41,6 +44,9 @@ SysMonitorDialog::SysMonitorDialog(bool developerMode, QWidget *parent)
                    Qt::WindowMinimizeButtonHint | Qt::WindowCloseButtonHint);
 
     askInt = questions::intDialog(this);
+    m_logRedraw.setSingleShot(true);
+    m_logRedraw.setInterval(kLogRedrawMs);
+    connect(&m_logRedraw, &QTimer::timeout, this, &SysMonitorDialog::flushLog);
 
     using Self = SysMonitorDialog;
     using Engine = ExchangeEngine;
@@ -138,7 +144,7 @@ const SessionParameters &SysMonitorDialog::sessionParameters() const
 
 void SysMonitorDialog::initConnection()
 {
-    m_engine->initConnection(m_auth->params());
+    m_engine->initConnection(m_auth->sessionParams());
 }
 
 void SysMonitorDialog::connIsEstablished(bool st)
@@ -284,8 +290,9 @@ void SysMonitorDialog::log(QString str, QColor clr, bool timeStamp, bool newLine
 {
     const QString colour = logline::colourHex(clr.red(), clr.green(), clr.blue());
     if (newLine)
-        ui->tbLog->append(QString());
-    ui->tbLog->append(logline::span(str, colour, timeStamp ? QTime::currentTime() : QTime()));
+        html_line(QString());
+    // Stamped now, whenever the view draws it.
+    html_line(logline::span(str, colour, timeStamp ? logline::stampNow() : QTime()));
 }
 
 void SysMonitorDialog::log(QString str, QColor clr, bool timeStamp)
@@ -300,11 +307,22 @@ void SysMonitorDialog::log(QString str, QColor clr)
 
 void SysMonitorDialog::html_line(QString str)
 {
-    ui->tbLog->append(str);
+    m_pendingLog.append(str);
+    if (!m_logRedraw.isActive())
+        m_logRedraw.start();
+}
+
+void SysMonitorDialog::flushLog()
+{
+    m_logRedraw.stop();
+    if (m_pendingLog.isEmpty())
+        return;
+    logview::appendLines(ui->tbLog, std::exchange(m_pendingLog, {}));
 }
 
 void SysMonitorDialog::saveLogFile()
 {
+    flushLog();
     // Dated at exit, so a run that passes midnight is stored under the day it ended.
     logline::appendDocument(QDir::currentPath(), QDate::currentDate(),
                             ui->tbLog->document()->toHtml());

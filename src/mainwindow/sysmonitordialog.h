@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTimer>
 
 namespace Ui {
 class SysMonitorDialog;
@@ -35,6 +36,11 @@ public:
     void enableConsole(bool on);
     void showAuthDialog();
     void saveLogFile();
+    // Draws the lines logged since the view was last drawn. The view takes them at most every
+    // kLogRedrawMs, so a fast exchange never waits for text layout; whoever reads the view
+    // calls this first.
+    void flushLog();
+    static constexpr int kLogRedrawMs = 50;
 
     bool developerMode() const { return m_developerMode; }
     progressDialog *progress() const { return m_progress; }
@@ -110,6 +116,10 @@ private:
     progressDialog *m_progress;
     QMenu *m_fastMenu = nullptr;
     bool m_developerMode;
+
+    // Log lines, as HTML with their time stamps, not yet in the view.
+    QStringList m_pendingLog;
+    QTimer m_logRedraw;
 
     // The meter last selected in the list; the meter of the running batch.
     QPointer<deviceListItem> targetItem;

@@ -2,6 +2,7 @@
 
 #include "meters/devicelistitem.h"
 
+#include <QCoreApplication>
 #include <QMouseEvent>
 
 #include <algorithm>
@@ -49,7 +50,7 @@ bool deviceList::addItem(const DeviceRecord &record)
     connect(row, &deviceListItem::selected, this, &deviceList::selected);
     connect(row, &deviceListItem::doubleClick, this, &deviceList::doubleClick);
     connect(row, &deviceListItem::rightClick, this, &deviceList::rightClick);
-    placeRows(index + 1);
+    placeRowsLater(index + 1);
     row->show();
     return true;
 }
@@ -181,8 +182,32 @@ void deviceList::relayout()
     placeRows(0);
 }
 
+void deviceList::placeRowsLater(int from)
+{
+    m_placeFrom = m_placePending ? std::min(m_placeFrom, from) : from;
+    // The scroll range is right at once; only the rows wait.
+    m_container->resize(rowWidth(), int(m_items.size()) * kRowHeight);
+    if (m_placePending)
+        return;
+    m_placePending = true;
+    QCoreApplication::postEvent(this, new QEvent(QEvent::LayoutRequest));
+}
+
+bool deviceList::event(QEvent *event)
+{
+    if (event->type() == QEvent::LayoutRequest && m_placePending) {
+        placeRows(m_placeFrom);
+        return true;
+    }
+    return QScrollArea::event(event);
+}
+
 void deviceList::placeRows(int from)
 {
+    if (m_placePending) {
+        from = std::min(from, m_placeFrom);
+        m_placePending = false;
+    }
     for (int i = from; i < m_items.size(); ++i) {
         const QPoint place(0, i * kRowHeight);
         if (m_items[i]->pos() != place)

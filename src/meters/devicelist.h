@@ -59,14 +59,20 @@ public slots:
 protected:
     void mousePressEvent(QMouseEvent *event) override;
     void resizeEvent(QResizeEvent *event) override;
+    bool event(QEvent *event) override;
 
 private:
     int rowWidth() const;
     // Moves rows `from` onwards to their places and sizes the container to all rows.
     void placeRows(int from);
+    // The same on the next turn of the event loop: a list filled row by row moves each row once.
+    void placeRowsLater(int from);
     void retire(deviceListItem *item);
 
     QList<deviceListItem *> m_items;
+    // First row not at its place yet; count() when all are.
+    int m_placeFrom = 0;
+    bool m_placePending = false;
     QWidget *m_container;
     bool m_standMode = false;
 };

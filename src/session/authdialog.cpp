@@ -1,9 +1,9 @@
 #include "session/authdialog.h"
 
 #include "core/appentry.h"
-#include "link/comport.h"
-#include "core/portpath.h"
 #include "core/passwordtext.h"
+#include "core/portpath.h"
+#include "link/comport.h"
 #include "session/passwordviews.h"
 #include "ui_authdialog.h"
 
@@ -30,6 +30,8 @@ AuthDialog::AuthDialog(QWidget *parent) : QDialog(parent), ui(new Ui::AuthDialog
     connect(ui->cbPin, &QCheckBox::stateChanged, this, &AuthDialog::pinStCheck);
     connect(ui->pbExit, &QPushButton::clicked, this, [] { endProgram(); });
     // The closed box shows the device of the chosen port as well.
+    // A port chosen by hand replaces the remembered one, found or not.
+    connect(ui->cbPort, &QComboBox::activated, this, [this] { m_portMissing = false; });
     connect(ui->cbPort, &QComboBox::currentIndexChanged, this, [this] {
         ui->cbPort->setToolTip(ui->cbPort->currentData(Qt::ToolTipRole).toString());
     });
@@ -80,7 +82,7 @@ void AuthDialog::readParams()
     // An empty port box (no port found) keeps the port of the record.
     bool ok = false;
     const int port = ui->cbPort->currentText().mid(3).toInt(&ok);
-    if (ok)
+    if (ok && !m_portMissing)
         m_params.portNumber = port;
     m_params.baudIndex = ui->cbBaud->currentIndex();
     m_params.accessLevel = ui->cbAccessLevel->currentIndex();
@@ -110,6 +112,16 @@ bool AuthDialog::showAuth(bool developerMode)
     // Enter opens the session; the button may have been disabled until the scan.
     ui->pbConnect->setFocus();
     return found > 0;
+}
+
+SessionParameters AuthDialog::sessionParams() const
+{
+    SessionParameters p = m_params;
+    bool ok = false;
+    const int port = ui->cbPort->currentText().mid(3).toInt(&ok);
+    if (ok)
+        p.portNumber = port;
+    return p;
 }
 
 void AuthDialog::pbConnectClick()
@@ -183,6 +195,7 @@ int AuthDialog::updateAvaliblePorts()
     }
     if (preselect >= 0)
         ui->cbPort->setCurrentIndex(preselect);
+    m_portMissing = preselect < 0 && ui->cbPort->count() > 0;
     updateConnectEnabled();
     return ui->cbPort->count();
 }

@@ -20,9 +20,12 @@ public:
 
     // Record into the controls. The port is left to the next scan.
     void setParams(const SessionParameters &params);
-    // Controls into the record.
+    // Controls into the record. A remembered port that the last scan did not find (an adapter
+    // unplugged) stays in the record until the user picks another one.
     void readParams();
     const SessionParameters &params() const { return m_params; }
+    // The record with the port the dialog shows: what a session started now runs on.
+    SessionParameters sessionParams() const;
 
     // Drops the developer level unless `developerMode` (for the rest of the run), scans the
     // ports and shows the dialog. Returns whether a serial port was found.
@@ -59,4 +62,7 @@ private:
     Ui::AuthDialog *ui;
     SessionParameters m_params;
     bool m_settingParams = false;
+    // The record's port was not among those the last scan found, and the user has not chosen
+    // one since.
+    bool m_portMissing = false;
 };

@@ -5,8 +5,7 @@
 #include <csignal>
 #include <sys/prctl.h>
 
-namespace
-{
+namespace {
 // metersim's exit code when port 502 may not be bound.
 const int kNeedsPrivilege = 77;
 } // namespace
@@ -70,6 +69,8 @@ bool MeterSimProcess::start(const QStringList &arguments, int timeoutMs)
     m_tcpPort = 0;
     m_ptyPath.clear();
     m_linkPath.clear();
+    m_modemPath.clear();
+    m_modemLinkPath.clear();
     m_standAddress.clear();
     m_standPtyPath.clear();
 
@@ -99,6 +100,10 @@ bool MeterSimProcess::start(const QStringList &arguments, int timeoutMs)
             m_ptyPath = rest;
         } else if (line.startsWith(QLatin1String("link "))) {
             m_linkPath = rest;
+        } else if (line.startsWith(QLatin1String("modem "))) {
+            m_modemPath = rest;
+        } else if (line.startsWith(QLatin1String("modemlink "))) {
+            m_modemLinkPath = rest;
         } else if (line.startsWith(QLatin1String("stand "))) {
             m_standAddress = rest.section(QLatin1Char(' '), 0, 0).section(QLatin1Char(':'), 0, 0);
             m_standPtyPath = rest.section(QLatin1Char(' '), 1);

@@ -9,7 +9,8 @@
 // waits until it has announced its endpoints and "ready"; stop() and the destructor always end
 // it (SIGTERM, then SIGKILL), and it dies with the test process in any case. Unless
 // the arguments choose otherwise, it serves TCP on a free loopback port (--tcp 127.0.0.1:0);
-// pass "--pty" for a fresh pseudo-terminal line and "--stand" for the factory stand.
+// pass "--pty" for a fresh pseudo-terminal line, "--modem" for the GSM modem and "--stand" for the
+// factory stand.
 class MeterSimProcess
 {
 public:
@@ -35,6 +36,9 @@ public:
     quint16 tcpPort() const { return m_tcpPort; }
     QString ptyPath() const { return m_ptyPath; }
     QString linkPath() const { return m_linkPath; }
+    // The GSM modem (--modem) and its ports/COMn link (--modem-link-com).
+    QString modemPath() const { return m_modemPath; }
+    QString modemLinkPath() const { return m_modemLinkPath; }
     QString standAddress() const { return m_standAddress; }
     QString standPtyPath() const { return m_standPtyPath; }
 
@@ -57,6 +61,8 @@ private:
     quint16 m_tcpPort = 0;
     QString m_ptyPath;
     QString m_linkPath;
+    QString m_modemPath;
+    QString m_modemLinkPath;
     QString m_standAddress;
     QString m_standPtyPath;
 };

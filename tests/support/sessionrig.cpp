@@ -134,6 +134,7 @@ QList<SessionRig::LogLine> SessionRig::log() const
     QList<LogLine> out;
     if (!m_window)
         return out;
+    m_window->flushLog();
     const QTextDocument *doc =
         m_window->findChild<QTextBrowser *>(QStringLiteral("tbLog"))->document();
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {

@@ -1,6 +1,6 @@
 #include "metersim/frameassembler.h"
 
-#include "core/wireframe.h"
+#include "metersim/simframe.h"
 
 QByteArray FrameAssembler::feed(const QByteArray &bytes)
 {
@@ -9,7 +9,7 @@ QByteArray FrameAssembler::feed(const QByteArray &bytes)
         m_buffer.clear();
         return QByteArray();
     }
-    if (m_buffer.size() < kMinFrame || !wireframe::crcMatches(m_buffer))
+    if (m_buffer.size() < kMinFrame || !simframe::crcMatches(m_buffer))
         return QByteArray();
     QByteArray frame;
     frame.swap(m_buffer);

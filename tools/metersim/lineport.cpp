@@ -2,8 +2,6 @@
 
 #include "metersim/simline.h"
 
-#include "core/hextext.h"
-
 #include <cstdio>
 
 LinePort::LinePort(SimLine *line, PacedWriter::Sink sink, int paceBaud, const QString &name,
@@ -50,5 +48,5 @@ void LinePort::trace(const QString &what, const QByteArray &bytes) const
     if (!m_trace)
         return;
     std::fprintf(stderr, "%s %s: %s\n", qPrintable(m_name), qPrintable(what),
-                 qPrintable(hextext::fromBytes(bytes)));
+                 (bytes.isEmpty() ? QByteArray() : bytes.toHex(' ') + ' ').constData());
 }

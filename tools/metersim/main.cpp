@@ -1,7 +1,6 @@
+#include "metersim/quitsignals.h"
 #include "metersim/simapp.h"
 #include "metersim/simoptions.h"
-
-#include "core/unixsignals.h"
 
 #include <QCoreApplication>
 
@@ -29,8 +28,7 @@ int main(int argc, char *argv[])
     }
 
     SimApp sim(options);
-    UnixSignalWatcher watcher({SIGINT, SIGTERM});
-    QObject::connect(&watcher, &UnixSignalWatcher::caught, &app, &QCoreApplication::quit);
+    quitOnSignals({SIGINT, SIGTERM}, &app);
     const int rc = sim.start();
     if (rc != SimApp::Ok)
         return rc;

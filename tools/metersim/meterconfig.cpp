@@ -2,8 +2,6 @@
 
 #include "metersim/textnumber.h"
 
-#include "core/passwordtext.h"
-
 #include <QRegularExpression>
 #include <QStringList>
 
@@ -18,8 +16,9 @@ Series seriesOf(const QByteArray &deviceName)
 
 MeterConfig::MeterConfig()
 {
-    for (int level = 0; level < 3; ++level)
-        passwords[size_t(level)] = passwordtext::factoryDefault(level);
+    passwords[0] = QByteArray(6, char(0xe1));
+    passwords[1] = QByteArray(6, char(0xe1));
+    passwords[2] = QByteArray::fromHex("3c91e4075bd2");
 }
 
 namespace

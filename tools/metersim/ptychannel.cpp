@@ -20,6 +20,11 @@ PtyChannel::PtyChannel(SimLine *line, int paceBaud, bool trace, const QString &n
 {
 }
 
+PtyChannel::PtyChannel(Handler handler, const QString &name, QObject *parent)
+    : QObject(parent), m_handler(std::move(handler)), m_name(name)
+{
+}
+
 PtyChannel::~PtyChannel()
 {
     if (!m_link.isEmpty() && QFileInfo(m_link).symLinkTarget() == m_slavePath)
@@ -53,19 +58,27 @@ bool PtyChannel::open(QString *error)
     ::fcntl(m_master, F_SETFD, FD_CLOEXEC);
     ::fcntl(m_slave, F_SETFD, FD_CLOEXEC);
 
+    if (m_line) {
+        m_port = new LinePort(m_line, sink(), m_paceBaud, m_name, this);
+        m_port->setTrace(m_trace);
+        m_port->setHearingDelay(m_hearingDelayMs);
+    }
+    m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
+    connect(m_notifier, &QSocketNotifier::activated, this, &PtyChannel::readable);
+    return true;
+}
+
+PacedWriter::Sink PtyChannel::sink() const
+{
     const int master = m_master;
-    auto sink = [master](const QByteArray &bytes) -> qint64 {
+    return [master](const QByteArray &bytes) -> qint64 {
+        if (master < 0)
+            return -1;
         const ssize_t n = ::write(master, bytes.constData(), size_t(bytes.size()));
         if (n >= 0)
             return n;
         return (errno == EAGAIN || errno == EINTR) ? 0 : -1;
     };
-    m_port = new LinePort(m_line, sink, m_paceBaud, m_name, this);
-    m_port->setTrace(m_trace);
-    m_port->setHearingDelay(m_hearingDelayMs);
-    m_notifier = new QSocketNotifier(m_master, QSocketNotifier::Read, this);
-    connect(m_notifier, &QSocketNotifier::activated, this, &PtyChannel::readable);
-    return true;
 }
 
 void PtyChannel::readable()
@@ -74,7 +87,11 @@ void PtyChannel::readable()
     for (;;) {
         const ssize_t n = ::read(m_master, buf, sizeof buf);
         if (n > 0) {
-            m_port->receive(QByteArray(buf, int(n)));
+            const QByteArray bytes(buf, int(n));
+            if (m_port)
+                m_port->receive(bytes);
+            else if (m_handler)
+                m_handler(bytes);
             continue;
         }
         if (n < 0 && errno == EINTR)

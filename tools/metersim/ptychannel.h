@@ -1,7 +1,11 @@
 #pragma once
 
+#include "metersim/pacedwriter.h"
+
+#include <QByteArray>
 #include <QObject>
 #include <QString>
+#include <functional>
 
 class LinePort;
 class QSocketNotifier;
@@ -17,10 +21,15 @@ class PtyChannel : public QObject
 public:
     PtyChannel(SimLine *line, int paceBaud, bool trace, const QString &name,
                QObject *parent = nullptr);
+    // A pseudo-terminal whose incoming bytes go to `handler` instead of a line (the modem).
+    using Handler = std::function<void(const QByteArray &)>;
+    PtyChannel(Handler handler, const QString &name, QObject *parent = nullptr);
     ~PtyChannel() override;
 
     bool open(QString *error);
     QString slavePath() const { return m_slavePath; }
+    // Writes to the program's side (after open()); see PacedWriter::Sink.
+    PacedWriter::Sink sink() const;
     // Makes `workDir`/ports/COM`n` a symbolic link to the slave; the link's path in `path`.
     bool linkAs(int n, const QString &workDir, QString *path, QString *error);
     // See LinePort::setHearingDelay; set before open().
@@ -29,9 +38,10 @@ public:
 private:
     void readable();
 
-    SimLine *m_line;
-    int m_paceBaud;
-    bool m_trace;
+    SimLine *m_line = nullptr;
+    Handler m_handler;
+    int m_paceBaud = 0;
+    bool m_trace = false;
     int m_hearingDelayMs = 0;
     QString m_name;
     int m_master = -1;

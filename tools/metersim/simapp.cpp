@@ -2,6 +2,7 @@
 
 #include "metersim/ptychannel.h"
 #include "metersim/simline.h"
+#include "metersim/simmodem.h"
 #include "metersim/standswitch.h"
 #include "metersim/tcpchannel.h"
 
@@ -11,8 +12,7 @@
 #include <fcntl.h>
 #include <unistd.h>
 
-namespace
-{
+namespace {
 const int kRelaySettleMs = 20;
 } // namespace
 
@@ -29,6 +29,8 @@ SimApp::~SimApp()
     delete m_tcp;
     delete m_pty;
     delete m_standPty;
+    delete m_modem;
+    delete m_modemPty;
     if (m_switch)
         m_switch->stop();
 }
@@ -64,7 +66,7 @@ int SimApp::start()
     };
     QString error;
 
-    if (m_options.tcp || m_options.pty) {
+    if (m_options.tcp || m_options.pty || m_options.modem) {
         m_line.reset(makeLine(QStringLiteral("line")));
         for (const MeterConfig &c : m_options.meters)
             addMeter(m_line.get(), c, 0);
@@ -84,6 +86,23 @@ int SimApp::start()
     if (m_options.linkCom > 0 &&
         !m_pty->linkAs(m_options.linkCom, m_options.workDir, &link, &error))
         return fail(error, ChannelFailed);
+
+    QString modemLink;
+    if (m_options.modem) {
+        m_modemPty = new PtyChannel(
+            [this](const QByteArray &bytes) {
+                if (m_modem)
+                    m_modem->receive(bytes);
+            },
+            QStringLiteral("modem"), this);
+        if (!m_modemPty->open(&error))
+            return fail(error, ChannelFailed);
+        m_modem = new SimModem(m_line.get(), m_options.modemConfig, m_modemPty->sink(),
+                               m_options.paceBaud, m_options.trace, this);
+        if (m_options.modemLinkCom > 0 &&
+            !m_modemPty->linkAs(m_options.modemLinkCom, m_options.workDir, &modemLink, &error))
+            return fail(error, ChannelFailed);
+    }
 
     if (m_options.stand) {
         m_switch = std::make_unique<StandSwitch>();
@@ -120,6 +139,10 @@ int SimApp::start()
         say(QStringLiteral("pty ") + m_pty->slavePath());
     if (!link.isEmpty())
         say(QStringLiteral("link ") + link);
+    if (m_modemPty)
+        say(QStringLiteral("modem ") + m_modemPty->slavePath());
+    if (!modemLink.isEmpty())
+        say(QStringLiteral("modemlink ") + modemLink);
     if (m_standPty)
         say(QStringLiteral("stand %1:502 %2").arg(m_switch->address(), m_standPty->slavePath()));
 
@@ -169,5 +192,38 @@ void SimApp::control(const QString &line)
         say(QStringLiteral("ok"));
         return;
     }
+    if (line.startsWith(QLatin1String("modem "))) {
+        modemControl(line.mid(6).trimmed());
+        return;
+    }
     say(QStringLiteral("error unknown command \"%1\"").arg(line));
+}
+
+void SimApp::modemControl(const QString &line)
+{
+    if (!m_modem) {
+        say(QStringLiteral("error no modem (start with --modem)"));
+        return;
+    }
+    const QString name = line.section(QLatin1Char(' '), 0, 0);
+    const QString value = line.section(QLatin1Char(' '), 1).trimmed();
+    if (name == QLatin1String("hangup")) {
+        say(m_modem->hangUp() ? QStringLiteral("ok") : QStringLiteral("error no call"));
+        return;
+    }
+    if (name == QLatin1String("urc")) {
+        if (value.isEmpty() || value.size() > 128) {
+            say(QStringLiteral("error modem urc wants a text of 1..128 characters"));
+            return;
+        }
+        m_modem->report(value.toLatin1());
+        say(QStringLiteral("ok"));
+        return;
+    }
+    QString error;
+    if (!m_modem->config().apply(name, value, &error)) {
+        say(QStringLiteral("error ") + error);
+        return;
+    }
+    say(QStringLiteral("ok"));
 }

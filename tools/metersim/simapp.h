@@ -11,6 +11,7 @@
 class PtyChannel;
 class QSocketNotifier;
 class SimLine;
+class SimModem;
 class StandSwitch;
 class TcpChannel;
 
@@ -26,13 +27,15 @@ public:
     explicit SimApp(const SimOptions &options, QObject *parent = nullptr);
     ~SimApp() override;
 
-    // Opens every channel and prints "tcp ...", "pty ...", "link ...", "stand ..." and "ready".
-    // Anything but Ok: a message is on stderr and nothing stays open.
+    // Opens every channel and prints "tcp ...", "pty ...", "link ...", "modem ...", "modemlink
+    // ...", "stand ..." and "ready". Anything but Ok: a message is on stderr and nothing stays
+    // open.
     int start();
 
 private:
     void controlReadable();
     void control(const QString &line);
+    void modemControl(const QString &line);
     static void say(const QString &line);
     SimLine *makeLine(const QString &name);
 
@@ -45,6 +48,8 @@ private:
     TcpChannel *m_tcp = nullptr;
     PtyChannel *m_pty = nullptr;
     PtyChannel *m_standPty = nullptr;
+    PtyChannel *m_modemPty = nullptr;
+    SimModem *m_modem = nullptr;
     QSocketNotifier *m_control = nullptr;
     QByteArray m_controlBuffer;
 };

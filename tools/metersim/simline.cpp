@@ -1,9 +1,8 @@
 #include "metersim/simline.h"
 
 #include "metersim/faultplan.h"
+#include "metersim/simframe.h"
 #include "metersim/simwire.h"
-
-#include "core/wireframe.h"
 
 SimLine::SimLine(FaultPlan *faults) : m_faults(faults) {}
 
@@ -30,7 +29,12 @@ void SimLine::note(const QString &text) const
 
 QList<SimLine::Chunk> SimLine::handleFrame(const QByteArray &frame)
 {
-    if (!wireframe::crcMatches(frame)) {
+    // Address, function and CRC at least: two bytes FF FF carry a good CRC but are no request.
+    if (frame.size() < 4) {
+        note(QStringLiteral("too short for a request: silence"));
+        return {};
+    }
+    if (!simframe::crcMatches(frame)) {
         note(QStringLiteral("bad CRC: silence"));
         return {};
     }
@@ -91,8 +95,8 @@ QList<SimLine::Chunk> SimLine::handleFrame(const QByteArray &frame)
     }
 
     // The reply carries the request's own address field.
-    const int address = int(simwire::readLittleEndian(frame, 0, addressSize, false));
-    QByteArray reply = wireframe::make(address, char(addressSize), answer.payload);
+    const quint32 address = quint32(simwire::readLittleEndian(frame, 0, addressSize, false));
+    QByteArray reply = simframe::make(address, addressSize, answer.payload);
     if (fault && fault->kind == FaultPlan::Crc) {
         note(QStringLiteral("fault crc"));
         reply[reply.size() - 1] = char(reply[reply.size() - 1] ^ 0x5a);

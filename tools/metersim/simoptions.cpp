@@ -5,21 +5,22 @@
 #include <QCommandLineParser>
 #include <QHostAddress>
 
-namespace
-{
+namespace {
 const char kDefaultStandModel[] = "210.1";
 
-struct Parser {
+struct Parser
+{
     QCommandLineParser p;
     Parser()
     {
         p.setApplicationDescription(QStringLiteral(
             "The virtual meter line: meters that answer the program's frames over TCP, a\n"
-            "pseudo-terminal line and the factory stand. When ready it prints one line per\n"
-            "endpoint (\"tcp HOST:PORT\", \"pty PATH\", \"link PATH\", \"stand ADDR:502 PATH\")\n"
-            "and then \"ready\". It stops on SIGINT or SIGTERM. Lines on stdin: \"fault FAULT\"\n"
-            "adds a fault, \"faults off\" removes them all; each is answered \"ok\" or \"error "
-            "...\"."));
+            "pseudo-terminal line, a GSM modem and the factory stand. When ready it prints one\n"
+            "line per endpoint (\"tcp HOST:PORT\", \"pty PATH\", \"link PATH\", \"modem PATH\",\n"
+            "\"modemlink PATH\", \"stand ADDR:502 PATH\") and then \"ready\". It stops on SIGINT\n"
+            "or SIGTERM. Lines on stdin: \"fault FAULT\" adds a fault, \"faults off\" removes\n"
+            "them all, \"modem ...\" steers the modem (below); each is answered \"ok\" or\n"
+            "\"error ...\"."));
         p.addOptions({
             {QStringLiteral("help"), QStringLiteral("Show this help.")},
             {QStringLiteral("meter"),
@@ -39,6 +40,39 @@ struct Parser {
             {QStringLiteral("workdir"),
              QStringLiteral("The folder of --link-com (default: the current directory)."),
              QStringLiteral("DIR")},
+            {QStringLiteral("modem"),
+             QStringLiteral("A GSM modem on a new pseudo-terminal; its data calls reach the "
+                            "meters of the line (see the modem settings below).")},
+            {QStringLiteral("modem-link-com"),
+             QStringLiteral("Link DIR/ports/COMN (--workdir) to the modem's pseudo-terminal "
+                            "(needs --modem)."),
+             QStringLiteral("N")},
+            {QStringLiteral("modem-echo"), QStringLiteral("Modem echo: on (default) or off."),
+             QStringLiteral("on|off")},
+            {QStringLiteral("modem-sim"),
+             QStringLiteral("SIM state: ready (default) or pin (waits for its PIN)."),
+             QStringLiteral("ready|pin")},
+            {QStringLiteral("modem-pin"),
+             QStringLiteral("The PIN that unlocks the SIM (default 0000)."),
+             QStringLiteral("CODE")},
+            {QStringLiteral("modem-creg"),
+             QStringLiteral("Registration state STAT of \"+CREG: N,STAT\": 1 home (default), "
+                            "5 roaming, 0 not registered."),
+             QStringLiteral("STAT")},
+            {QStringLiteral("modem-dial"),
+             QStringLiteral("Outcome of ATD: connect, connect9600 (default), busy, nocarrier, "
+                            "silent."),
+             QStringLiteral("OUTCOME")},
+            {QStringLiteral("modem-dial-ms"),
+             QStringLiteral("Time from ATD to its outcome in ms (default 1000)."),
+             QStringLiteral("MS")},
+            {QStringLiteral("modem-guard-ms"),
+             QStringLiteral("Silence after \"+++\" before the modem answers OK, in ms "
+                            "(default 1000)."),
+             QStringLiteral("MS")},
+            {QStringLiteral("modem-error"),
+             QStringLiteral("Answer the command line CMD (e.g. AT) with ERROR (repeatable)."),
+             QStringLiteral("CMD")},
             {QStringLiteral("stand"),
              QStringLiteral("Run the factory stand: 24 positions on a new pseudo-terminal and a "
                             "Modbus/TCP switching block (24 coils, unit 1) on port 502.")},
@@ -81,7 +115,7 @@ QString SimOptions::helpText()
 {
     Parser parser;
     return parser.p.helpText() + QLatin1Char('\n') + meterTextHelp() + QLatin1Char('\n') +
-           FaultPlan::help();
+           FaultPlan::help() + QLatin1Char('\n') + ModemConfig::help();
 }
 
 SimOptions::Outcome SimOptions::parse(const QStringList &arguments, SimOptions *options,
@@ -144,6 +178,24 @@ SimOptions::Outcome SimOptions::parse(const QStringList &arguments, SimOptions *
     }
     o.workDir = p.value(QStringLiteral("workdir"));
 
+    o.modem = p.isSet(QStringLiteral("modem"));
+    if (p.isSet(QStringLiteral("modem-link-com"))) {
+        qint64 n = 0;
+        if (!textnumber::toBounded(p.value(QStringLiteral("modem-link-com")), 10, 1, 20, &n))
+            return fail(QStringLiteral("--modem-link-com wants a port number 1..20"));
+        if (!o.modem)
+            return fail(QStringLiteral("--modem-link-com needs --modem"));
+        if (n == o.linkCom)
+            return fail(QStringLiteral("--modem-link-com and --link-com name the same port"));
+        o.modemLinkCom = int(n);
+    }
+    for (const QString &name : ModemConfig::names()) {
+        const QString option = QStringLiteral("modem-") + name;
+        for (const QString &value : p.values(option))
+            if (!o.modemConfig.apply(name, value, error))
+                return Failed;
+    }
+
     o.stand = p.isSet(QStringLiteral("stand"));
     if (p.isSet(QStringLiteral("stand-ip"))) {
         o.standIp = p.value(QStringLiteral("stand-ip"));
@@ -203,8 +255,8 @@ SimOptions::Outcome SimOptions::parse(const QStringList &arguments, SimOptions *
             return fail(QStringLiteral("--load wants AMPS[:DEGREES], 0..1000 A, -180..180 deg"));
     }
     o.trace = p.isSet(QStringLiteral("trace"));
-    if (!o.tcp && !o.pty && !o.stand)
-        return fail(QStringLiteral("nothing to serve: give --tcp, --pty or --stand"));
+    if (!o.tcp && !o.pty && !o.modem && !o.stand)
+        return fail(QStringLiteral("nothing to serve: give --tcp, --pty, --modem or --stand"));
     *options = o;
     return Run;
 }

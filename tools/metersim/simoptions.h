@@ -3,6 +3,7 @@
 #include "metersim/faultplan.h"
 #include "metersim/measurements.h"
 #include "metersim/meterconfig.h"
+#include "metersim/modemconfig.h"
 
 #include <QList>
 #include <QString>
@@ -10,7 +11,8 @@
 #include <array>
 
 // The command line of metersim.
-struct SimOptions {
+struct SimOptions
+{
     // The meters of the line behind the TCP server and the pty.
     QList<MeterConfig> meters;
 
@@ -21,6 +23,11 @@ struct SimOptions {
     bool pty = false;
     int linkCom = 0; // 0: no ports/COMn link
     QString workDir;
+
+    // The GSM modem on a pseudo-terminal of its own, calling the meters of the line.
+    bool modem = false;
+    int modemLinkCom = 0; // 0: no ports/COMn link
+    ModemConfig modemConfig;
 
     bool stand = false;
     QString standIp; // empty: the first free 127.0.0.x

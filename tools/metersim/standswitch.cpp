@@ -1,7 +1,5 @@
 #include "metersim/standswitch.h"
 
-#include "core/standframe.h"
-
 #include <QRandomGenerator>
 
 #include <modbus/modbus.h>
@@ -11,12 +9,6 @@
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
-
-namespace
-{
-constexpr int kCoils = standframe::kPositions;
-constexpr int kPort = standframe::kPort;
-} // namespace
 
 StandSwitch::~StandSwitch()
 {

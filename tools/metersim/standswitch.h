@@ -18,6 +18,9 @@ typedef struct _modbus_mapping_t modbus_mapping_t;
 class StandSwitch
 {
 public:
+    static constexpr int kCoils = 24;
+    static constexpr int kPort = 502;
+
     StandSwitch() = default;
     ~StandSwitch();
     StandSwitch(const StandSwitch &) = delete;

@@ -1,0 +1,20 @@
+#!/usr/bin/env bash
+# Builds the benchmarks and prints every figure, each measured side by side with what it is
+# compared to in the same run. Nothing here passes or fails: a busy machine gives worse figures.
+# Usage: scripts/bench.sh [quick]   (quick: shorter runs)
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+build=${BUILD_DIR:-$root/build}
+"$root/scripts/deps.sh"
+"$root/scripts/build.sh"
+export QT_QPA_PLATFORM=offscreen
+cd "$(mktemp -d)"
+if [ "${1:-}" = quick ]; then
+    "$build/bench/bench_exchange" 300 10 5
+    "$build/bench/bench_log" 20000
+    "$build/bench/bench_devicelist" 3000 1
+else
+    "$build/bench/bench_exchange" 1000 20 30
+    "$build/bench/bench_log" 100000
+    "$build/bench/bench_devicelist" 3000 3
+fi 2>&1 | grep -v -e 'XDG_RUNTIME_DIR' -e 'propagateSizeHints'
