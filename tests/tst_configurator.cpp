@@ -411,8 +411,7 @@ void TestConfigurator::meterControls()
         const char *const names[] = {"pbLoadMeasures", "pbLoadNowMeasures", "pbLoadDeviceInfo"};
         for (const char *name : names)
             on += t.find(name)->isEnabled();
-        const char *const unbuilt[] = {"pbLoadList",         "pbLoadCalendar", "pbLoadCC",
-                                       "pbInitCalibration3", "pbSliceExport",  "pbArchiveExport",
+        const char *const unbuilt[] = {"pbLoadCalendar", "pbLoadCC", "pbInitCalibration3",
                                        "pbResetCCStage3"};
         for (const char *name : unbuilt)
             if (t.find(name)->isEnabled())

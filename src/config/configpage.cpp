@@ -1,9 +1,11 @@
 #include "config/configpage.h"
 
+#include "core/csvtable.h"
 #include "core/requestkinds.h"
 #include "widgets/readingtable.h"
 
 #include <QAbstractButton>
+#include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
@@ -119,4 +121,26 @@ void ConfigPage::sendBySeries(int singlePhaseKind, int threePhaseKind)
     default:
         break;
     }
+}
+
+bool ConfigPage::confirmDeletion(const QString &text)
+{
+    return m_host->confirm(tr("Внимание!"), text);
+}
+
+void ConfigPage::exportTable(const QTableView *table)
+{
+    const QString path = m_host->saveFileName(QStringLiteral("Export data"), QDir::currentPath(),
+                                              QStringLiteral("CSV data files (*.csv)"));
+    if (path.isEmpty())
+        return;
+    const QString text =
+        csvtable::text(readingtable::headerTexts(table), readingtable::cellTexts(table));
+    QString reason;
+    if (!csvtable::write(path, text, &reason)) {
+        emit log(tr("Ошибка записи файла"), logcolour::error, true, false);
+        emit log(path + QStringLiteral(": ") + reason, logcolour::error, false, false);
+        return;
+    }
+    emit log(tr("Экспорт данных в файл ") + path + tr(" завершен!"), logcolour::info, true, false);
 }

@@ -16,6 +16,7 @@
 #include <functional>
 
 class deviceListItem;
+class QTableView;
 
 // What a finished batch of one kind does with its replies: `replies` are those after the
 // session-open command (from entry 0 for follow-up kinds). A decoder runs on success only; a
@@ -53,6 +54,11 @@ public:
     virtual bool groupWorkRunning() const = 0;
     // "Калибровать все отмеченные" on the calibration page: procedures go to group work.
     virtual bool calibrateSelected() const = 0;
+    // Modal questions through the window's seams: Yes or No, and the name of a file to save
+    // ("" when cancelled).
+    virtual bool confirm(const QString &title, const QString &text) = 0;
+    virtual QString saveFileName(const QString &title, const QString &folder,
+                                 const QString &filter) = 0;
 };
 
 // One page of the configurator's tabs: its form, the request kinds it starts with the frame each
@@ -121,6 +127,12 @@ protected:
     // sendKind() of the current meter's series; nothing for an unrecognised series, whose reply
     // layouts are not known.
     void sendBySeries(int singlePhaseKind, int threePhaseKind);
+
+    // The Yes/No question of an operation that deletes something, titled "Внимание!".
+    bool confirmDeletion(const QString &text);
+    // Saves what `table` shows as a CSV file the user names (nothing when cancelled), and logs
+    // the outcome; the file is written whole or not at all.
+    void exportTable(const QTableView *table);
 
 private:
     PageHost *m_host;

@@ -41,6 +41,8 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     exchangeBusy = [] { return false; };
     askInt = questions::intDialog(this);
     inform = questions::informationBox(this);
+    askYesNo = questions::yesNoBox(this);
+    askSaveFile = questions::saveFileDialog(this);
     playSound = [](const QString &path) { soundcue::play(path); };
 
     m_measuresPage = new MeasuresPage(this);
@@ -219,6 +221,17 @@ QString ControlPanelDialog::sessionOpenCommand() const
 void ControlPanelDialog::addRoute(int kind, QWidget *frame, Completion run, bool anyStatus)
 {
     m_routes.insert(kind, {frame, std::move(run), anyStatus});
+}
+
+bool ControlPanelDialog::confirm(const QString &title, const QString &text)
+{
+    return askYesNo(title, text);
+}
+
+QString ControlPanelDialog::saveFileName(const QString &title, const QString &folder,
+                                         const QString &filter)
+{
+    return askSaveFile(title, folder, filter);
 }
 
 QWidget *ControlPanelDialog::frameOf(int kind) const

@@ -76,6 +76,9 @@ public:
     void runGroupWork(int kind, const std::function<void()> &step) override;
     bool groupWorkRunning() const override { return groupRunning(); }
     bool calibrateSelected() const override;
+    bool confirm(const QString &title, const QString &text) override;
+    QString saveFileName(const QString &title, const QString &folder,
+                         const QString &filter) override;
     // A batch this window started has not come back yet.
     bool batchRunning() const { return m_batchKind >= 0; }
     // The frame that a batch of `kind` holds disabled; nullptr for none.
@@ -88,6 +91,8 @@ public:
     // Seams for the modal dialogs and the sound cue; tests replace them.
     questions::IntQuestion askInt;
     questions::Notice inform;
+    questions::YesNo askYesNo;
+    questions::SaveFileName askSaveFile;
     std::function<void(const QString &relativePath)> playSound;
 
 signals:

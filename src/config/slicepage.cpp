@@ -1,21 +1,45 @@
 #include "config/slicepage.h"
 
+#include "core/catalogue.h"
+#include "core/recorddecoders.h"
 #include "core/requestkinds.h"
 #include "ui_slicepage.h"
+#include "widgets/readingtable.h"
+
+#include <QStandardItemModel>
+
+namespace {
+constexpr int kDateWidth = 70;
+constexpr int kTimeWidth = 50;
+constexpr int kEnergyWidth = 85;
+} // namespace
 
 SlicePage::SlicePage(PageHost *host, QWidget *parent)
-    : ConfigPage(host, parent), ui(new Ui::SlicePage)
+    : ConfigPage(host, parent), ui(new Ui::SlicePage), m_model(new QStandardItemModel(this))
 {
     ui->setupUi(this);
     setupTables();
+    ui->tableSlice->setModel(m_model);
+    setColumns(records::sliceHeader(MeterSeries::SinglePhase));
 
-    route(requestkinds::SliceDaySize, ui->frSlice);
-    route(requestkinds::SliceDayRecords, ui->frSlice);
-    route(requestkinds::SliceMonthSize, ui->frSlice);
-    route(requestkinds::SliceMonthRecords, ui->frSlice);
-    route(requestkinds::ClearSliceDay, ui->frSlice);
-    route(requestkinds::ClearSliceMonth, ui->frSlice);
+    using namespace requestkinds;
+    route(SliceDaySize, ui->frSlice, [this](const QList<QByteArray> &replies) {
+        sizeRead(catalogue::DaySliceList, SliceDayRecords, replies);
+    });
+    route(SliceMonthSize, ui->frSlice, [this](const QList<QByteArray> &replies) {
+        sizeRead(catalogue::MonthSliceList, SliceMonthRecords, replies);
+    });
+    const Decoder rows = [this](const QList<QByteArray> &replies) { fillTable(replies); };
+    route(SliceDayRecords, ui->frSlice, rows);
+    route(SliceMonthRecords, ui->frSlice, rows);
+    route(ClearSliceDay, ui->frSlice);
+    route(ClearSliceMonth, ui->frSlice);
 
+    wire(ui->pbLoadSliceDay, &SlicePage::LoadSliceDayClick);
+    wire(ui->pbLoadSliceMonth, &SlicePage::LoadSliceMonthClick);
+    wire(ui->pbClearSliceDay, &SlicePage::ClearSliceDayClick);
+    wire(ui->pbClearSliceMonth, &SlicePage::ClearSliceMonthClick);
+    wire(ui->pbSliceExport, &SlicePage::initSliceExport);
     setMeterControls(
         {"pbLoadSliceDay", "pbLoadSliceMonth", "pbClearSliceDay", "pbClearSliceMonth"});
     LevelRules levels;
@@ -28,4 +52,80 @@ SlicePage::SlicePage(PageHost *host, QWidget *parent)
 SlicePage::~SlicePage()
 {
     delete ui;
+}
+
+void SlicePage::LoadSliceDayClick()
+{
+    sendKind(requestkinds::SliceDaySize);
+}
+
+void SlicePage::LoadSliceMonthClick()
+{
+    sendKind(requestkinds::SliceMonthSize);
+}
+
+void SlicePage::ClearSliceDayClick()
+{
+    if (confirmDeletion(tr("<p>Вы действительно хотите очистить список <br>энергии в дневных "
+                           "интервалах?")))
+        sendKind(requestkinds::ClearSliceDay);
+}
+
+void SlicePage::ClearSliceMonthClick()
+{
+    if (confirmDeletion(tr("<p>Вы действительно хотите очистить список <br>энергии в месячных "
+                           "интервалах?")))
+        sendKind(requestkinds::ClearSliceMonth);
+}
+
+void SlicePage::initSliceExport()
+{
+    exportTable(ui->tableSlice);
+}
+
+void SlicePage::sizeRead(int list, int recordsKind, const QList<QByteArray> &replies)
+{
+    const std::optional<int> count = records::listCount(replies.value(0));
+    if (!count) {
+        emit log(tr("Ошибка: некорректный размер пакета"), logcolour::error, true, false);
+        return;
+    }
+    if (*count == 0) {
+        emit log(tr("Список пуст"), logcolour::info, true, false);
+        return;
+    }
+    host()->sendBatch(recordsKind, records::sliceCommands(list, *count));
+}
+
+void SlicePage::setColumns(const QStringList &header)
+{
+    m_model->clear();
+    m_model->setHorizontalHeaderLabels(header);
+    QTableView *view = ui->tableSlice;
+    for (int c = 0; c < header.size(); ++c)
+        view->setColumnWidth(
+            c, c == 0 ? readingtable::fittedWidth(view, QStringLiteral("00.00.0000"), kDateWidth)
+               : c == 1
+                   ? readingtable::fittedWidth(view, QStringLiteral("00:00"), kTimeWidth)
+                   : readingtable::fittedWidth(view, QStringLiteral("corrupted"), kEnergyWidth));
+}
+
+void SlicePage::fillTable(const QList<QByteArray> &replies)
+{
+    // The layout is the series' as the meter's name is now; an unknown one leaves the table.
+    const MeterSeries series = host()->meterSeries();
+    const QStringList header = records::sliceHeader(series);
+    if (header.isEmpty())
+        return;
+    setColumns(header);
+    for (const QByteArray &reply : replies) {
+        QList<QStandardItem *> row;
+        for (const QString &text : records::sliceRow(series, reply)) {
+            auto *item = new QStandardItem(text);
+            item->setTextAlignment(Qt::AlignCenter);
+            item->setFlags(item->flags() & ~Qt::ItemIsEditable);
+            row << item;
+        }
+        m_model->appendRow(row);
+    }
 }

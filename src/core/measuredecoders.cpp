@@ -1,7 +1,7 @@
 #include "core/measuredecoders.h"
 
-#include "core/exchangerules.h"
 #include "core/catalogue.h"
+#include "core/exchangerules.h"
 
 #include <QCoreApplication>
 
@@ -85,8 +85,11 @@ bool dataBytes(const QByteArray &reply, QByteArray *data)
 bool decodeBcdSwapped(const QByteArray &reply, qint32 *value)
 {
     QByteArray d;
-    if (!dataBytes(reply, &d))
-        return false;
+    return dataBytes(reply, &d) && decodeBcdSwappedDigits(d, value);
+}
+
+bool decodeBcdSwappedDigits(const QByteArray &d, qint32 *value)
+{
     qint64 v = 0;
     for (qsizetype i = d.size() - 1; i >= 0; --i) {
         const int tens = quint8(d[i]) & 0x0f;

@@ -19,6 +19,8 @@ bool dataBytes(const QByteArray &reply, QByteArray *data);
 // significant pair first: 00 21 43 65 is 56341200. False when a nibble is above 9, the reply is
 // short, or the number does not fit 32 bits.
 bool decodeBcdSwapped(const QByteArray &reply, qint32 *value);
+// The same over bare digit bytes, without the reply's header.
+bool decodeBcdSwappedDigits(const QByteArray &digits, qint32 *value);
 
 // Little-endian, kept in 32 bits; sign-extended from 8N bits when N is 1 to 3; N = 0 is 0.
 // False when the reply is short.

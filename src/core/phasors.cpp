@@ -1,6 +1,11 @@
 #include "core/phasors.h"
 
+#include "core/axisscale.h"
+
+#include <QCoreApplication>
 #include <QtMath>
+
+#include <cmath>
 
 namespace phasors {
 
@@ -8,6 +13,11 @@ namespace {
 // Stands in for a zero voltage, which the current divides by.
 constexpr double kZeroVolts = 0.001;
 constexpr double kCurrentScale = 10.0;
+
+double length(const Vector &v)
+{
+    return std::hypot(v.tip.x() - v.origin.x(), v.tip.y() - v.origin.y());
+}
 
 QList<double> lines(double min, double max, double step)
 {
@@ -41,6 +51,34 @@ Vectors compute(const double u[3], const double p[3], const double q[3])
         v.current[k] = {QPointF(), rotate(current, kPhaseDegrees[k])};
     }
     return v;
+}
+
+double amperesPerDivision(const Vectors &v)
+{
+    double volts = 0;
+    double amperes = 0;
+    for (int k = 0; k < 3; ++k) {
+        volts = qMax(volts, length(v.voltage[k]));
+        amperes = qMax(amperes, length(v.current[k]));
+    }
+    if (!(amperes > 0) || !std::isfinite(amperes))
+        return 1;
+    const double reach = volts >= kDivision ? volts : Plot().xMax;
+    return axisscale::niceStep(amperes / (reach / kDivision));
+}
+
+Vector drawnCurrent(const Vector &current, double amperesPerDivision)
+{
+    const double k = kDivision / amperesPerDivision;
+    return {current.origin * k, current.tip * k};
+}
+
+QString scaleText(double amperesPerDivision)
+{
+    return QCoreApplication::translate("phasors", "U: 1 деление = %1 В, I: 1 деление = %2 А")
+        .arg(QString::number(kDivision))
+        .arg(QString::number(amperesPerDivision, 'g', 6)
+                 .replace(QLatin1Char('.'), QLatin1Char(',')));
 }
 
 QPointF Plot::toPixel(const QPointF &world, const QSizeF &image) const

@@ -30,6 +30,17 @@ struct Vectors
 };
 Vectors compute(const double u[3], const double p[3], const double q[3]);
 
+// The currents are a few amperes against hundreds of volts: drawn on the voltages' scale they
+// would be invisible. They get a scale of their own, amperes per grid division (22 world units),
+// a 1, 2 or 5 step rounded up so that the longest current reaches about as far as the longest
+// voltage (as far as 220 when there is no voltage). 1 when every current is 0.
+constexpr double kDivision = 22.0;
+double amperesPerDivision(const Vectors &v);
+// The current scaled for drawing: world units = amperes / amperesPerDivision * kDivision.
+Vector drawnCurrent(const Vector &current, double amperesPerDivision);
+// "U: 1 деление = 22 В, I: 1 деление = 0,5 А".
+QString scaleText(double amperesPerDivision);
+
 // The point turned about the origin by `degrees`, counter-clockwise.
 QPointF rotate(const QPointF &point, double degrees);
 

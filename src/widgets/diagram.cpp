@@ -135,8 +135,14 @@ void Diagram::redraw()
     };
     for (int k = 0; k < 3; ++k)
         line(m_vectors.voltage[k], kPhaseColours[k], kVoltageWidth);
+    // Currents on a scale of their own, which the top margin states.
+    const double perDivision = phasors::amperesPerDivision(m_vectors);
     for (int k = 0; k < 3; ++k)
-        line(m_vectors.current[k], kPhaseColours[k], kCurrentWidth);
+        line(phasors::drawnCurrent(m_vectors.current[k], perDivision), kPhaseColours[k],
+             kCurrentWidth);
+    painter.setPen(Qt::black);
+    painter.drawText(QRectF(area.left(), 0, area.width(), area.top()),
+                     Qt::AlignLeft | Qt::AlignVCenter, phasors::scaleText(perDivision));
     painter.end();
 
     m_label->setPixmap(QPixmap::fromImage(m_image));

@@ -9,8 +9,8 @@
 class QLabel;
 
 // Phasor diagram of a three-phase meter: the three phase voltages and currents as lines from a
-// common origin over a grid. The picture is drawn into an image the size of the window, shown
-// by a label.
+// common origin over a grid, the currents on a scale of their own that the picture states. The
+// picture is drawn into an image the size of the window, shown by a label.
 class Diagram : public QDialog
 {
     Q_OBJECT

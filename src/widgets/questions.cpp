@@ -1,5 +1,6 @@
 #include "widgets/questions.h"
 
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -30,6 +31,21 @@ Notice informationBox(QWidget *parent)
 {
     return [parent](const QString &title, const QString &text) {
         QMessageBox::information(parent, title, text);
+    };
+}
+
+YesNo yesNoBox(QWidget *parent)
+{
+    return [parent](const QString &title, const QString &text) {
+        return QMessageBox::question(parent, title, text, QMessageBox::Yes | QMessageBox::No,
+                                     QMessageBox::No) == QMessageBox::Yes;
+    };
+}
+
+SaveFileName saveFileDialog(QWidget *parent)
+{
+    return [parent](const QString &title, const QString &folder, const QString &filter) {
+        return QFileDialog::getSaveFileName(parent, title, folder, filter);
     };
 }
 

@@ -57,6 +57,10 @@ SysMonitorDialog &SessionRig::window()
                          [this](int st) { unknown.append(st); });
         // No test waits on a modal question it did not answer.
         w->askInt = [](const QString &, const QString &, int, int, int) { return std::nullopt; };
+        w->configurator()->askYesNo = [](const QString &, const QString &) { return false; };
+        w->configurator()->askSaveFile = [](const QString &, const QString &, const QString &) {
+            return QString();
+        };
         w->show();
         // open() waits for it again, so a slow start is reported there.
         (void)QTest::qWaitFor([w] { return w->authDialog()->isVisible(); }, 10000);
