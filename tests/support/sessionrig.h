@@ -42,7 +42,8 @@ public:
     // Builds the window (once) and waits for its session dialog.
     SysMonitorDialog &window();
 
-    // Fills the session dialog with `params` and presses "Открыть сессию".
+    // Fills the session dialog with `params` and presses "Открыть сессию". A stand session calls
+    // the line's switching block at its port.
     bool startSession(const SessionParameters &params);
     // The same, true once "Сессия открыта" has been logged.
     bool open(const SessionParameters &params);
