@@ -260,17 +260,11 @@ void TestEngine::channelReplyTime()
     SessionParameters p = SessionRig::defaults();
     p.connectionType = channel;
     if (channel == 0)
-        args << "--no-tcp"
-             << "--pty";
+        args += QStringList{"--no-tcp", "--pty"};
     if (channel == 1) {
-        args << "--no-tcp"
-             << "--modem"
-             << "--modem-link-com"
-             << "1"
-             << "--workdir" << rig.work.path() << "--modem-dial-ms"
-             << "50"
-             << "--modem-guard-ms"
-             << "50";
+        args += QStringList{
+            "--no-tcp",        "--modem", "--modem-link-com", "1", "--workdir", rig.work.path(),
+            "--modem-dial-ms", "50",      "--modem-guard-ms", "50"};
         p.phoneNumber = "+79001234567";
     }
     QVERIFY(rig.startLine(args));
