@@ -1,6 +1,7 @@
 #include "link/comport.h"
-#include "link/logcolours.h"
 #include "link/modbus.h"
+#include "support/logpalette.h"
+#include "support/metersimprocess.h"
 #include "support/ptypair.h"
 #include "support/transportlog.h"
 #include "support/workdir.h"
@@ -9,12 +10,29 @@
 #include <QSignalSpy>
 #include <QtTest>
 
+#include <chrono>
+#include <thread>
+#include <unistd.h>
+
 namespace
 {
 const int kWait = 5000;
 
 const QString kClosed = QStringLiteral("log:Порт закрыт");
 const QString kReadError = QStringLiteral("log:Ошибка чтения COM. Соединение будет разорвано...");
+
+QByteArray hex(const char *text)
+{
+    return QByteArray::fromHex(text);
+}
+
+// Runs the event loop until `packets` together hold `size` bytes or nothing more comes.
+QByteArray receive(const QList<QByteArray> &packets, QSignalSpy &arrivals, qsizetype size)
+{
+    while (packets.join().size() < size && arrivals.wait(kWait)) {
+    }
+    return packets.join();
+}
 } // namespace
 
 class TestComport : public QObject
@@ -32,7 +50,10 @@ private slots:
     void baudTable();
     void writeReachesLine();
     void burstIsOnePacket();
-    void pauseSplitsPackets();
+    void gaps_data();
+    void gaps();
+    void pacedReplies_data();
+    void pacedReplies();
     void hangUpIsReadFailure();
     void destructionCloses();
     void codecOverSerialLine();
@@ -71,7 +92,7 @@ void TestComport::openAndClose()
 
     port.close();
     QCOMPARE(rec.events, (QStringList{"up", "down", kClosed}));
-    QCOMPARE(rec.colours.value(0), logcolour::success);
+    QCOMPARE(rec.colours.value(0), palette::green);
     QVERIFY(!port.isOpen());
 
     port.close(); // already closed: silent
@@ -193,18 +214,88 @@ void TestComport::burstIsOnePacket()
     QVERIFY(port.rxBuffer.isEmpty());
 }
 
-void TestComport::pauseSplitsPackets()
+void TestComport::gaps_data()
 {
+    QTest::addColumn<int>("spacingMs");
+    QTest::addColumn<bool>("onePacket");
+    QTest::newRow("8 ms apart: one packet") << 8 << true;
+    QTest::newRow("45 ms apart: a packet each") << 45 << false;
+}
+
+// A packet ends after 20 ms of quiet. The bytes go out from a thread of their own on fixed
+// deadlines and arrive in a running event loop (not one that naps between passes, which would
+// gather them whatever the gap); the counts leave room for a busy machine.
+void TestComport::gaps()
+{
+    QFETCH(int, spacingMs);
+    QFETCH(bool, onePacket);
     comport port;
     port.portNumber = 3;
     TransportLog rec(&port);
     QVERIFY(port.open());
-    QVERIFY(line->write("\x01\x02\x03"));
-    // The first part is delivered only once the line has been quiet; what follows is another.
-    QTRY_COMPARE_WITH_TIMEOUT(rec.packets.size(), 1, kWait);
-    QVERIFY(line->write("\x04\x05"));
-    QTRY_COMPARE_WITH_TIMEOUT(rec.packets.size(), 2, kWait);
-    QCOMPARE(rec.packets, (QList<QByteArray>{"\x01\x02\x03", "\x04\x05"}));
+    QSignalSpy arrivals(&port, &comm::receivePaket);
+    const QByteArray bytes = hex("112233445566778899aabbcc");
+    std::thread writer([fd = line->masterFd(), bytes, spacingMs] {
+        auto due = std::chrono::steady_clock::now();
+        for (const char c : bytes) {
+            std::this_thread::sleep_until(due);
+            [[maybe_unused]] const ssize_t n = ::write(fd, &c, 1);
+            due += std::chrono::milliseconds(spacingMs);
+        }
+    });
+    const QByteArray got = receive(rec.packets, arrivals, bytes.size());
+    writer.join();
+    QCOMPARE(got, bytes);
+    const QString count = QString::number(rec.packets.size());
+    if (onePacket)
+        QVERIFY2(rec.packets.size() <= 3, qPrintable(count));
+    else
+        QVERIFY2(rec.packets.size() >= 9, qPrintable(count));
+}
+
+void TestComport::pacedReplies_data()
+{
+    QTest::addColumn<int>("baud");
+    QTest::addColumn<int>("whole"); // of seven replies, at least; a stall may cut a few
+    QTest::newRow("9600 baud: a byte every 1.1 ms") << 9600 << 5;
+    QTest::newRow("2400 baud: a byte every 4.6 ms") << 2400 << 2;
+}
+
+// A meter's reply at the wire speed never pauses long enough to end its packet.
+void TestComport::pacedReplies()
+{
+    QFETCH(int, baud);
+    QFETCH(int, whole);
+    MeterSimProcess sim;
+    QVERIFY2(sim.start({"--no-tcp", "--pty", "--pace", QString::number(baud)}),
+             qPrintable(sim.errorString()));
+    QVERIFY(QFile::remove(work->filePath(QStringLiteral("ports/COM3"))));
+    QVERIFY(QFile::link(sim.ptyPath(), work->filePath(QStringLiteral("ports/COM3"))));
+    comport port;
+    port.portNumber = 3;
+    port.baudIndex = 5;
+    TransportLog rec(&port);
+    QVERIFY(port.open());
+    QSignalSpy arrivals(&port, &comm::receivePaket);
+
+    // Sends a request and returns its reply; counts the replies that came as one packet.
+    int onePacket = 0;
+    const auto ask = [&](const QByteArray &request, qsizetype replySize) {
+        const qsizetype packets = rec.packets.size();
+        const qsizetype before = rec.packets.join().size();
+        port.write(request.constData(), int(request.size()));
+        const QByteArray reply = receive(rec.packets, arrivals, before + replySize).mid(before);
+        onePacket += rec.packets.size() == packets + 1;
+        return reply;
+    };
+    // A session at the user level, then the device name six times: 38 bytes each.
+    QCOMPARE(ask(hex("010800e1e1e1e1e1e14373"), 6), hex("01080000801a"));
+    const QByteArray name = hex("01012020") + "210.1" + QByteArray(27, '\0') + hex("7c11");
+    for (int i = 0; i < 6; ++i)
+        QCOMPARE(ask(hex("0101202048"), 38), name);
+    // A stall of a busy machine may cut a reply now and then; a gap shorter than a byte's wire
+    // time cuts every one.
+    QVERIFY2(onePacket >= whole, qPrintable(QString::number(onePacket)));
 }
 
 void TestComport::hangUpIsReadFailure()
@@ -216,7 +307,7 @@ void TestComport::hangUpIsReadFailure()
     line->closeMaster();
     QTRY_VERIFY_WITH_TIMEOUT(!port.isOpen(), kWait);
     QCOMPARE(rec.events, (QStringList{"up", kReadError, "down", kClosed}));
-    QCOMPARE(rec.colours.value(0), logcolour::error);
+    QCOMPARE(rec.colours.value(0), palette::red);
     // A hung-up terminal stays readable; with the port closed nothing watches it any more.
     for (int i = 0; i < 50; ++i)
         QCoreApplication::processEvents();
@@ -247,12 +338,12 @@ void TestComport::codecOverSerialLine()
     QSignalSpy replies(&codec, &modbus::receivePaket);
     QVERIFY(port.open());
 
-    const QByteArray request = modbus::makeFrame(5, 1, QByteArray::fromHex("0121"));
+    const QByteArray request = hex("050121a049");
     codec.sendFrame(request, 100);
     QVERIFY(codec.replyTimer.isActive());
     QCOMPARE(line->read(int(request.size())), request);
 
-    const QByteArray reply = modbus::makeFrame(5, 1, QByteArray::fromHex("012102aabb"));
+    const QByteArray reply = hex("05012102aabba8a1");
     QVERIFY(line->write(reply));
     QVERIFY(replies.wait(kWait));
     QCOMPARE(replies.size(), 1);

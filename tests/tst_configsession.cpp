@@ -1,10 +1,10 @@
 // The configurator's batches in the real main window against the virtual meter line: sessions,
 // the dispatcher and the measurements page.
+#include "support/logpalette.h"
 #include "support/sessionrig.h"
 
 #include "config/controlpaneldialog.h"
 #include "core/requestkinds.h"
-#include "link/logcolours.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "widgets/diagram.h"
@@ -119,7 +119,7 @@ void TestConfigSession::openSession()
         row->record().sessionOpen = true; // a stale mark goes
     }
     QVERIFY(t.open(row));
-    QVERIFY(t.rig.hasLine(QStringLiteral("Открытие сеанса"), logcolour::success));
+    QVERIFY(t.rig.hasLine(QStringLiteral("Открытие сеанса"), palette::green));
     const DeviceRecord &r = row->record();
     QCOMPARE(r.sessionOpen, open);
     QCOMPARE(r.address, newAddress);
@@ -138,7 +138,7 @@ void TestConfigSession::closeSession()
     deviceListItem *row = t.meter(2);
     QVERIFY(t.open(row));
     t.config->closeSessionClick();
-    QVERIFY(t.rig.hasLine(QStringLiteral("Закрытие сесии"), logcolour::success));
+    QVERIFY(t.rig.hasLine(QStringLiteral("Закрытие сесии"), palette::green));
     QVERIFY(!row->record().sessionOpen);
     QVERIFY(!row->findChild<QTimer *>(QStringLiteral("sessionTimer"))->isActive());
     QTRY_COMPARE_WITH_TIMEOUT(t.rig.unknown, QList<int>{0}, 10000);
@@ -219,7 +219,7 @@ void TestConfigSession::secondBatchRefused()
     t.click("pbLoadMeasures");
     QVERIFY(
         t.rig.hasLine(QStringLiteral("Ошибка: обмен со счетчиком уже идет, новый запрос отклонен"),
-                      logcolour::error));
+                      palette::red));
     QVERIFY(t.config->findChild<QWidget *>("frMeasures")->isEnabled());
     QVERIFY(t.finished());
     // The running batch went on undisturbed.
@@ -276,7 +276,7 @@ void TestConfigSession::diagram()
     QVERIFY(t.config->batchRunning());
     QVERIFY(t.finished());
     QVERIFY(t.rig.hasLine(QStringLiteral("Получение данных для построения векторной диаграммы"),
-                          logcolour::info));
+                          palette::grey));
     auto *window = t.config->findChild<Diagram *>();
     QVERIFY(window && window->isVisible());
     // Phase B's voltage of about 230 V points at 130 degrees.

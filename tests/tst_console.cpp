@@ -1,9 +1,9 @@
 // The command console and its fast commands in the real main window.
+#include "support/logpalette.h"
 #include "support/ptypair.h"
 #include "support/sessionrig.h"
 
 #include "mainwindow/sysmonitordialog.h"
-#include "link/logcolours.h"
 
 #include <QAction>
 #include <QLineEdit>
@@ -96,13 +96,13 @@ void TestConsole::send()
     const QList<SessionRig::LogLine> tx = rig.lines(QStringLiteral("TX: "));
     QCOMPARE(tx.size(), 1);
     QCOMPARE(tx[0].text, QStringLiteral("TX: 01 01 3e a0 40 "));
-    QCOMPARE(tx[0].colour, logcolour::info);
+    QCOMPARE(tx[0].colour, palette::grey);
     QVERIFY(line->text().isEmpty());
     QCOMPARE(crcView->text(), QStringLiteral("?? ??"));
     QVERIFY(!send->isEnabled());
     // Nobody waits for the reply: it comes as a packet outside any batch.
     QTRY_COMPARE_WITH_TIMEOUT(rig.unknown, QList<int>{0}, 10000);
-    QCOMPARE(rig.lines(QStringLiteral("RX: 01 01 3e ")).value(0).colour, logcolour::received);
+    QCOMPARE(rig.lines(QStringLiteral("RX: 01 01 3e ")).value(0).colour, palette::blue);
 
     // Enter on an invalid line sends nothing; the button sends a valid one.
     QTest::keyClicks(line, QStringLiteral("01 3x"));

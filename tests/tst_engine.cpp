@@ -1,11 +1,9 @@
 // The exchange engine of the real main window against the virtual meter line, over loopback TCP
 // and over a pseudo-terminal.
+#include "support/logpalette.h"
 #include "support/sessionrig.h"
 
 #include "config/controlpaneldialog.h"
-#include "core/commandtext.h"
-#include "core/hextext.h"
-#include "link/logcolours.h"
 #include "mainwindow/sysmonitordialog.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
@@ -47,6 +45,8 @@ private slots:
     void refused();
     void replies_data();
     void replies();
+    void channelReplyTime_data();
+    void channelReplyTime();
     void version_data();
     void version();
     void splitTcpReply();
@@ -95,7 +95,7 @@ void TestEngine::batch()
     QCOMPARE(o.status, 0);
     QVERIFY(!w.exchangeBusy());
     QVERIFY(!w.progress()->isVisible());
-    QVERIFY(rig.hasLine(QStringLiteral("Успешно завершено"), logcolour::success));
+    QVERIFY(rig.hasLine(QStringLiteral("Успешно завершено"), palette::green));
 
     // Each slot holds its reply without address and CRC: function, object, length, data.
     for (int i = 0; i < commands.size(); ++i) {
@@ -111,12 +111,12 @@ void TestEngine::batch()
     for (const SessionRig::LogLine &l : tx) {
         QVERIFY2(l.text.startsWith(QStringLiteral("TX: ") + address), qPrintable(l.text));
         QVERIFY(l.text.endsWith(QLatin1Char(' ')));
-        QCOMPARE(l.colour, logcolour::info);
+        QCOMPARE(l.colour, palette::grey);
     }
     const QList<SessionRig::LogLine> rx = rig.lines(QStringLiteral("RX: "));
     QCOMPARE(rx.size(), commands.size());
     for (const SessionRig::LogLine &l : rx)
-        QCOMPARE(l.colour, logcolour::received);
+        QCOMPARE(l.colour, palette::blue);
 }
 
 void TestEngine::refused()
@@ -139,7 +139,7 @@ void TestEngine::refused()
     QVERIFY(!second.start(w, meter, 2));
     QVERIFY(
         rig.hasLine(QStringLiteral("Ошибка: обмен со счетчиком уже идет, новый запрос отклонен"),
-                    logcolour::error));
+                    palette::red));
     QTRY_COMPARE_WITH_TIMEOUT(rig.outcomes.size(), 1, 20000);
     QCOMPARE(rig.outcomes[0].type, 1);
     QCOMPARE(rig.outcomes[0].status, 0);
@@ -154,35 +154,40 @@ void TestEngine::replies_data()
     QTest::addColumn<QString>("command");
     QTest::addColumn<int>("status");
     QTest::addColumn<int>("sends"); // of the command under test
+    QTest::addColumn<int>("later"); // sends of the command after it
     QTest::addColumn<QString>("message");
     QTest::addColumn<QByteArray>("reply");
     const QString timeout = QStringLiteral("Ошибка: превышен интервал времени ожидания");
     QTest::newRow("three time-outs") << "drop@obj=20"
-                                     << "01 20" << 2 << 3 << timeout << QByteArray();
+                                     << "01 20" << 2 << 3 << 0 << timeout << QByteArray();
     QTest::newRow("two time-outs, then a reply")
         << "drop@obj=20,count=2"
-        << "01 20" << 0 << 3 << "Успешно завершено" << hex("0120");
+        << "01 20" << 0 << 3 << 1 << "Успешно завершено" << hex("0120");
+    QTest::newRow("two failures of each command: a good reply starts a fresh count")
+        << "crc@obj=20,count=2;crc@obj=0e,count=2"
+        << "01 20" << 0 << 3 << 3 << "Успешно завершено" << hex("0120");
     QTest::newRow("time-out, bad CRC, mismatch: one count")
         << "drop@obj=20,count=1;crc@obj=20,count=1;reply:012100@obj=20"
-        << "01 20" << 2 << 3 << "Загрузка прекращена из-за приема некорректных данных"
+        << "01 20" << 2 << 3 << 0 << "Загрузка прекращена из-за приема некорректных данных"
         << QByteArray();
     QTest::newRow("three bad CRCs")
         << "crc@obj=20"
-        << "01 20" << 2 << 3 << "Загрузка прекращена из-за ошибок CRC" << QByteArray();
+        << "01 20" << 2 << 3 << 0 << "Загрузка прекращена из-за ошибок CRC" << QByteArray();
     QTest::newRow("echo") << "echo@obj=0d"
-                          << "02 0D 05 01" << 2 << 3 << "Загрузка прекращена из-за ошибки эха"
+                          << "02 0D 05 01" << 2 << 3 << 0 << "Загрузка прекращена из-за ошибки эха"
                           << QByteArray();
     QTest::newRow("echo of two bytes is its reply")
         << "echo@obj=21"
-        << "01 21" << 0 << 1 << "Успешно завершено" << hex("0121");
+        << "01 21" << 0 << 1 << 1 << "Успешно завершено" << hex("0121");
     QTest::newRow("09 answers any request")
         << "reply:090100@obj=21"
-        << "01 21" << 0 << 1 << "Успешно завершено" << hex("090100");
+        << "01 21" << 0 << 1 << 1 << "Успешно завершено" << hex("090100");
     QTest::newRow("wrong password, at once")
         << "error:13@obj=20"
-        << "01 20" << 2 << 1 << "Ошибка: неверный пароль" << QByteArray();
-    QTest::newRow("error code 0x90") << "error:144@obj=20"
-                                     << "01 20" << 2 << 1 << "Неизвестная ошибка" << QByteArray();
+        << "01 20" << 2 << 1 << 0 << "Ошибка: неверный пароль" << QByteArray();
+    QTest::newRow("error code 0x90")
+        << "error:144@obj=20"
+        << "01 20" << 2 << 1 << 0 << "Неизвестная ошибка" << QByteArray();
 }
 
 void TestEngine::replies()
@@ -191,6 +196,7 @@ void TestEngine::replies()
     QFETCH(QString, command);
     QFETCH(int, status);
     QFETCH(int, sends);
+    QFETCH(int, later);
     QFETCH(QString, message);
     QFETCH(QByteArray, reply);
     // The serial line: its time-outs are the shortest.
@@ -207,10 +213,11 @@ void TestEngine::replies()
     QVERIFY(b.start(w, rig.addMeter(1)));
     QTRY_COMPARE_WITH_TIMEOUT(rig.outcomes.size(), 1, 30000);
     QCOMPARE(rig.outcomes[0].status, status);
-    const QString sent =
-        QStringLiteral("TX: 01 ") + hextext::fromBytes(commandtext::parse(command));
-    QCOMPARE(rig.lines(sent).size(), sends);
-    const QColor colour = status == 0 ? logcolour::success : logcolour::error;
+    // Sent to address 1, in lower case, each byte followed by a blank.
+    QCOMPARE(rig.lines(QStringLiteral("TX: 01 ") + command.toLower() + QLatin1Char(' ')).size(),
+             sends);
+    QCOMPARE(rig.lines(QStringLiteral("TX: 01 01 0e ")).size(), later);
+    const QColor colour = status == 0 ? palette::green : palette::red;
     QVERIFY2(rig.hasLine(message, colour), qPrintable(message));
     QVERIFY(!w.progress()->isVisible());
     const QList<QByteArray> &replies = rig.outcomes[0].replies;
@@ -219,10 +226,58 @@ void TestEngine::replies()
         QVERIFY(replies[1].startsWith(reply));
         QVERIFY(replies[2].startsWith(hex("010e")));
     } else {
-        // Nothing after the failed command was sent or stored.
-        QVERIFY(rig.lines(QStringLiteral("TX: 01 01 0e ")).isEmpty());
+        // Nothing after the failed command was stored.
         QVERIFY(replies[1].isEmpty() && replies[2].isEmpty());
     }
+}
+
+void TestEngine::channelReplyTime_data()
+{
+    QTest::addColumn<int>("channel");
+    QTest::addColumn<int>("lateMs");
+    QTest::addColumn<int>("sends");
+    // Each channel's base reply time lies between a reply late by a second less (taken) and one
+    // late by a second more (the request is repeated first).
+    QTest::newRow("COM, 2000 ms: 1000 ms late") << 0 << 1000 << 1;
+    QTest::newRow("COM, 2000 ms: 3000 ms late") << 0 << 3000 << 2;
+    QTest::newRow("TCP-IP, 5000 ms: 4000 ms late") << 3 << 4000 << 1;
+    QTest::newRow("TCP-IP, 5000 ms: 6000 ms late") << 3 << 6000 << 2;
+    QTest::newRow("GSM/CSD, 7000 ms: 6000 ms late") << 1 << 6000 << 1;
+    QTest::newRow("GSM/CSD, 7000 ms: 8000 ms late") << 1 << 8000 << 2;
+}
+
+// Observed through a session, not read from the codec: a single request without an allowance of
+// its own waits exactly the channel's base time.
+void TestEngine::channelReplyTime()
+{
+    QFETCH(int, channel);
+    QFETCH(int, lateMs);
+    QFETCH(int, sends);
+    SessionRig rig;
+    // The first request is answered late; a repetition is lost, so that its reply cannot come
+    // together with the late one.
+    QStringList args{"--fault", QStringLiteral("late:%1@count=1").arg(lateMs), "--fault",
+                     "drop@count=1"};
+    SessionParameters p = SessionRig::defaults();
+    p.connectionType = channel;
+    if (channel == 0)
+        args += QStringList{"--no-tcp", "--pty"};
+    if (channel == 1) {
+        args += QStringList{
+            "--no-tcp",        "--modem", "--modem-link-com", "1", "--workdir", rig.work.path(),
+            "--modem-dial-ms", "50",      "--modem-guard-ms", "50"};
+        p.phoneNumber = "+79001234567";
+    }
+    QVERIFY(rig.startLine(args));
+    p.ethernetIp = rig.line.tcpHost();
+    p.ethernetPort = rig.line.tcpPort();
+    QVERIFY(rig.open(p));
+    Batch b({QStringLiteral("01 3e")});
+    QVERIFY(b.start(rig.window(), rig.addMeter(1)));
+    QTRY_COMPARE_WITH_TIMEOUT(rig.outcomes.size(), 1, 30000);
+    // Too late, the first reply is taken as the answer to the repetition.
+    QCOMPARE(rig.outcomes[0].status, 0);
+    QCOMPARE(rig.lines(QStringLiteral("TX: 01 01 3e ")).size(), sends);
 }
 
 void TestEngine::version_data()
@@ -248,11 +303,11 @@ void TestEngine::version()
     QVERIFY(b.start(rig.window(), rig.addMeter(address)));
     QTRY_COMPARE_WITH_TIMEOUT(rig.outcomes.size(), 1, 20000);
     QCOMPARE(rig.outcomes[0].status, 0);
-    QVERIFY(rig.hasLine(QStringLiteral("Версия устройства считана как: ") + version,
-                        logcolour::notice));
+    QVERIFY(
+        rig.hasLine(QStringLiteral("Версия устройства считана как: ") + version, palette::orange));
     QCOMPARE(rig.hasLine(QStringLiteral("Внимание! В данной версии ПО не реализована поддержка "
                                         "серийных номеров."),
-                         logcolour::notice),
+                         palette::orange),
              warns);
 }
 
@@ -282,13 +337,13 @@ void TestEngine::outsideBatch()
     // A single request of the configurator: its reply comes as a packet nobody waited for.
     emit config->sendTextCmd(meter, QStringLiteral("01 3e"), 0);
     QTRY_COMPARE_WITH_TIMEOUT(rig.unknown, QList<int>{0}, 10000);
-    QVERIFY(rig.lines(QStringLiteral("RX: 01 01 3e ")).value(0).colour == logcolour::received);
+    QVERIFY(rig.lines(QStringLiteral("RX: 01 01 3e ")).value(0).colour == palette::blue);
 
     QVERIFY(rig.line.command(QStringLiteral("fault crc@count=1")));
     emit config->sendTextCmd(meter, QStringLiteral("01 3e"), 0);
     QTRY_COMPARE_WITH_TIMEOUT(rig.unknown, (QList<int>{0, 0}), 10000);
     QVERIFY(rig.lines(QStringLiteral("RX: ")).last().text.endsWith(QStringLiteral(" - bad CRC")));
-    QCOMPARE(rig.lines(QStringLiteral("RX: ")).last().colour, logcolour::error);
+    QCOMPARE(rig.lines(QStringLiteral("RX: ")).last().colour, palette::red);
 
     QVERIFY(rig.line.command(QStringLiteral("fault drop@count=1")));
     emit config->sendTextCmd(meter, QStringLiteral("01 3e"), 0);
@@ -310,7 +365,7 @@ void TestEngine::interrupt()
                       Qt::LeftButton);
     QVERIFY(!w.progress()->isVisible());
     QVERIFY(!w.exchangeBusy());
-    QVERIFY(rig.hasLine(QStringLiteral("Процесс прерван пользователем"), logcolour::error));
+    QVERIFY(rig.hasLine(QStringLiteral("Процесс прерван пользователем"), palette::red));
     // A second interruption has no batch left to report.
     w.interruptLoadClick();
     QCOMPARE(rig.outcomes.size(), 1);
@@ -353,7 +408,7 @@ void TestEngine::meterRowDuringBatch()
     if (removed) {
         QCOMPARE(rig.outcomes[0].status, 2);
         QVERIFY(rig.hasLine(QStringLiteral("Ошибка: счетчик удален из списка, загрузка прекращена"),
-                            logcolour::error));
+                            palette::red));
         QCOMPARE(rig.lines(QStringLiteral("TX: ")).size(), 1);
     } else {
         QCOMPARE(rig.outcomes[0].status, 0);

@@ -1,5 +1,5 @@
 #include "link/eth.h"
-#include "link/logcolours.h"
+#include "support/logpalette.h"
 #include "support/silentpeer.h"
 #include "support/transportlog.h"
 
@@ -93,20 +93,31 @@ void TestEth::connects()
     QCOMPARE(rec.events, QStringList{attemptLine(server->serverPort())});
     QTRY_COMPARE_WITH_TIMEOUT(rec.events.size(), 3, kWait);
     QCOMPARE(rec.events, (QStringList{attemptLine(server->serverPort()), kUp, "up"}));
-    QCOMPARE(rec.colours, (QList<QColor>{logcolour::info, logcolour::info}));
+    QCOMPARE(rec.colours, (QList<QColor>{palette::grey, palette::grey}));
 }
 
 void TestEth::refused()
 {
+    // A refusal is seen when it comes, not left to the time limit: an attempt at a silent peer,
+    // started first, must still be waiting for its limit when the refusal has been reported.
+    SilentPeer peer;
+    QVERIFY(peer.start());
+    eth slow;
+    aim(slow, peer.port());
     const quint16 port = freePort();
     QVERIFY(port != 0);
     eth link;
     TransportLog rec(&link);
     aim(link, port);
+    QStringList outcomes;
+    connect(&slow, &comm::connIsEstablished, this, [&] { outcomes << "time limit"; });
+    connect(&link, &comm::connIsEstablished, this, [&] { outcomes << "refused"; });
+    slow.open();
     link.open();
-    QTRY_COMPARE_WITH_TIMEOUT(rec.events.size(), 3, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(outcomes.size(), 2, kWait);
+    QCOMPARE(outcomes, (QStringList{"refused", "time limit"}));
     QCOMPARE(rec.events, (QStringList{attemptLine(port), kTimeout, "down"}));
-    QCOMPARE(rec.colours.value(1), logcolour::error);
+    QCOMPARE(rec.colours.value(1), palette::red);
     QCOMPARE(link.write("x", 1), -1);
 }
 
@@ -205,7 +216,7 @@ void TestEth::peerDrops()
     peer->close();
     QTRY_COMPARE_WITH_TIMEOUT(rec.events.size(), 5, kWait);
     QCOMPARE(rec.events.mid(3), (QStringList{kClosed, "down"}));
-    QCOMPARE(rec.colours.value(2), logcolour::info);
+    QCOMPARE(rec.colours.value(2), palette::grey);
     QCOMPARE(link.write("x", 1), -1);
 }
 

@@ -192,6 +192,12 @@ void TestMeasures::tables_data()
                    << "-";
     QTest::newRow("instant, three-phase, two truncated")
         << Table::Instant << MeterSeries::ThreePhase << instant3 << instantValues3;
+    QTest::newRow("instant, three-phase, battery below zero")
+        << Table::Instant << MeterSeries::ThreePhase
+        << (QList<QByteArray>(18, hex("0164"))
+            << hex("020d00") << reply(0x39, hex("18fc")) << reply(0x0a, hex("02")))
+        << (QStringList(18, "-") << "-1"
+                                 << "2");
 
     const QList<QByteArray> info{reply(0x20, "210.1 " + QByteArray(26, '\0')), reply(0x21, "1.10"),
                                  hex("013e02412d")};

@@ -48,6 +48,7 @@ public:
     const SessionParameters &sessionParameters() const { return m_params; }
     void setLastSession(const SessionParameters &params) { m_params = params; }
     comm *transport() const { return m_transport; }
+    stend *standLink() const { return m_stand; }
     modbus &codec() { return m_codec; }
 
     int mode() const { return exchangeMode; }

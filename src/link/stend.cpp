@@ -30,7 +30,7 @@ void stend::connectToStand(QString address)
 {
     m_settle.stop();
     m_phase = Phase::Connecting;
-    m_attempt.start(address, standframe::kPort, kConnectLimitMs);
+    m_attempt.start(address, port, kConnectLimitMs);
 }
 
 void stend::attemptFinished(bool connected)

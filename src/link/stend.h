@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/standframe.h"
 #include "link/connectlimit.h"
 
 #include <QObject>
@@ -18,12 +19,15 @@ public:
     ~stend() override;
 
     QTcpSocket *socket;
+    // The block's TCP port. The stand's block listens on 502; a block started by a user without
+    // the privilege to bind 502 (the tests' one) listens elsewhere.
+    quint16 port = standframe::kPort;
 
     static constexpr int kConnectLimitMs = 1000;
     static constexpr int kSettleMs = 200;
     static constexpr int kMaxRead = 100;
 
-    // Connects to `address`, port 502, within kConnectLimitMs, then lets the block settle for up
+    // Connects to `address`, `port`, within kConnectLimitMs, then lets the block settle for up
     // to kSettleMs (anything it sends meanwhile is dropped). Returns at once; the outcome comes
     // as standConnected(). A new call abandons any earlier connection or attempt.
     void connectToStand(QString address);

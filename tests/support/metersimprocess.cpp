@@ -72,11 +72,14 @@ bool MeterSimProcess::start(const QStringList &arguments, int timeoutMs)
     m_modemPath.clear();
     m_modemLinkPath.clear();
     m_standAddress.clear();
+    m_standPort = 0;
     m_standPtyPath.clear();
 
     QStringList args = arguments;
     if (!args.contains(QStringLiteral("--tcp")) && !args.contains(QStringLiteral("--no-tcp")))
         args << QStringLiteral("--tcp") << QStringLiteral("127.0.0.1:0");
+    if (args.contains(QStringLiteral("--stand")) && !args.contains(QStringLiteral("--stand-port")))
+        args << QStringLiteral("--stand-port") << QStringLiteral("0");
 
     m_process = new QProcess;
     // Whatever happens to the test, the line does not outlive it.
@@ -105,7 +108,9 @@ bool MeterSimProcess::start(const QStringList &arguments, int timeoutMs)
         } else if (line.startsWith(QLatin1String("modemlink "))) {
             m_modemLinkPath = rest;
         } else if (line.startsWith(QLatin1String("stand "))) {
-            m_standAddress = rest.section(QLatin1Char(' '), 0, 0).section(QLatin1Char(':'), 0, 0);
+            const QString endpoint = rest.section(QLatin1Char(' '), 0, 0);
+            m_standAddress = endpoint.section(QLatin1Char(':'), 0, 0);
+            m_standPort = quint16(endpoint.section(QLatin1Char(':'), 1).toUInt());
             m_standPtyPath = rest.section(QLatin1Char(' '), 1);
         } else if (line.isEmpty()) {
             if (m_process->state() == QProcess::NotRunning)

@@ -10,7 +10,8 @@
 // it (SIGTERM, then SIGKILL), and it dies with the test process in any case. Unless
 // the arguments choose otherwise, it serves TCP on a free loopback port (--tcp 127.0.0.1:0);
 // pass "--pty" for a fresh pseudo-terminal line, "--modem" for the GSM modem and "--stand" for the
-// factory stand.
+// factory stand, whose switching block then listens on a free port (--stand-port 0), so that no
+// test needs the privilege to bind 502.
 class MeterSimProcess
 {
 public:
@@ -28,7 +29,7 @@ public:
 
     // Why start() or command() failed, with metersim's stderr.
     QString errorString() const { return m_error; }
-    // start() failed because the stand's port 502 needs privileges this process lacks.
+    // start() failed because the stand's port needs privileges this process lacks.
     bool permissionDenied() const { return m_permissionDenied; }
 
     // Endpoints as announced; empty (0) for a channel that is not served.
@@ -40,6 +41,7 @@ public:
     QString modemPath() const { return m_modemPath; }
     QString modemLinkPath() const { return m_modemLinkPath; }
     QString standAddress() const { return m_standAddress; }
+    quint16 standPort() const { return m_standPort; }
     QString standPtyPath() const { return m_standPtyPath; }
 
     // Sends a control line ("fault drop@obj=0e", "faults off") and waits for its answer; true
@@ -64,5 +66,6 @@ private:
     QString m_modemPath;
     QString m_modemLinkPath;
     QString m_standAddress;
+    quint16 m_standPort = 0;
     QString m_standPtyPath;
 };

@@ -4,6 +4,8 @@
 
 #include "config/controlpaneldialog.h"
 #include "core/passwordtext.h"
+#include "link/exchangeengine.h"
+#include "link/stend.h"
 #include "mainwindow/sysmonitordialog.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
@@ -83,6 +85,9 @@ bool SessionRig::startSession(const SessionParameters &params)
     if (!QTest::qWaitFor([&w] { return w.authDialog()->isVisible(); }, 10000))
         return false;
     w.authDialog()->setParams(params);
+    // The test's switching block listens where any user may bind.
+    if (line.standPort())
+        w.engine()->standLink()->port = line.standPort();
     auto *connectButton = w.authDialog()->findChild<QPushButton *>(QStringLiteral("pbConnect"));
     if (!connectButton || !connectButton->isEnabled())
         return false;

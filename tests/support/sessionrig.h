@@ -44,7 +44,8 @@ public:
     // Ends the program's window as an exit does: its log goes to the working folder's log/.
     void closeWindow() { m_window.reset(); }
 
-    // Fills the session dialog with `params` and presses "Открыть сессию".
+    // Fills the session dialog with `params` and presses "Открыть сессию". A stand session calls
+    // the line's switching block at its port.
     bool startSession(const SessionParameters &params);
     // The same, true once "Сессия открыта" has been logged.
     bool open(const SessionParameters &params);

@@ -106,14 +106,15 @@ int SimApp::start()
 
     if (m_options.stand) {
         m_switch = std::make_unique<StandSwitch>();
-        if (!m_switch->start(m_options.standIp)) {
-            const QString where = m_options.standIp.isEmpty()
-                                      ? QStringLiteral("127.0.0.x:502")
-                                      : m_options.standIp + QStringLiteral(":502");
+        if (!m_switch->start(m_options.standIp, m_options.standPort)) {
+            const QString where =
+                (m_options.standIp.isEmpty() ? QStringLiteral("127.0.0.x") : m_options.standIp) +
+                QLatin1Char(':') + QString::number(m_options.standPort);
             if (m_switch->permissionDenied())
-                return fail(QStringLiteral("stand: cannot listen on %1: %2 (port 502 needs root "
-                                           "or CAP_NET_BIND_SERVICE)")
-                                .arg(where, m_switch->errorString()),
+                return fail(QStringLiteral("stand: cannot listen on %1: %2 (port %3 needs root "
+                                           "or CAP_NET_BIND_SERVICE; --stand-port 0 does not)")
+                                .arg(where, m_switch->errorString())
+                                .arg(m_options.standPort),
                             StandNeedsPrivilege);
             return fail(QStringLiteral("stand: cannot listen on %1: %2")
                             .arg(where, m_switch->errorString()),
@@ -144,7 +145,10 @@ int SimApp::start()
     if (!modemLink.isEmpty())
         say(QStringLiteral("modemlink ") + modemLink);
     if (m_standPty)
-        say(QStringLiteral("stand %1:502 %2").arg(m_switch->address(), m_standPty->slavePath()));
+        say(QStringLiteral("stand %1:%2 %3")
+                .arg(m_switch->address())
+                .arg(m_switch->port())
+                .arg(m_standPty->slavePath()));
 
     if (::fcntl(STDIN_FILENO, F_GETFD) != -1) {
         m_control = new QSocketNotifier(STDIN_FILENO, QSocketNotifier::Read, this);

@@ -17,7 +17,7 @@ struct Parser
             "The virtual meter line: meters that answer the program's frames over TCP, a\n"
             "pseudo-terminal line, a GSM modem and the factory stand. When ready it prints one\n"
             "line per endpoint (\"tcp HOST:PORT\", \"pty PATH\", \"link PATH\", \"modem PATH\",\n"
-            "\"modemlink PATH\", \"stand ADDR:502 PATH\") and then \"ready\". It stops on SIGINT\n"
+            "\"modemlink PATH\", \"stand ADDR:PORT PATH\") and then \"ready\". It stops on SIGINT\n"
             "or SIGTERM. Lines on stdin: \"fault FAULT\" adds a fault, \"faults off\" removes\n"
             "them all, \"modem ...\" steers the modem (below); each is answered \"ok\" or\n"
             "\"error ...\"."));
@@ -80,6 +80,10 @@ struct Parser
              QStringLiteral("Address of the switching block (default: the first free "
                             "127.0.0.x). Port 502 needs root or CAP_NET_BIND_SERVICE."),
              QStringLiteral("ADDR")},
+            {QStringLiteral("stand-port"),
+             QStringLiteral("Port of the switching block (default 502; 0 picks a free one, as "
+                            "any user may bind)."),
+             QStringLiteral("PORT")},
             {QStringLiteral("stand-model"),
              QStringLiteral("Device name of the stand's meters (default 210.1); they start at "
                             "address 255 without a serial number."),
@@ -202,6 +206,12 @@ SimOptions::Outcome SimOptions::parse(const QStringList &arguments, SimOptions *
         if (QHostAddress(o.standIp).protocol() != QAbstractSocket::IPv4Protocol)
             return fail(
                 QStringLiteral("--stand-ip wants an IPv4 address, not \"%1\"").arg(o.standIp));
+    }
+    if (p.isSet(QStringLiteral("stand-port"))) {
+        qint64 port = 0;
+        if (!textnumber::toBounded(p.value(QStringLiteral("stand-port")), 10, 0, 65535, &port))
+            return fail(QStringLiteral("--stand-port wants a port number 0..65535"));
+        o.standPort = quint16(port);
     }
     MeterConfig standDefault;
     standDefault.name = p.isSet(QStringLiteral("stand-model"))

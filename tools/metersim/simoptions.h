@@ -30,7 +30,8 @@ struct SimOptions
     ModemConfig modemConfig;
 
     bool stand = false;
-    QString standIp; // empty: the first free 127.0.0.x
+    QString standIp;         // empty: the first free 127.0.0.x
+    quint16 standPort = 502; // 0: a free one
     std::array<MeterConfig, 24> standMeters;
 
     QList<FaultPlan::Fault> faults;

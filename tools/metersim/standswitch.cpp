@@ -4,8 +4,10 @@
 
 #include <modbus/modbus.h>
 
+#include <arpa/inet.h>
 #include <cerrno>
 #include <cstring>
+#include <netinet/in.h>
 #include <sys/select.h>
 #include <sys/socket.h>
 #include <unistd.h>
@@ -15,11 +17,12 @@ StandSwitch::~StandSwitch()
     stop();
 }
 
-bool StandSwitch::start(const QString &wanted)
+bool StandSwitch::start(const QString &wanted, quint16 port)
 {
     stop();
     m_error.clear();
     m_permissionDenied = false;
+    m_port = 0;
     m_map = modbus_mapping_new(kCoils, 0, 0, 0);
     if (!m_map || ::pipe(m_wake) != 0) {
         m_error = QStringLiteral("out of resources");
@@ -31,12 +34,16 @@ bool StandSwitch::start(const QString &wanted)
     for (int i = 0; i < tries && m_listen < 0; ++i) {
         const QString address =
             wanted.isEmpty() ? QStringLiteral("127.0.0.%1").arg(2 + (first - 2 + i) % 253) : wanted;
-        m_ctx = modbus_new_tcp(address.toLatin1().constData(), kPort);
+        m_ctx = modbus_new_tcp(address.toLatin1().constData(), port);
         if (!m_ctx)
             break;
         m_listen = modbus_tcp_listen(m_ctx, 1);
         if (m_listen >= 0) {
             m_address = address;
+            sockaddr_in bound{};
+            socklen_t len = sizeof bound;
+            if (::getsockname(m_listen, reinterpret_cast<sockaddr *>(&bound), &len) == 0)
+                m_port = ntohs(bound.sin_port);
             break;
         }
         const int err = errno;

@@ -11,10 +11,11 @@
 typedef struct _modbus modbus_t;
 typedef struct _modbus_mapping_t modbus_mapping_t;
 
-// The stand's switching block: a libmodbus Modbus/TCP server with 24 coils (unit 1) on port 502,
-// by default on a loopback address of its own (127.0.0.x), so that several blocks (tests running
-// in parallel) do not meet. It serves one client at a time from its own thread until stop() or
-// destruction; a new connection replaces the old one. All coils start off.
+// The stand's switching block: a libmodbus Modbus/TCP server with 24 coils (unit 1) on port 502
+// (or another port, for a user without the privilege to bind 502), by default on a loopback
+// address of its own (127.0.0.x), so that several blocks (tests running in parallel) do not meet.
+// It serves one client at a time from its own thread until stop() or destruction; a new
+// connection replaces the old one. All coils start off.
 class StandSwitch
 {
 public:
@@ -26,13 +27,14 @@ public:
     StandSwitch(const StandSwitch &) = delete;
     StandSwitch &operator=(const StandSwitch &) = delete;
 
-    // Listens on `address`:502, or with an empty address on the first free 127.0.0.x:502,
-    // searching from a random x. False when nothing could be bound; errorString() says why,
-    // permissionDenied() when port 502 needs privileges this process lacks.
-    bool start(const QString &address = QString());
+    // Listens on `address`:`port` (port 0: a free one), or with an empty address on the first
+    // free 127.0.0.x, searching from a random x. False when nothing could be bound; errorString()
+    // says why, permissionDenied() when the port needs privileges this process lacks.
+    bool start(const QString &address = QString(), quint16 port = kPort);
     void stop();
 
     QString address() const { return m_address; }
+    quint16 port() const { return m_port; }
     QString errorString() const { return m_error; }
     bool permissionDenied() const { return m_permissionDenied; }
 
@@ -61,6 +63,7 @@ private:
     int m_requests = 0;
     QList<QByteArray> m_injected;
     QString m_address;
+    quint16 m_port = 0;
     QString m_error;
     bool m_permissionDenied = false;
 };
