@@ -250,7 +250,7 @@ void TestConfigurator::kindsTable()
          false},
         {55, "frDisplay", "Получение параметров индикации", false},
         {56, "frDisplay", "Сохранение настроек индикатора", true},
-        {57, "frCC3", "", false},
+        {57, "frCC3", "", true},
         {58, "frCC3", "", true},
         {59, "frCalendar", "Получение тарифного рассписания трехфазного счетчика", false},
         {60, "frArchive", "Чтение архива", false},
@@ -411,8 +411,7 @@ void TestConfigurator::meterControls()
         const char *const names[] = {"pbLoadMeasures", "pbLoadNowMeasures", "pbLoadDeviceInfo"};
         for (const char *name : names)
             on += t.find(name)->isEnabled();
-        const char *const unbuilt[] = {"pbLoadCalendar", "pbLoadCC", "pbInitCalibration3",
-                                       "pbResetCCStage3"};
+        const char *const unbuilt[] = {"pbLoadCalendar", "pbAddrTableInput"};
         for (const char *name : unbuilt)
             if (t.find(name)->isEnabled())
                 return QStringLiteral("unbuilt control enabled: ") + QLatin1String(name);

@@ -82,8 +82,13 @@ void ConfigPage::setShown(const QStringList &names, bool shown)
 void ConfigPage::setMeterControlsEnabled(bool on)
 {
     for (const QString &name : m_meterControls)
-        if (QWidget *c = findChild<QWidget *>(name))
-            c->setEnabled(on && !m_unbuilt.contains(c));
+        setControlEnabled(findChild<QWidget *>(name), on);
+}
+
+void ConfigPage::setControlEnabled(QWidget *control, bool on)
+{
+    if (control)
+        control->setEnabled(on && !m_unbuilt.contains(control));
 }
 
 void ConfigPage::lockUnbuilt()

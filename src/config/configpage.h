@@ -20,9 +20,12 @@ class QTableView;
 
 // What a finished batch of one kind does with its replies: `replies` are those after the
 // session-open command (from entry 0 for follow-up kinds). A decoder runs on success only; a
-// completion runs whatever the status and returns the status that goes on to group work.
+// completion runs whatever the status and returns the status that goes on to group work, or
+// kFollowedUp when it has started a batch of a group kind that carries the work on and reports
+// in its place.
 using Decoder = std::function<void(const QList<QByteArray> &replies)>;
 using Completion = std::function<int(const QList<QByteArray> &replies, int status)>;
+constexpr int kFollowedUp = -1;
 
 // What a configurator page needs of its window: the meter being worked, and the batches.
 class PageHost
@@ -47,9 +50,13 @@ public:
     // A page changed what the list shows of `item` (address, serial number, name, session).
     virtual void meterChanged(deviceListItem *item) = 0;
 
+    // The meter list's entries: locked while calibration coefficients are written.
+    virtual void setMeterEntriesEnabled(bool on) = 0;
+
     // Group work: `step` starts the operation `kind` for one meter; the group-work controller
     // runs it for every checked meter in turn. This is where that controller plugs in; until it
-    // does, `step` runs once, for the current meter.
+    // does, `step` runs once, for the current meter. A step that starts no batch (a refusal) is
+    // over at once.
     virtual void runGroupWork(int kind, const std::function<void()> &step) = 0;
     virtual bool groupWorkRunning() const = 0;
     // "Калибровать все отмеченные" on the calibration page: procedures go to group work.
@@ -59,6 +66,11 @@ public:
     virtual bool confirm(const QString &title, const QString &text) = 0;
     virtual QString saveFileName(const QString &title, const QString &folder,
                                  const QString &filter) = 0;
+    // What group work reports of the meter being worked, when the work itself went through but
+    // the page refused or doubted its result (the exchange's own failure is reported with the
+    // batch's status). Nothing outside group work.
+    enum GroupStatus { GroupOk = 0, GroupSkip = 1, GroupWarn = 2, GroupError = 10 };
+    virtual void markGroupStatus(GroupStatus status) = 0;
 };
 
 // One page of the configurator's tabs: its form, the request kinds it starts with the frame each
@@ -78,7 +90,7 @@ public:
 
     // Enables or disables every control of the page that sends something to the meter. Buttons
     // of work not built yet stay disabled either way.
-    void setMeterControlsEnabled(bool on);
+    virtual void setMeterControlsEnabled(bool on);
     // Called once the page is wired: a push button nothing was connected to stays disabled, so
     // nothing looks as if it worked when it does not.
     void lockUnbuilt();
@@ -103,6 +115,8 @@ protected:
         m_wired.insert(button);
     }
     void markWired(QAbstractButton *button) { m_wired.insert(button); }
+    // Enables a control unless it is a button of work not built yet.
+    void setControlEnabled(QWidget *control, bool on);
 
     // The controls that talk to the meter: locked while no meter is selected, or while the
     // selected one waits on the stand.

@@ -160,6 +160,7 @@ void ControlPanelDialog::setSession(int channel, int accessLevel, const QByteArr
     m_batchKind = -1;
     m_batchItem = nullptr;
     enableAllFrames();
+    ui->devList->setItemsEnabled(true);
     applyAccessLevel(accessLevel);
 }
 
@@ -310,7 +311,7 @@ void ControlPanelDialog::loadComplate(int type, QList<QByteArray> replies, int s
             replies.removeFirst();
         passed = route.run(replies, status);
     }
-    if (info->group)
+    if (info->group && passed != kFollowedUp)
         groupReport(type, passed);
 }
 
@@ -320,6 +321,11 @@ void ControlPanelDialog::meterChanged(deviceListItem *item)
         return;
     item->updateView();
     ui->devList->relayout();
+}
+
+void ControlPanelDialog::setMeterEntriesEnabled(bool on)
+{
+    ui->devList->setItemsEnabled(on);
 }
 
 void ControlPanelDialog::runGroupWork(int kind, const std::function<void()> &step)
@@ -333,6 +339,13 @@ void ControlPanelDialog::runGroupWork(int kind, const std::function<void()> &ste
 bool ControlPanelDialog::calibrateSelected() const
 {
     return m_calibrationPage->calibrateSelected();
+}
+
+void ControlPanelDialog::markGroupStatus(GroupStatus status)
+{
+    // The group-work controller keeps one status per meter of the group; outside group work,
+    // and until it exists, there is nothing to mark.
+    Q_UNUSED(status)
 }
 
 void ControlPanelDialog::groupReport(int kind, int status)

@@ -73,12 +73,14 @@ public:
     void addRoute(int kind, QWidget *frame, Completion run, bool anyStatus) override;
     deviceListItem *batchItem() const override { return m_batchItem; }
     void meterChanged(deviceListItem *item) override;
+    void setMeterEntriesEnabled(bool on) override;
     void runGroupWork(int kind, const std::function<void()> &step) override;
     bool groupWorkRunning() const override { return groupRunning(); }
     bool calibrateSelected() const override;
     bool confirm(const QString &title, const QString &text) override;
     QString saveFileName(const QString &title, const QString &folder,
                          const QString &filter) override;
+    void markGroupStatus(GroupStatus status) override;
     // A batch this window started has not come back yet.
     bool batchRunning() const { return m_batchKind >= 0; }
     // The frame that a batch of `kind` holds disabled; nullptr for none.

@@ -145,6 +145,10 @@ const OperationEntry kOperations[] = {
     {Operation::CalibratePower, TITLE("Запуск калибровки по мощности")},
     {Operation::CalibratePhase, TITLE("Запуск калибровки по фазе")},
     {Operation::CalibratePowerOffset, TITLE("Запуск калибровки смещения по мощности")},
+    {Operation::CalibrateCurrent, TITLE("Запуск калибровки по току")},
+    {Operation::CalibrateActivePower, TITLE("Запуск калибровки по активной мощности")},
+    {Operation::CalibrateApparentPower, TITLE("Запуск калибровки по полной мощности")},
+    {Operation::CalibrateReactivePower, TITLE("Запуск калибровки по реактивной мощности")},
 };
 
 #undef TITLE

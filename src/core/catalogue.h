@@ -56,6 +56,10 @@ enum class Operation {
     CalibratePower,
     CalibratePhase,
     CalibratePowerOffset,
+    CalibrateCurrent,
+    CalibrateActivePower,
+    CalibrateApparentPower,
+    CalibrateReactivePower,
 };
 
 struct FunctionEntry

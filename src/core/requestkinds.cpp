@@ -116,7 +116,8 @@ const KindInfo kKinds[] = {
      COMMANDS(measures::instantCommands(MeterSeries::ThreePhase))},
     {Display3, false, false, 0, TITLE(readTitle(0x0b)), COMMANDS(reads({0x0b}))},
     {SaveDisplay3, true, false, 0, TITLE(writeTitle(0x0b)), NONE},
-    {SaveCC3, false, false, 0, NONE, NONE},
+    // Written at the end of a three-phase procedure, it finishes that procedure's group step.
+    {SaveCC3, true, false, 0, NONE, NONE},
     {InitCalibration3, true, false, 0, NONE, NONE},
     {Calendar3, false, false, 0, TITLE(readTitle(0x89)), COMMANDS(readRange(0x89, 0x94))},
     {ArchiveRead3, false, false, 0, TITLE(listRecordTitle(ArchiveList)), NONE},

@@ -200,7 +200,46 @@ void SimApp::control(const QString &line)
         modemControl(line.mid(6).trimmed());
         return;
     }
+    if (line.startsWith(QLatin1String("reading "))) {
+        readingControl(line.mid(8).simplified());
+        return;
+    }
     say(QStringLiteral("error unknown command \"%1\"").arg(line));
+}
+
+void SimApp::readingControl(const QString &line)
+{
+    // "ADDR OBJ VALUE", "ADDR OBJ off" or "ADDR off": the meters of the line (not the stand's).
+    const QStringList parts = line.split(QLatin1Char(' '));
+    bool okAddress = false;
+    const int address = parts.value(0).toInt(&okAddress);
+    SimMeter *meter = okAddress && m_line ? m_line->meterAt(address) : nullptr;
+    if (!meter) {
+        say(QStringLiteral("error no meter at address \"%1\"").arg(parts.value(0)));
+        return;
+    }
+    if (parts.size() == 2 && parts[1] == QLatin1String("off")) {
+        meter->unpinReadings();
+        say(QStringLiteral("ok"));
+        return;
+    }
+    bool okObject = false, okValue = false;
+    const uint object = parts.value(1).toUInt(&okObject, 16);
+    if (parts.size() != 3 || !okObject || object > 0xff) {
+        say(QStringLiteral("error reading wants ADDR OBJ VALUE|off, or ADDR off"));
+        return;
+    }
+    if (parts[2] == QLatin1String("off")) {
+        meter->unpinReading(quint8(object));
+        say(QStringLiteral("ok"));
+        return;
+    }
+    const qint64 value = parts[2].toLongLong(&okValue);
+    if (!okValue || !meter->pinReading(quint8(object), value)) {
+        say(QStringLiteral("error object %1 cannot read %2").arg(parts[1], parts[2]));
+        return;
+    }
+    say(QStringLiteral("ok"));
 }
 
 void SimApp::modemControl(const QString &line)

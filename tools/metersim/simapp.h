@@ -36,6 +36,7 @@ private:
     void controlReadable();
     void control(const QString &line);
     void modemControl(const QString &line);
+    void readingControl(const QString &line);
     static void say(const QString &line);
     SimLine *makeLine(const QString &name);
 

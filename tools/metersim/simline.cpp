@@ -14,6 +14,14 @@ SimMeter *SimLine::addMeter(std::unique_ptr<SimMeter> meter, int position)
     return m_meters.back().meter.get();
 }
 
+SimMeter *SimLine::meterAt(int address) const
+{
+    for (const Seat &seat : m_meters)
+        if (seat.meter->address() == address)
+            return seat.meter.get();
+    return nullptr;
+}
+
 bool SimLine::hears(const Seat &seat, quint32 switched) const
 {
     if (!m_switch)

@@ -19,7 +19,8 @@ class FaultPlan;
 class SimLine
 {
 public:
-    struct Chunk {
+    struct Chunk
+    {
         QByteArray bytes;
         int delayMs = 0; // after the previous chunk has gone
     };
@@ -41,9 +42,12 @@ public:
 
     int meterCount() const { return int(m_meters.size()); }
     SimMeter *meter(int i) const { return m_meters[size_t(i)].meter.get(); }
+    // The first meter listed with this one-byte address, or none.
+    SimMeter *meterAt(int address) const;
 
 private:
-    struct Seat {
+    struct Seat
+    {
         std::unique_ptr<SimMeter> meter;
         int position = 0;
     };

@@ -4,9 +4,9 @@
 #include "metersim/simwire.h"
 
 #include <cmath>
+#include <limits>
 
-namespace
-{
+namespace {
 enum Function : quint8 {
     Read = 0x01,
     Write = 0x02,
@@ -286,6 +286,18 @@ SimMeter::Answer SimMeter::read(quint8 object, const QByteArray &)
     return {simwire::reply(Read, object, data)};
 }
 
+bool SimMeter::pinReading(quint8 object, qint64 raw)
+{
+    const bool reading = isThreePhase(m_settings.series)
+                             ? object >= 0x64 && object <= 0x75
+                             : (object >= 0x01 && object <= 0x03) || object == 0x3a;
+    if (!reading || raw < std::numeric_limits<qint32>::min() ||
+        raw > std::numeric_limits<qint32>::max())
+        return false;
+    m_pinned.insert(object, raw);
+    return true;
+}
+
 bool SimMeter::isScheduleObject(quint8 object) const
 {
     if (isThreePhase(m_settings.series))
@@ -302,6 +314,10 @@ bool SimMeter::readData(quint8 object, QByteArray *out)
 
     if (isScheduleObject(object)) {
         d = s.schedule.value(object - (three ? 0x89 : 0x14));
+        return true;
+    }
+    if (m_pinned.contains(object)) {
+        d = littleEndian(m_pinned.value(object), 4);
         return true;
     }
     if (!three && object >= 0x01 && object <= 0x03) {

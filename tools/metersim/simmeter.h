@@ -7,6 +7,7 @@
 
 #include <QByteArray>
 #include <QDateTime>
+#include <QHash>
 
 class SimClock;
 
@@ -31,7 +32,8 @@ public:
 
     // What the meter sends back: a reply payload (empty: nothing), and how long it works on the
     // request before answering.
-    struct Answer {
+    struct Answer
+    {
         QByteArray payload;
         int delayMs = 0;
     };
@@ -51,6 +53,14 @@ public:
     int sessionLevel() const;
 
     void setLoad(const Measurements::Load &load) { m_measurements.setLoad(load); }
+    // Pins what a measurement object reads to `raw`, the number as it goes out (V, A, W × 1000
+    // single-phase, the powers × 100 three-phase, the start current raw), without noise or
+    // calibration, so that a test knows the averages it causes. False for an object that is no
+    // reading of this meter's series.
+    bool pinReading(quint8 object, qint64 raw);
+    // Lets the object, or every object, follow the load again.
+    void unpinReading(quint8 object) { m_pinned.remove(object); }
+    void unpinReadings() { m_pinned.clear(); }
     // A fixed session hold time for every meter (tests); 0 or less: the link parameter.
     void setHoldOverrideMs(qint64 ms) { m_holdOverrideMs = ms; }
 
@@ -92,4 +102,5 @@ private:
     int m_level = -1;
     qint64 m_lastTraffic = 0;
     qint64 m_holdOverrideMs = 0;
+    QHash<quint8, qint64> m_pinned;
 };

@@ -19,8 +19,9 @@ struct Parser
             "line per endpoint (\"tcp HOST:PORT\", \"pty PATH\", \"link PATH\", \"modem PATH\",\n"
             "\"modemlink PATH\", \"stand ADDR:PORT PATH\") and then \"ready\". It stops on SIGINT\n"
             "or SIGTERM. Lines on stdin: \"fault FAULT\" adds a fault, \"faults off\" removes\n"
-            "them all, \"modem ...\" steers the modem (below); each is answered \"ok\" or\n"
-            "\"error ...\"."));
+            "them all, \"modem ...\" steers the modem (below), \"reading ADDR OBJ VALUE\"\n"
+            "pins what object OBJ (hex) of the meter at ADDR reads (\"off\" for VALUE, or\n"
+            "\"reading ADDR off\", frees it); each is answered \"ok\" or \"error ...\"."));
         p.addOptions({
             {QStringLiteral("help"), QStringLiteral("Show this help.")},
             {QStringLiteral("meter"),

@@ -1,0 +1,650 @@
+// Calibration: the arithmetic and byte texts of core, and the calibration page on a stand-in
+// window that records its batches and answers them with chosen replies.
+#include "config/calibrationpage.h"
+#include "core/calibration.h"
+#include "meters/devicelistitem.h"
+
+#include <QAbstractButton>
+#include <QComboBox>
+#include <QLabel>
+#include <QSpinBox>
+#include <QtTest>
+
+using calibration::Step;
+Q_DECLARE_METATYPE(Step)
+
+namespace {
+QByteArray reply(int function, int object, const QByteArray &data)
+{
+    return QByteArray(1, char(function)) + char(object) + char(data.size()) + data;
+}
+
+QByteArray le(qint32 v)
+{
+    QByteArray d;
+    for (int b = 0; b < 4; ++b)
+        d += char((quint32(v) >> (8 * b)) & 0xff);
+    return d;
+}
+
+QByteArray block(int object, const QList<qint32> &values)
+{
+    QByteArray d;
+    for (const qint32 v : values)
+        d += le(v);
+    return reply(0x01, object, d);
+}
+
+// `n` readings of `object`, the values of `raws` in turn.
+QList<QByteArray> readings(int object, const QList<int> &raws, int n)
+{
+    QList<QByteArray> out;
+    for (int i = 0; i < n; ++i)
+        out << reply(0x01, object, le(raws[i % raws.size()]));
+    return out;
+}
+
+const QList<qint32> kInitial{16384, 16384, 0, 0, 0, 0, 0};
+const QByteArray kWritten = reply(0x02, 0x0c, QByteArray());
+
+// What the configurator is to a page, written down instead of sent.
+struct Host : PageHost
+{
+    struct Batch
+    {
+        int kind;
+        QStringList commands;
+    };
+    struct Route
+    {
+        Completion run;
+        bool anyStatus;
+    };
+    deviceListItem *currentItem() const override { return item.get(); }
+    MeterSeries meterSeries() const override
+    {
+        return item ? meterSeriesOf(item->record().version) : MeterSeries::Unrecognised;
+    }
+    bool sendBatch(int kind, const QStringList &commands, const QString &, const QColor &,
+                   const QString &) override
+    {
+        batches.append({kind, commands});
+        return true;
+    }
+    void addRoute(int kind, QWidget *, Completion run, bool anyStatus) override
+    {
+        routes.insert(kind, {run, anyStatus});
+    }
+    deviceListItem *batchItem() const override { return item.get(); }
+    void meterChanged(deviceListItem *) override {}
+    void setMeterEntriesEnabled(bool on) override { entriesOn = on; }
+    void runGroupWork(int, const std::function<void()> &step) override { step(); }
+    bool groupWorkRunning() const override { return group; }
+    bool calibrateSelected() const override { return false; }
+    void markGroupStatus(GroupStatus status) override { marks << status; }
+    bool confirm(const QString &, const QString &) override { return true; }
+    QString saveFileName(const QString &, const QString &, const QString &) override
+    {
+        return QString();
+    }
+
+    // The last batch comes back with `replies` (after the session command).
+    int answer(const QList<QByteArray> &replies, int status = 0)
+    {
+        const Route r = routes.value(batches.last().kind);
+        return r.run && (status == 0 || r.anyStatus) ? r.run(replies, status) : status;
+    }
+
+    std::unique_ptr<deviceListItem> item;
+    QList<Batch> batches;
+    QHash<int, Route> routes;
+    QList<int> marks;
+    bool group = false;
+    bool entriesOn = true;
+};
+
+struct Page
+{
+    explicit Page(const QString &name = QStringLiteral("210.1"), int address = 5)
+    {
+        DeviceRecord r;
+        r.version = name;
+        r.address = address;
+        host.item = std::make_unique<deviceListItem>(nullptr, r);
+        page = std::make_unique<CalibrationPage>(&host);
+        QObject::connect(page.get(), &ConfigPage::log, page.get(),
+                         [this](const QString &text, const QColor &colour) {
+                             log << QStringLiteral("%1|%2").arg(colour.name(), text);
+                         });
+        page->lockUnbuilt();
+        page->setMeterControlsEnabled(true);
+    }
+    template <typename T = QWidget> T *find(const QString &name)
+    {
+        return page->findChild<T *>(name);
+    }
+    void click(const QString &button) { find<QAbstractButton>(button)->click(); }
+    void setSingle(const QList<qint32> &values)
+    {
+        for (int i = 0; i < values.size(); ++i)
+            find<QSpinBox>(QStringLiteral("sbC%1").arg(i + 1))->setValue(values[i]);
+    }
+    QStringList enabled(const QStringList &names)
+    {
+        QStringList out;
+        for (const QString &n : names)
+            if (find(n)->isEnabled())
+                out << n;
+        return out;
+    }
+
+    Host host;
+    std::unique_ptr<CalibrationPage> page;
+    QStringList log; // "#rrggbb|text"
+};
+} // namespace
+
+class TestCalibration : public QObject
+{
+    Q_OBJECT
+private slots:
+    void singleSteps_data();
+    void singleSteps();
+    void procedures_data();
+    void procedures();
+    void byteTexts();
+    void checks();
+    void resetFrom_data();
+    void resetFrom();
+    void batches_data();
+    void batches();
+    void stepResults_data();
+    void stepResults();
+    void procedureOnPage();
+    void stepControls_data();
+    void stepControls();
+    void procedureControls_data();
+    void procedureControls();
+};
+
+void TestCalibration::singleSteps_data()
+{
+    QTest::addColumn<Step>("step");
+    QTest::addColumn<QList<int>>("raws"); // 20 replies, these values in turn
+    QTest::addColumn<int>("coefficient");
+    QTest::newRow("voltage 230 V") << Step::Voltage << QList<int>{230000} << 16384;
+    // 231 V kept; 225 and 235 V are noise: (230 - 231) / 230 × 16384 + 16384.
+    QTest::newRow("voltage, noise at 225 and 235 V left out")
+        << Step::Voltage << QList<int>{231000, 225000, 231000, 235000} << 16312;
+    QTest::newRow("power 4600 W") << Step::Power << QList<int>{4600000} << 16384;
+    QTest::newRow("power 4140 W") << Step::Power << QList<int>{4140000} << 18022;
+    QTest::newRow("phase 2300 W") << Step::Phase << QList<int>{2300000} << 0;
+    QTest::newRow("phase 2341 W, above 2300") << Step::Phase << QList<int>{2341000} << -1350;
+    QTest::newRow("phase 2250 W, below 2300") << Step::Phase << QList<int>{2250000} << -1639;
+    QTest::newRow("power offset 112 W") << Step::PowerOffset << QList<int>{112000} << 108428;
+    QTest::newRow("power offset 116.5 W, toward zero")
+        << Step::PowerOffset << QList<int>{116500} << -54214;
+    QTest::newRow("start current raw, 40000.5")
+        << Step::StartCurrent << QList<int>{40000, 40001} << 40000;
+}
+
+void TestCalibration::singleSteps()
+{
+    QFETCH(Step, step);
+    QFETCH(QList<int>, raws);
+    QFETCH(int, coefficient);
+    const QList<QByteArray> replies = readings(0x01, raws, 20);
+    float average = -1;
+    QCOMPARE(calibration::singleAverage(step, replies.constData(), 20, &average), ReplyCheck::Ok);
+    QCOMPARE(calibration::singleCoefficient(step, average), std::optional<qint32>(coefficient));
+}
+
+void TestCalibration::procedures_data()
+{
+    QTest::addColumn<int>("procedure");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QList<int>>("raws"); // phases A, B, C, the same in all 8 rounds
+    QTest::addColumn<QList<int>>("coefficients");
+    QTest::newRow("current, variant .22, 10 A is 0")
+        << 4 << "450.22R" << QList<int>{10000, 9900, 10200} << QList<int>{0, 1, -3};
+    QTest::newRow("voltage, variant .42, 0 V reads as 0.01")
+        << 3 << "450.42R" << QList<int>{230000, 0, 229000} << QList<int>{0, 35924440, 6};
+    QTest::newRow("phase shift, .22")
+        << 10 << "450.22R" << QList<int>{115000, 114000, 115000} << QList<int>{128, 144, 128};
+    QTest::newRow("phase shift at nominal, .21")
+        << 10 << "450.21R" << QList<int>{28850, 28850, 28850} << QList<int>{128, 128, 128};
+    QTest::newRow("active transfer, .42")
+        << 5 << "450.42R" << QList<int>{920000, 910000, 930000} << QList<int>{0, 54, -53};
+    QTest::newRow("current offset, .42, 0 A reads as 0.01")
+        << 7 << "450.42R" << QList<int>{0, 0, 0} << QList<int>{490, 490, 490};
+    QTest::newRow("active offset, .22")
+        << 8 << "450.22R" << QList<int>{2200, 2300, 11400} << QList<int>{50, 0, -4550};
+    QTest::newRow("apparent offset, .42 (× 100)")
+        << 9 << "450.42R" << QList<int>{11400, 11500, 11500} << QList<int>{100, 0, 0};
+    QTest::newRow("start limit, .42") << 13 << "450.42R" << QList<int>{} << QList<int>{350};
+    QTest::newRow("start limit, .22") << 13 << "450.22R" << QList<int>{} << QList<int>{100};
+    QTest::newRow("start limit, .21") << 13 << "450.21R" << QList<int>{} << QList<int>{20};
+    QTest::newRow("no variant: nothing nominal") << 13 << "450.1" << QList<int>{} << QList<int>{0};
+}
+
+void TestCalibration::procedures()
+{
+    QFETCH(int, procedure);
+    QFETCH(QString, name);
+    QFETCH(QList<int>, raws);
+    QFETCH(QList<int>, coefficients);
+    const calibration::Nominal n = calibration::nominal(threePhaseVariant(name));
+    float averages[3] = {0, 0, 0};
+    if (!raws.isEmpty()) {
+        QList<QByteArray> replies;
+        for (int round = 0; round < 8; ++round)
+            for (int p = 0; p < 3; ++p)
+                replies << reply(0x01, 0x67 + p, le(raws[p]));
+        QCOMPARE(calibration::phaseAverages(replies.constData(), 24, averages), ReplyCheck::Ok);
+    }
+    QList<int> got;
+    for (int p = 0; p < coefficients.size(); ++p)
+        got << calibration::threeCoefficient(procedure, n, averages[p]).value_or(-999);
+    QCOMPARE(got, coefficients);
+}
+
+void TestCalibration::byteTexts()
+{
+    QCOMPARE(calibration::valueBytes(-1), QStringLiteral("ff ff ff ff"));
+    QCOMPARE(calibration::valueBytes(16384), QStringLiteral("0 40 0 0"));
+    QCOMPARE(calibration::singleWrite({-1, 16384, -1350, 108428, 0, 40000, 0}),
+             QStringLiteral("02 0c ff ff ff ff 0 40 0 0 ba fa ff ff 8c a7 1 0 0 0 0 0 40 9c 0 0 "
+                            "0 0 0 0"));
+    QCOMPARE(calibration::singleWrite({1, 2}), QString());
+    QCOMPARE(calibration::singleInitialWrite(),
+             QStringLiteral("02 0c 00 40 00 00 00 40 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+                            "00 00 00 00 00 00 00 00"));
+    QStringList pairs(136, QStringLiteral("00"));
+    pairs[60] = pairs[64] = pairs[68] = QStringLiteral("80");
+    QCOMPARE(calibration::threeInitialWrite(), "02 88 " + pairs.join(' '));
+    QList<qint32> three(34, 0);
+    three[0] = -2;
+    three[33] = 350;
+    const QStringList written = calibration::threeWrite(three);
+    QCOMPARE(written.size(), 2);
+    QVERIFY(written[0].startsWith(QStringLiteral("02 88 fe ff ff ff 0 0 0 0 ")));
+    QVERIFY(written[0].endsWith(QStringLiteral(" 0 0 0 0 5e 1 0 0")));
+    QCOMPARE(written[0].count(' '), 2 + 34 * 4 - 1);
+    QCOMPARE(written[1], QStringLiteral("02 0d 04"));
+
+    QList<qint32> values{1};
+    QCOMPARE(calibration::decodeBlock(block(0x0c, kInitial).chopped(1), 7, &values),
+             ReplyCheck::Short);
+    QCOMPARE(values, QList<qint32>{1});
+    QCOMPARE(calibration::decodeBlock(block(0x0c, {-1, 16384, 0, 0, 0, 0, 7}), 7, &values),
+             ReplyCheck::Ok);
+    QCOMPARE(values, (QList<qint32>{-1, 16384, 0, 0, 0, 0, 7}));
+    // One-byte readings are sign-extended; a reading that cannot be read spoils the average.
+    const QList<QByteArray> small{reply(1, 1, QByteArray(1, char(0xfe))), reply(1, 1, {})};
+    float average = 7;
+    QCOMPARE(calibration::singleAverage(Step::StartCurrent, small.constData(), 1, &average),
+             ReplyCheck::Ok);
+    QCOMPARE(average, -2.0f);
+    QCOMPARE(calibration::singleAverage(Step::StartCurrent, small.constData(), 2, &average),
+             ReplyCheck::BadValue);
+    QCOMPARE(average, -2.0f);
+    float three3[3] = {1, 2, 3};
+    QCOMPARE(calibration::phaseAverages(small.constData(), 2, three3), ReplyCheck::Short);
+    QCOMPARE(three3[2], 3.0f);
+}
+
+void TestCalibration::checks()
+{
+    const struct
+    {
+        int index;
+        qint32 value;
+        bool ok;
+    } dimensions[] = {{0, 15000, true},   {0, 14999, false}, {0, 16384, true},  {1, 18500, true},
+                      {1, 18501, false},  {2, 0, true},      {2, -800, true},   {2, -799, false},
+                      {3, 170001, false}, {4, 1, false},     {5, 29999, false}, {5, 0, true},
+                      {6, 0, true},       {7, 0, false}};
+    for (const auto &d : dimensions)
+        QVERIFY2(calibration::dimensionOk(d.index, d.value) == d.ok,
+                 qPrintable(QStringLiteral("%1: %2").arg(d.index).arg(d.value)));
+
+    QList<qint32> calibrated = kInitial;
+    calibrated[0] = 16312;
+    QVERIFY(!calibration::initialHeld(Step::Voltage, calibrated));
+    QVERIFY(calibration::initialHeld(Step::Power, calibrated));
+    calibrated[5] = 40000; // the start current, coefficient 5
+    QVERIFY(!calibration::initialHeld(Step::PowerOffset, calibrated));
+    calibrated[4] = 9; // the current offset is no step's
+    calibrated[5] = 0;
+    QVERIFY(calibration::initialHeld(Step::Power, calibrated));
+    QVERIFY(!calibration::initialHeld(Step::StartCurrent, {0, 0}));
+
+    QCOMPARE(calibration::versionNumber(QStringLiteral("1.10")) < 1.1, false);
+    QCOMPARE(calibration::versionNumber(QStringLiteral("1.08")) < 1.1, true);
+    QCOMPARE(calibration::versionNumber(QStringLiteral("v2")), 0.0);
+
+    QCOMPARE(calibration::hintBlock(4),
+             QStringLiteral(
+                 "<html><body><p>Параметры калибровки<br>"
+                 "<span style='color:#bbbbbb'>1: -</span><br/>"
+                 "<span style='color:#bbbbbb'>2: -</span><br/>"
+                 "<span style='color:#bbbbbb'>3: U = <strong>230 В</strong>, I = <strong>0 "
+                 "А</strong>, φ = <strong>0</strong></span><br/>"
+                 "<span>4: U = <strong>230 В</strong>, I = <strong>20 А</strong>, φ = "
+                 "<strong>0</strong></span><br/>"
+                 "<span style='color:#bbbbbb'>5: U = <strong>230 В</strong>, I = <strong>20 "
+                 "А</strong>, φ = <strong>60°</strong></span><br/>"
+                 "<span style='color:#bbbbbb'>6: U = <strong>230 В</strong>, I = <strong>0.5 "
+                 "А</strong>, φ = <strong>0</strong></span><br/>"
+                 "<span style='color:#bbbbbb'>7: U = <strong>230 В</strong>, I = <strong>13-15 "
+                 "мА</strong>, φ = <strong>0</strong></span><br/>"
+                 "<span style='color:#bbbbbb'>8: -</span><br/>"
+                 "<span style='color:#bbbbbb'>9: -</span><br/>"
+                 "<span style='color:#bbbbbb'>10: -</span></p></body></html>"));
+    QCOMPARE(calibration::hintBlock(0).count(QStringLiteral("<span>")), 10);
+}
+
+void TestCalibration::resetFrom_data()
+{
+    QTest::addColumn<int>("procedure");
+    QTest::addColumn<QList<int>>("reset"); // numbers 1..34 back to 0, or 128 for 16..18
+    const QList<int> phase{16, 17, 18}, reactive{10, 11, 12, 28, 29, 30}, voltageOffset{19, 20, 21};
+    QList<int> all;
+    for (int i = 1; i <= 34; ++i)
+        all << i;
+    QTest::newRow("voltage: everything") << 3 << all;
+    QTest::newRow("phase shift and later")
+        << 10 << (phase + reactive + voltageOffset + QList<int>{34});
+    QTest::newRow("start current: voltage offsets") << 13 << (voltageOffset + QList<int>{34});
+    QTest::newRow("serial numbers: start limit") << 14 << QList<int>{34};
+    QTest::newRow("factory initialisation: nothing") << 2 << QList<int>{};
+    QTest::newRow("list reset: nothing") << 15 << QList<int>{};
+}
+
+void TestCalibration::resetFrom()
+{
+    QFETCH(int, procedure);
+    QFETCH(QList<int>, reset);
+    QList<qint32> values(34, 7);
+    calibration::resetFrom(procedure, &values);
+    for (int n = 1; n <= 34; ++n) {
+        const int expected = !reset.contains(n) ? 7 : n >= 16 && n <= 18 ? 128 : 0;
+        QVERIFY2(values[n - 1] == expected, qPrintable(QString::number(n)));
+    }
+}
+
+void TestCalibration::batches_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("procedure"); // three-phase list index, or -1
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("kind");
+    QTest::addColumn<QStringList>("commands"); // "N×text" for a run
+    QTest::newRow("voltage step")
+        << "210.1" << -1 << "pbCalibration1" << 37
+        << QStringList{"02 0c 00 40 00 00 00 40 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
+                       "00 00 00 00 00 00",
+                       "01 0c", "20×01 01"};
+    QTest::newRow("start current step")
+        << "210.1" << -1 << "pbCalibration5" << 41 << QStringList{"01 0c", "20×01 3a"};
+    QTest::newRow("lists reset") << "210.1" << -1 << "pbOutReset" << 42
+                                 << QStringList{"02 0d 03", "05 42", "05 43", "05 10",
+                                                "05 3c",    "05 12", "05 3b"};
+    QTest::newRow("conformity test")
+        << "210.1" << -1 << "pbCalibration7" << 51 << QStringList{"01 21", "02 0d 09"};
+    QTest::newRow("factory initialisation, three-phase")
+        << "450.22R" << 2 << "pbMainInit3" << 48 << QStringList{"02 0d 07"};
+    QTest::newRow("three-phase current") << "450.22R" << 4 << "pbInitCalibration3" << 58
+                                         << QStringList{"01 88", "8×01 67", "8×01 68", "8×01 69"};
+    QTest::newRow("three-phase start limit")
+        << "450.42R" << 13 << "pbInitCalibration3" << 58 << QStringList{"01 88"};
+    QTest::newRow("single-phase step on a three-phase meter")
+        << "450.22R" << -1 << "pbCalibration2" << -1 << QStringList{};
+    QTest::newRow("three-phase procedure without a variant")
+        << "450.1" << 4 << "pbInitCalibration3" << -1 << QStringList{};
+}
+
+void TestCalibration::batches()
+{
+    QFETCH(QString, name);
+    QFETCH(int, procedure);
+    QFETCH(QString, button);
+    QFETCH(int, kind);
+    QFETCH(QStringList, commands);
+    Page t(name);
+    if (procedure >= 0)
+        t.find<QComboBox>(QStringLiteral("cbHelpBlock3"))->setCurrentIndex(procedure);
+    // Disabled buttons still start their slot when clicked from code.
+    QMetaObject::invokeMethod(t.find<QAbstractButton>(button), "click");
+    if (kind < 0) {
+        QVERIFY(t.host.batches.isEmpty());
+        // Refused for want of nominal values: not touched, and counted as skipped.
+        QCOMPARE(t.host.marks, procedure >= 0 ? QList<int>{1} : QList<int>{});
+        return;
+    }
+    QCOMPARE(t.host.batches.size(), 1);
+    QCOMPARE(t.host.batches[0].kind, kind);
+    QStringList expected;
+    for (const QString &c : commands) {
+        const int times = c.contains(u'×') ? c.section(u'×', 0, 0).toInt() : 1;
+        for (int i = 0; i < times; ++i)
+            expected << c.section(u'×', -1);
+    }
+    QStringList got = t.host.batches[0].commands;
+    if (kind == 58 && procedure == 4) // rounds of A, B, C: sorted to compare the counts
+        std::sort(got.begin() + 1, got.end());
+    QCOMPARE(got, expected);
+}
+
+void TestCalibration::stepResults_data()
+{
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<bool>("group");
+    QTest::addColumn<QList<QByteArray>>("replies");
+    QTest::addColumn<QStringList>("log");
+    QTest::addColumn<QList<int>>("marks");
+    QTest::addColumn<QString>("written"); // empty: nothing
+    const QString red = QStringLiteral("#ff3232|"), orange = QStringLiteral("#ff7f28|");
+    const QList<QByteArray> initialRead{kWritten, block(0x0c, kInitial)};
+    QTest::newRow("voltage 220 V is all noise")
+        << "pbCalibration1" << false << (initialRead + readings(1, {220000}, 20))
+        << QStringList{red + "Ошибка: показания напряжения слишком зашумлены - невозможно "
+                             "осуществить калибровку"}
+        << QList<int>{10} << "";
+    QTest::newRow("voltage 230 V")
+        << "pbCalibration1" << false << (initialRead + readings(1, {230000}, 20))
+        << QStringList{orange + "Рассчитанный КК по напряжению: 16384"} << QList<int>{}
+        << "02 0c 0 40 0 0 0 40 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0";
+    QTest::newRow("power again on a calibrated meter")
+        << "pbCalibration2" << false
+        << (QList<QByteArray>{block(0x0c, {16312, 18022, 0, 0, 0, 0, 0})} +
+            readings(3, {4600000}, 20))
+        << QStringList{red + "Ошибка: КК не соответствуют начальным (возможно повторный запуск "
+                             "калибровки), сохранение отменено"}
+        << QList<int>{1} << "";
+    QTest::newRow("phase out of its range, written with a warning")
+        << "pbCalibration3" << false
+        << (QList<QByteArray>{block(0x0c, kInitial)} + readings(3, {2400000}, 20))
+        << QStringList{orange + "Рассчитанный КК по фазе: -3306",
+                       orange + "Внимание! Проверьте размерность КК!"}
+        << QList<int>{} << "02 0c 0 40 0 0 0 40 0 0 16 f3 ff ff 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0";
+    QTest::newRow("the same in group work: a WARN")
+        << "pbCalibration3" << true
+        << (QList<QByteArray>{block(0x0c, kInitial)} + readings(3, {2400000}, 20))
+        << QStringList{orange + "Рассчитанный КК по фазе: -3306"} << QList<int>{2}
+        << "02 0c 0 40 0 0 0 40 0 0 16 f3 ff ff 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0";
+    QTest::newRow("start current")
+        << "pbCalibration5" << false
+        << (QList<QByteArray>{block(0x0c, kInitial)} + readings(0x3a, {40000}, 20))
+        << QStringList{orange + "Рассчитанный КК стартового тока: 40000"} << QList<int>{}
+        << "02 0c 0 40 0 0 0 40 0 0 0 0 0 0 0 0 0 0 0 0 0 0 40 9c 0 0 0 0 0 0";
+    QTest::newRow("a reading cut short")
+        << "pbCalibration4" << false
+        << (QList<QByteArray>{block(0x0c, kInitial)} + readings(3, {112000}, 19) +
+            QList<QByteArray>{QByteArray::fromHex("010304e0b4")})
+        << QStringList{red + "Ошибка: некорректный размер пакета"} << QList<int>{10} << "";
+    QTest::newRow("conformity test below 1.1")
+        << "pbCalibration7" << false
+        << QList<QByteArray>{reply(1, 0x21, "1.08"), reply(2, 0x0d, {})}
+        << QStringList{orange +
+                       "Адрес: 5, версия ПО: 1.08, данная процедура не реализована в этой версии"}
+        << QList<int>{1} << "";
+    QTest::newRow("conformity test at 1.10")
+        << "pbCalibration7" << false
+        << QList<QByteArray>{reply(1, 0x21, "1.10"), reply(2, 0x0d, {})} << QStringList{}
+        << QList<int>{} << "";
+    QTest::newRow("back to standard from the phase on")
+        << "pbResetCC3" << false << QList<QByteArray>{} << QStringList{} << QList<int>{}
+        << "02 0c 7 0 0 0 7 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0";
+}
+
+void TestCalibration::stepResults()
+{
+    QFETCH(QString, button);
+    QFETCH(bool, group);
+    QFETCH(QList<QByteArray>, replies);
+    QFETCH(QStringList, log);
+    QFETCH(QList<int>, marks);
+    QFETCH(QString, written);
+    Page t;
+    t.host.group = group;
+    t.setSingle({7, 7, 7, 7, 7, 7, 7});
+    t.click(button);
+    if (!replies.isEmpty()) {
+        QCOMPARE(t.host.batches.size(), 1);
+        const int status = t.host.answer(replies);
+        // A step that writes hands its report to the write.
+        QCOMPARE(status, written.isEmpty() ? 0 : kFollowedUp);
+    }
+    QCOMPARE(t.log, log);
+    QCOMPARE(t.host.marks, marks);
+    const Host::Batch last = t.host.batches.value(t.host.batches.size() - 1);
+    QCOMPARE(last.kind == 30 ? last.commands.value(0) : QString(), written);
+    // The list is locked while the block is written, and free again whatever the outcome.
+    QCOMPARE(t.host.entriesOn, written.isEmpty());
+    if (!written.isEmpty()) {
+        QCOMPARE(t.host.answer({}, 2), 2);
+        QVERIFY(t.host.entriesOn);
+    }
+}
+
+void TestCalibration::procedureOnPage()
+{
+    Page t(QStringLiteral("450.22R"));
+    t.find<QComboBox>(QStringLiteral("cbHelpBlock3"))->setCurrentIndex(4);
+    for (int i = 1; i <= 34; ++i)
+        t.find<QSpinBox>(QStringLiteral("sbCC3_%1").arg(i))->setValue(-9);
+    t.click(QStringLiteral("pbInitCalibration3"));
+    QList<qint32> read(34, 5);
+    QList<QByteArray> replies{block(0x88, read)};
+    for (int round = 0; round < 8; ++round)
+        replies << reply(1, 0x67, le(10000)) << reply(1, 0x68, le(9900))
+                << reply(1, 0x69, le(10200));
+    QCOMPARE(t.host.answer(replies), kFollowedUp);
+    QCOMPARE(t.log, QStringList{"#ff7f28|Рассчитанные КК передачи по току: 0, 1, -3"});
+    read[3] = 0;
+    read[4] = 1;
+    read[5] = -3;
+    QCOMPARE(t.host.batches.last().kind, 57);
+    QCOMPARE(t.host.batches.last().commands, calibration::threeWrite(read));
+    QCOMPARE(t.find<QSpinBox>(QStringLiteral("sbCC3_6"))->value(), -3);
+    QCOMPARE(t.find<QSpinBox>(QStringLiteral("sbCC3_7"))->value(), 5);
+
+    // "Сброс КК текущего этапа" of the current procedure sends nothing.
+    t.click(QStringLiteral("pbResetCCStage3"));
+    QCOMPARE(t.host.batches.size(), 2);
+    QCOMPARE(t.find<QSpinBox>(QStringLiteral("sbCC3_2"))->value(), 5);
+    QCOMPARE(t.find<QSpinBox>(QStringLiteral("sbCC3_6"))->value(), 0);
+    QCOMPARE(t.find<QSpinBox>(QStringLiteral("sbCC3_17"))->value(), 128);
+}
+
+void TestCalibration::stepControls_data()
+{
+    QTest::addColumn<bool>("meterControls");
+    QTest::addColumn<int>("step");
+    QTest::addColumn<QStringList>("enabled");
+    const QStringList all{"pbSaveRealTime", "pbMainInit",     "pbCalibration1",
+                          "pbCalibration2", "pbCalibration3", "pbCalibration4",
+                          "pbCalibration5", "pbOutReset",     "pbCalibration7"};
+    QTest::newRow("all steps") << true << 0 << all;
+    QTest::newRow("step 4") << true << 4 << QStringList{"pbCalibration2"};
+    QTest::newRow("step 8 is the address changer's") << true << 8 << QStringList{};
+    QTest::newRow("meter locked") << false << 4 << QStringList{};
+}
+
+void TestCalibration::stepControls()
+{
+    QFETCH(bool, meterControls);
+    QFETCH(int, step);
+    QFETCH(QStringList, enabled);
+    Page t;
+    t.page->setMeterControlsEnabled(meterControls);
+    t.find<QComboBox>(QStringLiteral("cbHelpBlock"))->setCurrentIndex(step);
+    QCOMPARE(t.enabled({"pbSaveRealTime", "pbMainInit", "pbCalibration1", "pbCalibration2",
+                        "pbCalibration3", "pbCalibration4", "pbCalibration5", "pbAddrTableInput",
+                        "pbOutReset", "pbCalibration7"}),
+             enabled);
+    QCOMPARE(t.find<QLabel>(QStringLiteral("lblCCList"))->text(), calibration::hintBlock(step));
+    // Selection changes unlock the steps again only as far as the chosen one.
+    t.page->setMeterControlsEnabled(true);
+    QCOMPARE(t.find("pbCalibration3")->isEnabled(), step == 0 || step == 5);
+
+    // The dimension warning follows the values.
+    auto *power = t.find<QSpinBox>(QStringLiteral("sbC2"));
+    power->setValue(18501);
+    QVERIFY(!t.find<QLabel>(QStringLiteral("lblC2"))->pixmap().isNull());
+    QVERIFY(t.find<QLabel>(QStringLiteral("lblC1"))->pixmap().isNull());
+    power->setValue(18500);
+    QVERIFY(t.find<QLabel>(QStringLiteral("lblC2"))->pixmap().isNull());
+    t.click(QStringLiteral("cbCalibrateSelected"));
+    QVERIFY(t.find<QAbstractButton>(QStringLiteral("cbCalibrateSelected3"))->isChecked());
+}
+
+void TestCalibration::procedureControls_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QList<int>>("boxes"); // coefficient numbers enabled
+    QTest::addColumn<QStringList>("buttons");
+    QList<int> all;
+    for (int i = 1; i <= 34; ++i)
+        all << i;
+    QTest::newRow("show all") << 0 << all << QStringList{"pbInitCalibration3", "pbResetCCStage3",
+                                                         "pbSaveRealTime3",    "pbMainInit3",
+                                                         "pbOutReset3",        "pbLoadCC3",
+                                                         "pbSaveCC3"};
+    QTest::newRow("time") << 1 << QList<int>{} << QStringList{"pbSaveRealTime3"};
+    QTest::newRow("voltage") << 3 << QList<int>{1, 2, 3}
+                             << QStringList{"pbInitCalibration3", "pbResetCCStage3"};
+    QTest::newRow("apparent transfer")
+        << 6 << QList<int>{13, 14, 15} << QStringList{"pbInitCalibration3", "pbResetCCStage3"};
+    QTest::newRow("phase shift") << 10 << QList<int>{16, 17, 18}
+                                 << QStringList{"pbInitCalibration3", "pbResetCCStage3"};
+    QTest::newRow("reactive offset")
+        << 12 << QList<int>{28, 29, 30} << QStringList{"pbInitCalibration3", "pbResetCCStage3"};
+    QTest::newRow("start current")
+        << 13 << QList<int>{34} << QStringList{"pbInitCalibration3", "pbResetCCStage3"};
+    QTest::newRow("lists reset") << 15 << QList<int>{} << QStringList{"pbOutReset3"};
+}
+
+void TestCalibration::procedureControls()
+{
+    QFETCH(int, index);
+    QFETCH(QList<int>, boxes);
+    QFETCH(QStringList, buttons);
+    Page t(QStringLiteral("450.42R"));
+    t.find<QComboBox>(QStringLiteral("cbHelpBlock3"))->setCurrentIndex(index);
+    QList<int> on;
+    for (int i = 1; i <= 34; ++i)
+        if (t.find(QStringLiteral("sbCC3_%1").arg(i))->isEnabled())
+            on << i;
+    QCOMPARE(on, boxes);
+    const QStringList names{"pbInitCalibration3", "pbResetCCStage3",   "pbSaveRealTime3",
+                            "pbMainInit3",        "pbAddrTableInput3", "pbOutReset3",
+                            "pbLoadCC3",          "pbSaveCC3"};
+    QCOMPARE(t.enabled(names), buttons);
+    t.page->setMeterControlsEnabled(false);
+    QCOMPARE(t.enabled(names), QStringList{});
+}
+
+QTEST_MAIN(TestCalibration)
+#include "tst_calibration.moc"
