@@ -411,9 +411,8 @@ void TestConfigurator::meterControls()
         const char *const names[] = {"pbLoadMeasures", "pbLoadNowMeasures", "pbLoadDeviceInfo"};
         for (const char *name : names)
             on += t.find(name)->isEnabled();
-        const char *const unbuilt[] = {"pbLoadList",         "pbLoadCalendar", "pbLoadCC",
-                                       "pbInitCalibration3", "pbSliceExport",  "pbArchiveExport",
-                                       "pbResetCCStage3"};
+        const char *const unbuilt[] = {"pbLoadList",    "pbLoadCC",        "pbInitCalibration3",
+                                       "pbSliceExport", "pbArchiveExport", "pbResetCCStage3"};
         for (const char *name : unbuilt)
             if (t.find(name)->isEnabled())
                 return QStringLiteral("unbuilt control enabled: ") + QLatin1String(name);

@@ -41,6 +41,8 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     exchangeBusy = [] { return false; };
     askInt = questions::intDialog(this);
     inform = questions::informationBox(this);
+    askSaveFile = questions::saveFileDialog(this);
+    askOpenFile = questions::openFileDialog(this);
     playSound = [](const QString &path) { soundcue::play(path); };
 
     m_measuresPage = new MeasuresPage(this);
@@ -221,6 +223,18 @@ void ControlPanelDialog::addRoute(int kind, QWidget *frame, Completion run, bool
     m_routes.insert(kind, {frame, std::move(run), anyStatus});
 }
 
+QString ControlPanelDialog::saveFileName(const QString &title, const QString &folder,
+                                         const QString &filter)
+{
+    return askSaveFile(title, folder, filter);
+}
+
+QString ControlPanelDialog::openFileName(const QString &title, const QString &folder,
+                                         const QString &filter)
+{
+    return askOpenFile(title, folder, filter);
+}
+
 QWidget *ControlPanelDialog::frameOf(int kind) const
 {
     return m_routes.value(kind).frame;
@@ -328,6 +342,16 @@ void ControlPanelDialog::groupReport(int kind, int status)
     // has nobody to go on to.
     Q_UNUSED(kind)
     Q_UNUSED(status)
+}
+
+void ControlPanelDialog::skipGroupMeter()
+{
+    // The controller marks the meter skipped and goes on; until it exists no group runs.
+}
+
+void ControlPanelDialog::stopGroupWork()
+{
+    m_groupSize = 0;
 }
 
 void ControlPanelDialog::stendAck(bool st)

@@ -71,10 +71,16 @@ public:
                    const QColor &titleColour = logcolour::info,
                    const QString &values = QString()) override;
     void addRoute(int kind, QWidget *frame, Completion run, bool anyStatus) override;
+    QString saveFileName(const QString &title, const QString &folder,
+                         const QString &filter) override;
+    QString openFileName(const QString &title, const QString &folder,
+                         const QString &filter) override;
     deviceListItem *batchItem() const override { return m_batchItem; }
     void meterChanged(deviceListItem *item) override;
     void runGroupWork(int kind, const std::function<void()> &step) override;
     bool groupWorkRunning() const override { return groupRunning(); }
+    void skipGroupMeter() override;
+    void stopGroupWork() override;
     bool calibrateSelected() const override;
     // A batch this window started has not come back yet.
     bool batchRunning() const { return m_batchKind >= 0; }
@@ -88,6 +94,8 @@ public:
     // Seams for the modal dialogs and the sound cue; tests replace them.
     questions::IntQuestion askInt;
     questions::Notice inform;
+    questions::SaveFileName askSaveFile;
+    questions::OpenFileName askOpenFile;
     std::function<void(const QString &relativePath)> playSound;
 
 signals:

@@ -1,5 +1,6 @@
 #include "widgets/questions.h"
 
+#include <QFileDialog>
 #include <QInputDialog>
 #include <QMessageBox>
 
@@ -30,6 +31,20 @@ Notice informationBox(QWidget *parent)
 {
     return [parent](const QString &title, const QString &text) {
         QMessageBox::information(parent, title, text);
+    };
+}
+
+SaveFileName saveFileDialog(QWidget *parent)
+{
+    return [parent](const QString &title, const QString &folder, const QString &filter) {
+        return QFileDialog::getSaveFileName(parent, title, folder, filter);
+    };
+}
+
+OpenFileName openFileDialog(QWidget *parent)
+{
+    return [parent](const QString &title, const QString &folder, const QString &filter) {
+        return QFileDialog::getOpenFileName(parent, title, folder, filter);
     };
 }
 

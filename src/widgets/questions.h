@@ -16,6 +16,12 @@ using IntQuestion = std::function<std::optional<int>(const QString &title, const
                                                      int value, int min, int max)>;
 // Tells something and waits for "OK" (title, text).
 using Notice = std::function<void(const QString &title, const QString &text)>;
+// Asks the name of a file to save (title, starting folder, filter); "" when cancelled.
+using SaveFileName =
+    std::function<QString(const QString &title, const QString &folder, const QString &filter)>;
+// Asks the name of an existing file to open (title, starting folder, filter); "" when cancelled.
+using OpenFileName =
+    std::function<QString(const QString &title, const QString &folder, const QString &filter)>;
 
 // An address range asked as two integers titled `title`: "Минимальный адрес" (default 1) and
 // "Максимальный адрес" (default `last`), each 1 to `last`. Nothing when either is cancelled.
@@ -28,5 +34,7 @@ std::optional<Range> askAddressRange(const IntQuestion &ask, const QString &titl
 // The toolkit's input dialog and information box over `parent`.
 IntQuestion intDialog(QWidget *parent);
 Notice informationBox(QWidget *parent);
+SaveFileName saveFileDialog(QWidget *parent);
+OpenFileName openFileDialog(QWidget *parent);
 
 } // namespace questions
