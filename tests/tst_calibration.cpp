@@ -87,6 +87,12 @@ struct Host : PageHost
     {
         return QString();
     }
+    QString openFileName(const QString &, const QString &, const QString &) override
+    {
+        return QString();
+    }
+    void skipGroupMeter() override {}
+    void stopGroupWork() override {}
 
     // The last batch comes back with `replies` (after the session command).
     int answer(const QList<QByteArray> &replies, int status = 0)

@@ -411,7 +411,7 @@ void TestConfigurator::meterControls()
         const char *const names[] = {"pbLoadMeasures", "pbLoadNowMeasures", "pbLoadDeviceInfo"};
         for (const char *name : names)
             on += t.find(name)->isEnabled();
-        const char *const unbuilt[] = {"pbLoadCalendar", "pbAddrTableInput"};
+        const char *const unbuilt[] = {"pbAddrTableInput"};
         for (const char *name : unbuilt)
             if (t.find(name)->isEnabled())
                 return QStringLiteral("unbuilt control enabled: ") + QLatin1String(name);

@@ -45,6 +45,12 @@ public:
     // A page tells the window which frame a kind holds disabled while it runs, and what its
     // finished batch does.
     virtual void addRoute(int kind, QWidget *frame, Completion run, bool anyStatus) = 0;
+    // File names asked through the window's seams (title, starting folder, filter); "" when
+    // cancelled.
+    virtual QString saveFileName(const QString &title, const QString &folder,
+                                 const QString &filter) = 0;
+    virtual QString openFileName(const QString &title, const QString &folder,
+                                 const QString &filter) = 0;
     // The meter whose batch is being decoded (null once it has left the list).
     virtual deviceListItem *batchItem() const = 0;
     // A page changed what the list shows of `item` (address, serial number, name, session).
@@ -59,13 +65,15 @@ public:
     // over at once.
     virtual void runGroupWork(int kind, const std::function<void()> &step) = 0;
     virtual bool groupWorkRunning() const = 0;
+    // The operation refused the group's current meter: it counts as skipped and the work goes on
+    // with the next meter.
+    virtual void skipGroupMeter() = 0;
+    // A refusal that ends all group work: stopped, without a status grid.
+    virtual void stopGroupWork() = 0;
     // "Калибровать все отмеченные" on the calibration page: procedures go to group work.
     virtual bool calibrateSelected() const = 0;
-    // Modal questions through the window's seams: Yes or No, and the name of a file to save
-    // ("" when cancelled).
+    // A Yes or No question through the window's seam; true for Yes.
     virtual bool confirm(const QString &title, const QString &text) = 0;
-    virtual QString saveFileName(const QString &title, const QString &folder,
-                                 const QString &filter) = 0;
     // What group work reports of the meter being worked, when the work itself went through but
     // the page refused or doubted its result (the exchange's own failure is reported with the
     // batch's status). Nothing outside group work.
@@ -86,7 +94,7 @@ public:
     // 2 developer); sends nothing.
     virtual void applyAccessLevel(int level);
     // Shows the controls of a meter series; an unrecognised series changes nothing.
-    void applySeries(MeterSeries series);
+    virtual void applySeries(MeterSeries series);
 
     // Enables or disables every control of the page that sends something to the meter. Buttons
     // of work not built yet stay disabled either way.

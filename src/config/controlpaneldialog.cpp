@@ -43,6 +43,7 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     inform = questions::informationBox(this);
     askYesNo = questions::yesNoBox(this);
     askSaveFile = questions::saveFileDialog(this);
+    askOpenFile = questions::openFileDialog(this);
     playSound = [](const QString &path) { soundcue::play(path); };
 
     m_measuresPage = new MeasuresPage(this);
@@ -235,6 +236,12 @@ QString ControlPanelDialog::saveFileName(const QString &title, const QString &fo
     return askSaveFile(title, folder, filter);
 }
 
+QString ControlPanelDialog::openFileName(const QString &title, const QString &folder,
+                                         const QString &filter)
+{
+    return askOpenFile(title, folder, filter);
+}
+
 QWidget *ControlPanelDialog::frameOf(int kind) const
 {
     return m_routes.value(kind).frame;
@@ -354,6 +361,16 @@ void ControlPanelDialog::groupReport(int kind, int status)
     // has nobody to go on to.
     Q_UNUSED(kind)
     Q_UNUSED(status)
+}
+
+void ControlPanelDialog::skipGroupMeter()
+{
+    // The controller marks the meter skipped and goes on; until it exists no group runs.
+}
+
+void ControlPanelDialog::stopGroupWork()
+{
+    m_groupSize = 0;
 }
 
 void ControlPanelDialog::stendAck(bool st)

@@ -71,15 +71,19 @@ public:
                    const QColor &titleColour = logcolour::info,
                    const QString &values = QString()) override;
     void addRoute(int kind, QWidget *frame, Completion run, bool anyStatus) override;
+    QString saveFileName(const QString &title, const QString &folder,
+                         const QString &filter) override;
+    QString openFileName(const QString &title, const QString &folder,
+                         const QString &filter) override;
     deviceListItem *batchItem() const override { return m_batchItem; }
     void meterChanged(deviceListItem *item) override;
     void setMeterEntriesEnabled(bool on) override;
     void runGroupWork(int kind, const std::function<void()> &step) override;
     bool groupWorkRunning() const override { return groupRunning(); }
+    void skipGroupMeter() override;
+    void stopGroupWork() override;
     bool calibrateSelected() const override;
     bool confirm(const QString &title, const QString &text) override;
-    QString saveFileName(const QString &title, const QString &folder,
-                         const QString &filter) override;
     void markGroupStatus(GroupStatus status) override;
     // A batch this window started has not come back yet.
     bool batchRunning() const { return m_batchKind >= 0; }
@@ -95,6 +99,7 @@ public:
     questions::Notice inform;
     questions::YesNo askYesNo;
     questions::SaveFileName askSaveFile;
+    questions::OpenFileName askOpenFile;
     std::function<void(const QString &relativePath)> playSound;
 
 signals:

@@ -49,4 +49,11 @@ SaveFileName saveFileDialog(QWidget *parent)
     };
 }
 
+OpenFileName openFileDialog(QWidget *parent)
+{
+    return [parent](const QString &title, const QString &folder, const QString &filter) {
+        return QFileDialog::getOpenFileName(parent, title, folder, filter);
+    };
+}
+
 } // namespace questions

@@ -21,6 +21,9 @@ using YesNo = std::function<bool(const QString &title, const QString &text)>;
 // Asks the name of a file to save (title, starting folder, filter); "" when cancelled.
 using SaveFileName =
     std::function<QString(const QString &title, const QString &folder, const QString &filter)>;
+// Asks the name of an existing file to open (title, starting folder, filter); "" when cancelled.
+using OpenFileName =
+    std::function<QString(const QString &title, const QString &folder, const QString &filter)>;
 
 // An address range asked as two integers titled `title`: "Минимальный адрес" (default 1) and
 // "Максимальный адрес" (default `last`), each 1 to `last`. Nothing when either is cancelled.
@@ -37,5 +40,6 @@ Notice informationBox(QWidget *parent);
 // undone.
 YesNo yesNoBox(QWidget *parent);
 SaveFileName saveFileDialog(QWidget *parent);
+OpenFileName openFileDialog(QWidget *parent);
 
 } // namespace questions
