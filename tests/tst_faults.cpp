@@ -126,8 +126,14 @@ void TestFaults::soak()
     const long endKiB = residentKiB();
     qInfo("%d batches; resident %ld KiB at the start, %ld after the first pass, %ld at the end",
           batches, startKiB, warmKiB, endKiB);
+#if defined(__SANITIZE_ADDRESS__)
+    // AddressSanitizer holds freed blocks in quarantine (up to 256 MB), so resident size says
+    // nothing there; its leak check at exit stands in.
+    Q_UNUSED(warmKiB);
+#else
     // Flat: the log view grows with its lines, nothing else may.
     QVERIFY2(endKiB - warmKiB < 64 * 1024, qPrintable(QString::number(endKiB - warmKiB)));
+#endif
 }
 
 void TestFaults::lineGone_data()
