@@ -96,8 +96,11 @@ private slots:
     void usage_data();
     void usage();
     void help();
+    void channels_data();
+    void channels();
     void channelRefused_data();
     void channelRefused();
+    void lineLost();
     void failures_data();
     void failures();
     void archiveJson_data();
@@ -296,6 +299,40 @@ void TestMeterJob::help()
         QVERIFY2(text.contains(QLatin1String(example)), example);
 }
 
+void TestMeterJob::channels_data()
+{
+    QTest::addColumn<QStringList>("channel");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("TCP-IP") << QStringList{"--tcp", "TCP"} << "Подлючение: TCP-IP";
+    QTest::newRow("COM port at 2400 baud")
+        << QStringList{"--com", "1", "--speed", "2400"} << "Порт: COM1, скорость: 2400 бод";
+    QTest::newRow("GSM/CSD") << QStringList{"--com", "2", "--gsm", "+79001234567"}
+                             << "Подлючение: GSM/CSD";
+}
+
+void TestMeterJob::channels()
+{
+    QFETCH(QStringList, channel);
+    QFETCH(QString, logged);
+    QTemporaryDir dir;
+    MeterSimProcess line;
+    QVERIFY2(line.start({"--meter", "210.1,addr=1", "--pty", "--link-com", "1", "--modem",
+                         "--modem-link-com", "2", "--workdir", dir.path(), "--modem-dial-ms", "50",
+                         "--modem-guard-ms", "50"}),
+             qPrintable(line.errorString()));
+    channel.replaceInStrings("TCP", line.tcpHost() + ':' + QString::number(line.tcpPort()));
+    const Job job = runJob(channel + QStringList{"--address", "1", "--info"}, dir.path());
+    QCOMPARE(job.status, 0);
+    QCOMPARE(lines(job.out).mid(1),
+             (QStringList{"1;;;210.1;info;ok;;Имя устройства;210.1;",
+                          "1;;;210.1;info;ok;;Версия программного обеспечения;1.10;",
+                          "1;;;210.1;info;ok;;Цифровой идентификатор ПО;2d41;"}));
+    const QStringList log = logLines(dir.path());
+    QVERIFY(log.contains(logged));
+    QVERIFY(log.contains(QStringLiteral("Сессия открыта")));
+    QVERIFY(log.contains(QStringLiteral("Сессия закрыта")));
+}
+
 void TestMeterJob::channelRefused_data()
 {
     QTest::addColumn<QStringList>("channel");
@@ -332,6 +369,30 @@ void TestMeterJob::channelRefused()
              qPrintable(job.err));
     // The attempt is in the log all the same.
     QVERIFY(logLines(dir.path()).contains(QStringLiteral("Попытка открытия сессии")));
+}
+
+void TestMeterJob::lineLost()
+{
+    // The gateway goes away under the first meter's archive: what is left fails, with the reason.
+    MeterSimProcess gateway;
+    QVERIFY(gateway.start({"--meter", "210.1,addr=1", "--fault", "late:200@fn=07"}));
+    QTemporaryDir dir;
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(QStringLiteral(METERJOB_BIN),
+            {"--tcp", gateway.tcpHost() + ':' + QString::number(gateway.tcpPort()), "--address",
+             "1,2", "--info", "--archive"});
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += p.readAllStandardOutput()).contains(";info;ok;"), 20000);
+    gateway.stop();
+    QVERIFY(p.waitForFinished(20000));
+    out += p.readAllStandardOutput();
+    QCOMPARE(p.exitCode(), 1);
+    const QStringList got = lines(out);
+    QCOMPARE(got.mid(got.size() - 3), (QStringList{"1;;;210.1;archive;failed;Сессия закрыта;",
+                                                   "2;;;-;info;failed;Сессия закрыта;",
+                                                   "2;;;-;archive;failed;Сессия закрыта;"}));
+    QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains("1 ok, 3 failed"));
 }
 
 void TestMeterJob::failures_data()
@@ -562,8 +623,11 @@ void TestMeterJob::standClock()
     QCOMPARE(events.status, 0);
     QDateTime noted;
     const QJsonObject o = QJsonDocument::fromJson(events.out).object();
+    QHash<QChar, int> counted; // each list numbers its rows from 0
     for (const QJsonValue &row : o.value("rows").toArray()) {
         const QStringList c = row.toVariant().toStringList();
+        const QChar list = c.value(2).front();
+        QCOMPARE(c[2], list + QString::number(counted[list]++));
         if (c.value(4) == QStringLiteral("Установка даты/времени"))
             noted = QDateTime::fromString(c[0] + ' ' + c[1], QStringLiteral("d.M.yyyy hh:mm:ss"));
     }

@@ -624,7 +624,7 @@ void JobRunner::failRest(const QString &why, bool allMeters)
 
 void JobRunner::progressText(const QString &what)
 {
-    if (m_meterIndex < 0) {
+    if (m_meterIndex < 0 || m_meterIndex >= m_options.meters.size()) {
         emit progress(what);
         return;
     }
