@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Checks the built Debian package as a user would meet it: unpacked into a scratch root, its
-# desktop entry valid, and the program started from the menu's launcher (offscreen, with a
-# scratch home) and stopped with SIGTERM keeps its log and session.cfg in ~/metertool.
+# desktop entry valid, meterjob answering --help, and the program started from the menu's
+# launcher (offscreen, with a scratch home) and stopped with SIGTERM keeps its log and
+# session.cfg in ~/metertool.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -15,12 +16,13 @@ dpkg-deb -f "$deb" Depends | grep -q 'libqt6widgets6' || fail "no Qt dependency 
 dpkg-deb -f "$deb" Description | grep -q dialout || fail "the description lacks the dialout note"
 dpkg -x "$deb" "$scratch/root"
 usr=$scratch/root/usr
-for f in bin/metertool bin/metersim bin/metertool-menu share/applications/metertool.desktop \
+for f in bin/metertool bin/meterjob bin/metersim bin/metertool-menu share/applications/metertool.desktop \
     share/icons/hicolor/scalable/apps/metertool.svg share/icons/hicolor/64x64/apps/metertool.png \
     share/doc/metertool/README.md; do
     [ -e "$usr/$f" ] || fail "missing /usr/$f"
 done
 desktop-file-validate "$usr/share/applications/metertool.desktop"
+"$usr/bin/meterjob" --help | grep -q -- '--stand ADDRESS' || fail "meterjob --help does not list its options"
 
 mkdir -p "$scratch/home"
 HOME=$scratch/home QT_QPA_PLATFORM=offscreen "$usr/bin/metertool-menu" >"$scratch/out" 2>&1 &

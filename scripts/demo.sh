@@ -2,8 +2,9 @@
 # Installs what is missing, builds, starts the virtual meter line and then the program in the demo
 # working folder .demo/. The line has a single-phase meter (address 1) and a three-phase meter
 # (address 2), reachable over TCP-IP at 127.0.0.1:14001 (the program's default), over COM1
-# (.demo/ports/COM1, a pseudo-terminal) and through a GSM modem on COM2. Ending the program ends
-# the line.
+# (.demo/ports/COM1, a pseudo-terminal) and through a GSM modem on COM2, and, where port 502 may be
+# bound (root), the factory stand: 24 meters behind a switching block at 127.0.0.5, their line
+# on COM3. Ending the program ends the line.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 "$root/scripts/deps.sh"
@@ -22,9 +23,12 @@ sim_err=$work/metersim.err
     --meter 450.22R,addr=2,serial=000000007654321 \
     >"$sim_out" 2>"$sim_err" </dev/null &
 sim_pid=$!
+stand_pid=
+stand_link=$work/ports/COM3
 stop_sim() {
-    kill "$sim_pid" 2>/dev/null || true
-    wait "$sim_pid" 2>/dev/null || true
+    kill "$sim_pid" $stand_pid 2>/dev/null || true
+    wait "$sim_pid" $stand_pid 2>/dev/null || true
+    if [ -n "$stand_pid" ] && [ -L "$stand_link" ]; then rm -f "$stand_link"; fi
 }
 trap stop_sim EXIT
 trap 'exit 130' INT TERM
@@ -50,6 +54,29 @@ fi
 echo "Virtual meters (single-phase at address 1, three-phase at address 2):"
 echo "  TCP-IP $endpoint, COM1 = $(sed -n 's/^pty //p' "$sim_out")," \
     "GSM/CSD modem on COM2 = $(sed -n 's/^modem //p' "$sim_out")"
+
+# The stand's switching block listens on port 502, which only root (or a program given the
+# capability) may bind; without it the demo goes on without a stand.
+stand_out=$work/stand.out
+"$build/tools/metersim/metersim" --no-tcp --stand --stand-ip 127.0.0.5 \
+    >"$stand_out" 2>"$work/stand.err" </dev/null &
+stand_pid=$!
+for _ in $(seq 100); do
+    grep -qx ready "$stand_out" && break
+    kill -0 "$stand_pid" 2>/dev/null || break
+    sleep 0.1
+done
+stand_pty=$(sed -n 's/^stand [^ ]* //p' "$stand_out")
+if grep -qx ready "$stand_out" && [ -n "$stand_pty" ]; then
+    mkdir -p "$work/ports"
+    ln -sfn "$stand_pty" "$stand_link"
+    echo "  Factory stand: switching block 127.0.0.5:502, its line on COM3 = $stand_pty"
+else
+    kill "$stand_pid" 2>/dev/null || true
+    wait "$stand_pid" 2>/dev/null || true
+    stand_pid=
+    echo "  No factory stand: binding port 502 needs root." >&2
+fi
 
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ] && [ -z "${QT_QPA_PLATFORM:-}" ]; then
     echo "No display found: starting under a virtual X server (xvfb-run)." >&2

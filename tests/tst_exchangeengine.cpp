@@ -1,5 +1,6 @@
 // The exchange engine on its own, without any window, against a scripted peer on loopback TCP:
-// what a window-less caller sees of a batch, and a session that ends under a batch.
+// what a window-less caller sees of a batch, a session that ends under a batch, and a batch
+// stopped once the request on the wire is answered.
 #include "core/sessionparameters.h"
 #include "link/exchangeengine.h"
 
@@ -77,6 +78,7 @@ class TestExchangeEngine : public QObject
 private slots:
     void batchWithoutWindow();
     void sessionEndsUnderBatch();
+    void stopAfterExchange();
 };
 
 void TestExchangeEngine::batchWithoutWindow()
@@ -154,6 +156,35 @@ void TestExchangeEngine::sessionEndsUnderBatch()
     QVERIFY(finished.isEmpty() && unknown.isEmpty());
     // The engine is free for the next session's batches.
     QVERIFY(engine.load_from_device(kAddress5, 7, {"01 21"}, 0));
+}
+
+void TestExchangeEngine::stopAfterExchange()
+{
+    ScriptedPeer peer(kMeter5);
+    ExchangeEngine engine;
+    QSignalSpy state(&engine, &ExchangeEngine::connIsEstablished);
+    QSignalSpy finished(&engine, &ExchangeEngine::loadComplate);
+    engine.initConnection(tcp(peer.port()));
+    QVERIFY(state.wait(5000));
+    // Idle, a stop is nothing to remember.
+    engine.stopAfterExchange();
+    QVERIFY(engine.load_from_device(kAddress5, 7, {"01 21"}, 0));
+    QVERIFY(finished.wait(5000));
+    // The first request of this one is on the wire: its reply is kept, nothing more is asked.
+    QVERIFY(engine.load_from_device(kAddress5, 8, kBatch, 0));
+    engine.stopAfterExchange();
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(finished[0][2].toInt(), 0);
+    QCOMPARE(finished[1][0].toInt(), 8);
+    QCOMPARE(finished[1][1].value<QList<QByteArray>>(),
+             (QList<QByteArray>{QByteArray::fromHex("08 00 00"), QByteArray(), QByteArray()}));
+    QCOMPARE(finished[1][2].toInt(), 1);
+    QCOMPARE(peer.requests.size(), 2);
+    QVERIFY(!engine.exchangeBusy());
+    // The next batch runs whole.
+    QVERIFY(engine.load_from_device(kAddress5, 9, {"01 20"}, 0));
+    QVERIFY(finished.wait(5000));
+    QCOMPARE(finished[2][2].toInt(), 0);
 }
 
 QTEST_MAIN(TestExchangeEngine)

@@ -42,6 +42,19 @@ QString fileName(const QDate &day)
     return day.toString(QStringLiteral("ddMMyyyy")) + QStringLiteral(".html");
 }
 
+QString document(const QStringList &paragraphs)
+{
+    QString html = QStringLiteral(
+        "<!DOCTYPE HTML PUBLIC \"-//W3C//DTD HTML 4.0//EN\" "
+        "\"http://www.w3.org/TR/REC-html40/strict.dtd\">\n"
+        "<html><head><meta name=\"qrichtext\" content=\"1\" /><meta charset=\"utf-8\" />"
+        "<style type=\"text/css\">\np, li { white-space: pre-wrap; }\n</style></head><body>\n");
+    const QString open = QStringLiteral("<p style=\"margin-top:0px; margin-bottom:0px;\">");
+    for (const QString &p : paragraphs)
+        html += open + (p.isEmpty() ? QStringLiteral("<br />") : p) + QStringLiteral("</p>\n");
+    return html + QStringLiteral("</body></html>\n");
+}
+
 bool appendDocument(const QString &dir, const QDate &day, const QString &html)
 {
     // The log holds every frame, session passwords included: readable by its owner only.

@@ -2,6 +2,7 @@
 
 #include <QDate>
 #include <QString>
+#include <QStringList>
 #include <QTime>
 
 // Text of the log view and of the daily log files.
@@ -19,6 +20,10 @@ QTime stampNow();
 
 // "DDMMYYYY.html"
 QString fileName(const QDate &day);
+
+// One whole HTML document of log paragraphs, one per entry (an empty entry is an empty line), for
+// a program that keeps its log without a view to render it.
+QString document(const QStringList &paragraphs);
 
 // Appends one whole HTML document to `dir`/log/DDMMYYYY.html, creating the "log" folder (mode
 // 0700) and the file (0600) when missing: the log holds passwords. Returns false (and writes

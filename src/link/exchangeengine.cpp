@@ -217,6 +217,7 @@ bool ExchangeEngine::load_from_device(const exchangerules::Address &meter, int t
     m_guarded = meterGuard != nullptr;
     exchangeMode = ModeLoad;
     loadAckTimeOut = ackTimeOut;
+    m_stopAfterExchange = false;
     sendCurrentCommand(false);
     return true;
 }
@@ -334,6 +335,10 @@ void ExchangeEngine::sendCurrentCommand(bool progressStep)
                     logcolour::error);
         return;
     }
+    if (m_stopAfterExchange) {
+        finishBatch(1, tr("Процесс прерван пользователем"), logcolour::error);
+        return;
+    }
     sendTextCmd(targetMeter, loadCmds[loadIndex], loadAckTimeOut);
     if (!progressStep)
         return;
@@ -347,6 +352,7 @@ void ExchangeEngine::finishBatch(int status, const QString &message, const QColo
     if (!message.isEmpty())
         emit log(message, colour, true, false);
     exchangeMode = ModeIdle;
+    m_stopAfterExchange = false;
     // The receiver may start its next batch from here: nothing of this one is touched after.
     emit loadComplate(loadType, std::exchange(loadBufs, {}), status);
 }
@@ -387,6 +393,12 @@ void ExchangeEngine::interruptLoadClick()
     // Only a running batch has an outcome to report; a second click reports nothing twice.
     if (mode == ModeLoad)
         emit loadComplate(loadType, std::exchange(loadBufs, {}), 1);
+}
+
+void ExchangeEngine::stopAfterExchange()
+{
+    if (exchangeMode == ModeLoad)
+        m_stopAfterExchange = true;
 }
 
 // ---- Meter search

@@ -68,6 +68,10 @@ public:
     void abortExchange();
     // The user's interrupt: a batch ends with status 1, a search just stops.
     void interruptLoadClick();
+    // Lets the request on the wire finish first: a running batch ends with status 1 at its next
+    // reply or time-out instead of sending another request, a good last reply kept. Nothing
+    // happens while no batch runs.
+    void stopAfterExchange();
 
     // The highest address (or stand position) a search may reach on this session's channel.
     int lastSearchAddress() const;
@@ -138,6 +142,7 @@ private:
     int loadIndex = 0;
     int loadRetries = 0;
     int loadAckTimeOut = 0;
+    bool m_stopAfterExchange = false;
 
     // The search.
     int searchMin = 0;

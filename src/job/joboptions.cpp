@@ -1,0 +1,464 @@
+#include "job/joboptions.h"
+
+#include "core/meterlistfile.h"
+#include "core/passwordtext.h"
+#include "core/portpath.h"
+#include "core/standframe.h"
+
+#include <QCommandLineParser>
+#include <QRegularExpression>
+
+#include <iterator>
+
+namespace joboptions {
+
+namespace {
+
+constexpr int kDefaultTcpPort = 14001;
+constexpr int kArchiveRecords = 0x10000; // record numbers go out as two bytes
+constexpr int kMaxHourShift = 23;
+const int kBauds[] = {300, 600, 1200, 2400, 4800, 9600};
+
+// Sets the reason a command line is refused; false, for `return fail(...)`.
+bool fail(QString *error, const QString &message)
+{
+    *error = message;
+    return false;
+}
+
+// Whole decimal number within min..max, or nothing.
+std::optional<int> number(const QString &text, int min, int max)
+{
+    bool ok = false;
+    const int v = text.trimmed().toInt(&ok, 10);
+    if (!ok || v < min || v > max)
+        return std::nullopt;
+    return v;
+}
+
+// "1,2,5-7": numbers and ranges within min..max, in the order written.
+bool numberList(const QString &option, const QString &text, int min, int max, QList<int> *out,
+                QString *error)
+{
+    for (const QString &item : text.split(QLatin1Char(','))) {
+        const QStringList ends = item.split(QLatin1Char('-'));
+        const std::optional<int> first = number(ends.value(0), min, max);
+        const std::optional<int> last = ends.size() == 2 ? number(ends[1], min, max) : first;
+        if (ends.size() > 2 || !first || !last || *last < *first)
+            return fail(error, QStringLiteral("--%1 wants numbers %2..%3 and ranges like 1-5, "
+                                              "not '%4'")
+                                   .arg(option)
+                                   .arg(min)
+                                   .arg(max)
+                                   .arg(item));
+        for (int v = *first; v <= *last; ++v)
+            *out << v;
+    }
+    return true;
+}
+
+// A serial number a meter can be reached by: 15 digits (after zero padding), not all zeros, and
+// its last ten a number the four-byte address holds.
+bool addressable(const QByteArray &serial)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{15}$"));
+    if (!digits.match(QString::fromLatin1(serial)).hasMatch())
+        return false;
+    DeviceRecord r;
+    r.serialNumber = serial;
+    return r.usesSerialNumber() && r.serialAsNumber() != 0;
+}
+
+DeviceRecord serialMeter(const QByteArray &serial)
+{
+    DeviceRecord r;
+    r.address = kLastAddress;
+    r.version = QStringLiteral("-");
+    r.serialNumber = serial;
+    return r;
+}
+
+void addMeter(QList<DeviceRecord> *meters, const DeviceRecord &record)
+{
+    // The same meter twice would only be worked twice.
+    for (const DeviceRecord &listed : std::as_const(*meters))
+        if (record.duplicates(listed))
+            return;
+    meters->append(record);
+}
+
+bool accessLevel(const QString &text, int *level, QString *error)
+{
+    const QString t = text.toLower();
+    if (t == QLatin1String("user") || t == QLatin1String("0"))
+        *level = 0;
+    else if (t == QLatin1String("admin") || t == QLatin1String("administrator") ||
+             t == QLatin1String("1"))
+        *level = 1;
+    else if (t == QLatin1String("developer") || t == QLatin1String("dev") ||
+             t == QLatin1String("2"))
+        *level = 2;
+    else
+        return fail(error,
+                    QStringLiteral("--level wants user, admin or developer, not '%1'").arg(text));
+    return true;
+}
+
+bool password(const QCommandLineParser &p, QByteArray *bytes, QString *error)
+{
+    if (p.isSet(QStringLiteral("password")) && p.isSet(QStringLiteral("password-hex")))
+        return fail(error, QStringLiteral("give the password once: --password or --password-hex"));
+    if (p.isSet(QStringLiteral("password"))) {
+        const QString text = p.value(QStringLiteral("password"));
+        // A cut or mangled password would only be refused by the meter.
+        if (text.isEmpty() || text.size() > passwordtext::kBytes ||
+            QString::fromLatin1(text.toLatin1()) != text)
+            return fail(error, QStringLiteral("--password wants 1 to 6 Latin-1 characters"));
+        *bytes = passwordtext::toBytes(text);
+        return true;
+    }
+    QString hex = p.value(QStringLiteral("password-hex"));
+    hex.remove(QLatin1Char(' '));
+    static const QRegularExpression pairs(QStringLiteral("^[0-9A-Fa-f]{12}$"));
+    if (!pairs.match(hex).hasMatch())
+        return fail(error, QStringLiteral("--password-hex wants six hex bytes, like e1e1e1e1e1e1"));
+    *bytes = QByteArray::fromHex(hex.toLatin1());
+    return true;
+}
+
+bool channel(const QCommandLineParser &p, SessionParameters *s, QString *error)
+{
+    const bool tcp = p.isSet(QStringLiteral("tcp"));
+    const bool com = p.isSet(QStringLiteral("com"));
+    const bool gsm = p.isSet(QStringLiteral("gsm"));
+    const bool stand = p.isSet(QStringLiteral("stand"));
+    if (int(tcp) + int(gsm) + int(stand) > 1 || (tcp && com))
+        return fail(error, QStringLiteral("choose one channel: --tcp, --com, --com with --gsm, "
+                                          "or --com with --stand"));
+    if (!tcp && !com)
+        return fail(error, QStringLiteral("no channel: give --tcp HOST[:PORT] or --com N"));
+    if (p.isSet(QStringLiteral("pin")) && !gsm)
+        return fail(error, QStringLiteral("--pin goes with --gsm"));
+    if (p.isSet(QStringLiteral("speed"))) {
+        const std::optional<int> baud = number(p.value(QStringLiteral("speed")), 1, 1 << 30);
+        const int *found =
+            baud ? std::find(std::begin(kBauds), std::end(kBauds), *baud) : std::end(kBauds);
+        if (found == std::end(kBauds))
+            return fail(error, QStringLiteral("--speed wants 300, 600, 1200, 2400, 4800 or 9600"));
+        s->baudIndex = int(found - std::begin(kBauds));
+    }
+    if (tcp) {
+        const QString value = p.value(QStringLiteral("tcp"));
+        const QStringList parts = value.split(QLatin1Char(':'));
+        const std::optional<int> port =
+            parts.size() == 2 ? number(parts[1], 1, 65535) : std::optional<int>(kDefaultTcpPort);
+        if (parts.size() > 2 || parts[0].trimmed().isEmpty() || !port)
+            return fail(error,
+                        QStringLiteral("--tcp wants HOST or HOST:PORT, not '%1'").arg(value));
+        s->connectionType = Channel::TcpIp;
+        s->ethernetIp = parts[0].trimmed();
+        s->ethernetPort = *port;
+        return true;
+    }
+    const std::optional<int> port =
+        number(p.value(QStringLiteral("com")), portpath::kFirstPort, portpath::kLastPort);
+    if (!port)
+        return fail(error, QStringLiteral("--com wants a port number 1..20"));
+    s->portNumber = *port;
+    s->connectionType = Channel::Serial;
+    if (gsm) {
+        // The number goes into the modem's dial command: nothing but digits may get there.
+        static const QRegularExpression phone(QStringLiteral("^\\+?[0-9]{1,20}$"));
+        const QString number = p.value(QStringLiteral("gsm"));
+        if (!phone.match(number).hasMatch())
+            return fail(error,
+                        QStringLiteral("--gsm wants a phone number: digits, a leading + allowed"));
+        s->connectionType = Channel::Gsm;
+        s->phoneNumber = number.toLatin1();
+        if (p.isSet(QStringLiteral("pin"))) {
+            static const QRegularExpression pin(QStringLiteral("^[0-9]{4,8}$"));
+            const QString code = p.value(QStringLiteral("pin"));
+            if (!pin.match(code).hasMatch())
+                return fail(error, QStringLiteral("--pin wants 4 to 8 digits"));
+            s->pin = code.toLatin1();
+            s->pinEnabled = true;
+        }
+    }
+    if (stand) {
+        const QString address = p.value(QStringLiteral("stand")).trimmed();
+        if (address.isEmpty())
+            return fail(error, QStringLiteral("--stand wants the switching block's address"));
+        s->connectionType = Channel::Stand;
+        s->standIp = address;
+    }
+    return true;
+}
+
+bool meters(const QCommandLineParser &p, bool stand, QList<DeviceRecord> *out, QString *error)
+{
+    for (const QString &list : p.values(QStringLiteral("address"))) {
+        QList<int> addresses;
+        if (!numberList(QStringLiteral("address"), list, 1, kLastAddress, &addresses, error))
+            return false;
+        for (int a : addresses) {
+            DeviceRecord r;
+            r.address = a;
+            r.version = QStringLiteral("-");
+            addMeter(out, r);
+        }
+    }
+    for (const QString &list : p.values(QStringLiteral("serial")))
+        for (const QString &item : list.split(QLatin1Char(','))) {
+            const QByteArray serial =
+                item.trimmed().toLatin1().rightJustified(meterlistfile::kSerialLength, '0');
+            if (!addressable(serial))
+                return fail(error, QStringLiteral("--serial wants serial numbers of up to 15 "
+                                                  "digits that can address a meter, not '%1'")
+                                       .arg(item));
+            addMeter(out, serialMeter(serial));
+        }
+    const QStringList positions = p.values(QStringLiteral("position"));
+    if (!positions.isEmpty() && !stand)
+        return fail(error, QStringLiteral("--position goes with --stand"));
+    for (const QString &list : positions) {
+        QList<int> numbers;
+        if (!numberList(QStringLiteral("position"), list, 1, standframe::kPositions, &numbers,
+                        error))
+            return false;
+        for (int pos : numbers) {
+            DeviceRecord r;
+            r.address = kLastAddress;
+            r.standAddr = pos;
+            r.standMode = true;
+            r.version = QStringLiteral("-");
+            addMeter(out, r);
+        }
+    }
+    for (const QString &path : p.values(QStringLiteral("list"))) {
+        QList<QByteArray> serials;
+        QString reason;
+        if (!meterlistfile::read(path, &serials, &reason))
+            return fail(error,
+                        QStringLiteral("cannot read the meter list %1: %2").arg(path, reason));
+        if (serials.isEmpty())
+            return fail(error, QStringLiteral("the meter list %1 holds no serial number (a line "
+                                              "of exactly 15 characters)")
+                                   .arg(path));
+        for (int i = 0; i < serials.size(); ++i) {
+            if (!addressable(serials[i]))
+                return fail(error, QStringLiteral("%1:%2: '%3' is no serial number a meter can "
+                                                  "be reached by")
+                                       .arg(path)
+                                       .arg(i + 1)
+                                       .arg(QString::fromLatin1(serials[i])));
+            addMeter(out, serialMeter(serials[i]));
+        }
+    }
+    if (out->isEmpty())
+        return fail(error,
+                    QStringLiteral("no meters: give --address, --serial, --position or --list"));
+    return true;
+}
+
+bool operations(const QCommandLineParser &p, JobOptions *o, QString *error)
+{
+    for (const QString &name : p.optionNames()) {
+        std::optional<JobOperation> op = jobrecord::operationNamed(name);
+        if (name == QLatin1String("archive-range"))
+            op = JobOperation::Archive;
+        if (op && !o->operations.contains(*op))
+            o->operations << *op;
+    }
+    if (o->operations.isEmpty())
+        return fail(error,
+                    QStringLiteral("nothing to do: give at least one operation, like --info"));
+    if (p.isSet(QStringLiteral("archive-range"))) {
+        const QString value = p.value(QStringLiteral("archive-range"));
+        const QStringList ends = value.split(QLatin1Char(':'));
+        const std::optional<int> start = number(ends.value(0), 0, kArchiveRecords - 1);
+        const std::optional<int> end = ends.value(1).isEmpty()
+                                           ? std::optional<int>(-1)
+                                           : number(ends.value(1), 1, kArchiveRecords);
+        if (ends.size() != 2 || !start || !end || (*end >= 0 && *end <= *start))
+            return fail(error, QStringLiteral("--archive-range wants START:END (records START "
+                                              "to END-1) or START:, not '%1'")
+                                   .arg(value));
+        o->archiveStart = *start;
+        o->archiveEnd = *end;
+    }
+    if (p.isSet(QStringLiteral("hour-shift"))) {
+        if (!o->operations.contains(JobOperation::SetClock))
+            return fail(error, QStringLiteral("--hour-shift goes with --set-clock"));
+        const std::optional<int> shift =
+            number(p.value(QStringLiteral("hour-shift")), -kMaxHourShift, kMaxHourShift);
+        if (!shift)
+            return fail(error, QStringLiteral("--hour-shift wants whole hours -23..23"));
+        o->hourShift = *shift;
+    }
+    return true;
+}
+
+bool format(const QCommandLineParser &p, JobOptions *o, QString *error)
+{
+    if (!p.isSet(QStringLiteral("format")))
+        return true;
+    const QString format = p.value(QStringLiteral("format"));
+    if (format == QLatin1String("csv"))
+        o->format = RecordWriter::Format::Csv;
+    else if (format == QLatin1String("json"))
+        o->format = RecordWriter::Format::Json;
+    else
+        return fail(error, QStringLiteral("--format wants csv or json, not '%1'").arg(format));
+    return true;
+}
+
+} // namespace
+
+Outcome parse(const QStringList &arguments, JobOptions *options, QString *message)
+{
+    QCommandLineParser p;
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    const auto value = [](const char *name, const char *valueName) {
+        return QCommandLineOption(QLatin1String(name), QString(), QLatin1String(valueName));
+    };
+    const auto flag = [](const char *name) { return QCommandLineOption(QLatin1String(name)); };
+    p.addOptions({
+        QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}),
+        flag("version"),
+        value("tcp", "HOST[:PORT]"),
+        value("com", "N"),
+        value("speed", "BAUD"),
+        value("gsm", "NUMBER"),
+        value("pin", "CODE"),
+        value("stand", "ADDRESS"),
+        value("level", "LEVEL"),
+        value("password", "TEXT"),
+        value("password-hex", "HEX"),
+        value("address", "LIST"),
+        value("serial", "LIST"),
+        value("position", "LIST"),
+        value("list", "FILE"),
+        flag("info"),
+        flag("energy"),
+        flag("instant"),
+        flag("day-slices"),
+        flag("month-slices"),
+        flag("archive"),
+        value("archive-range", "START:END"),
+        flag("events"),
+        flag("set-clock"),
+        value("hour-shift", "HOURS"),
+        value("format", "FORMAT"),
+        flag("no-log"),
+    });
+    if (!p.parse(arguments)) {
+        *message = p.errorText();
+        return Outcome::Usage;
+    }
+    if (p.isSet(QStringLiteral("help")))
+        return Outcome::Help;
+    if (p.isSet(QStringLiteral("version")))
+        return Outcome::Version;
+    if (!p.positionalArguments().isEmpty()) {
+        *message = QStringLiteral("unexpected argument '%1'").arg(p.positionalArguments().first());
+        return Outcome::Usage;
+    }
+    JobOptions o;
+    int level = 0;
+    if (!channel(p, &o.session, message) ||
+        (p.isSet(QStringLiteral("level")) &&
+         !accessLevel(p.value(QStringLiteral("level")), &level, message)))
+        return Outcome::Usage;
+    o.session.accessLevel = level;
+    QByteArray &pwd = o.session.passwords[size_t(level)];
+    pwd = passwordtext::factoryDefault(level);
+    if ((p.isSet(QStringLiteral("password")) || p.isSet(QStringLiteral("password-hex"))) &&
+        !password(p, &pwd, message))
+        return Outcome::Usage;
+    o.writeLog = !p.isSet(QStringLiteral("no-log"));
+    // The meters last: the list may be a file to read.
+    if (!operations(p, &o, message) || !format(p, &o, message) ||
+        !meters(p, o.session.connectionType == Channel::Stand, &o.meters, message))
+        return Outcome::Usage;
+    *options = o;
+    return Outcome::Run;
+}
+
+QString usageLine()
+{
+    return QStringLiteral("Usage: meterjob CHANNEL METERS OPERATION... [OPTION]...\n"
+                          "Try 'meterjob --help' for more information.");
+}
+
+QString helpText()
+{
+    return QStringLiteral(
+        R"(Usage: meterjob CHANNEL METERS OPERATION... [OPTION]...
+Opens a session on one channel, works every meter given with every operation given (in
+the order given), and writes one record per meter and operation to standard output:
+the cells the configurator's tables show, with the meter's identity and the status.
+A summary goes to standard error, and the log to log/DDMMYYYY.html in the current
+directory, as the program writes it.
+
+Channel (one of):
+  --tcp HOST[:PORT]      TCP-IP, port 14001 when not given
+  --com N                a serial port COMN (1..20; ports/COMN in the current
+                         directory names its device, as for the program)
+  --com N --gsm NUMBER   a GSM/CSD data call from the modem on COMN
+      --pin CODE         the SIM's PIN, entered when given
+  --com N --stand ADDRESS
+                         the factory stand: its switching block at ADDRESS (port 502),
+                         the stand's line on COMN
+  --speed BAUD           serial speed: 300, 600, 1200, 2400, 4800, 9600 (default)
+
+Access:
+  --level LEVEL          user (default), admin or developer
+  --password TEXT        the level's password, up to 6 characters
+  --password-hex HEX     the same as six hex bytes (e1e1e1e1e1e1); without either, the
+                         level's factory password
+
+Meters (worked in this order, each meter once):
+  --address LIST         addresses 1..255: 1,2,5-7
+  --serial LIST          serial numbers, up to 15 digits each, comma-separated
+  --position LIST        stand positions 1..24 (with --stand): 1-24
+  --list FILE            a meter-list file as the configurator reads it: one 15-character
+                         serial number a line; the first other line ends the list
+
+Operations (run in the order given):
+  --info                 device information
+  --energy               energy totals
+  --instant              instant values
+  --day-slices           energy in daily intervals
+  --month-slices         energy in monthly intervals
+  --archive              the whole power-profile archive
+  --archive-range START:END
+                         archive records START to END-1 (START: reads to the end)
+  --events               the message, error and warning lists
+  --set-clock            writes the computer's time to the meter's clock
+      --hour-shift H     whole hours added to it (-23..23)
+
+Output:
+  --format FORMAT        csv (default) or json (JSON lines)
+  --no-log               write no log file
+  -h, --help             this text
+  --version              the version
+
+CSV lines begin address;serial;position;name;operation;status;reason; and go on with
+one table row's cells, every cell followed by ';'. A header line names the columns
+first and again whenever they change. Status is ok, failed or interrupted; reason
+says why.
+
+Exit status: 0 every meter and operation succeeded; 1 some failed (each failure is in
+the output, the rest was still done); 2 bad usage; 3 the channel could not be opened;
+128+N stopped by signal N (SIGINT, SIGTERM, SIGHUP: after the exchange in progress,
+with what was read written out and the log stored).
+
+Examples:
+  meterjob --tcp 127.0.0.1:14001 --address 1 --info --energy --instant
+  meterjob --com 1 --list meters.txt --energy > energy.csv
+  meterjob --com 2 --gsm +79001234567 --address 2 --events --format json
+  meterjob --com 3 --stand 127.0.0.5 --position 1-24 --level admin --set-clock
+)");
+}
+
+} // namespace joboptions

@@ -1,0 +1,41 @@
+#pragma once
+
+#include "core/devicerecord.h"
+#include "core/sessionparameters.h"
+#include "job/jobrecord.h"
+#include "job/recordwriter.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+// What a job is to do, from its command line: the session (channel, access level, password), the
+// meters in the order they are worked, the operations in the order given, and the output.
+struct JobOptions
+{
+    SessionParameters session;
+    QList<DeviceRecord> meters;
+    QList<JobOperation> operations;
+    // Archive records start .. end-1; end -1 reads to the end of the archive.
+    int archiveStart = 0;
+    int archiveEnd = -1;
+    // Hours added to the computer's time that the clock write sends.
+    int hourShift = 0;
+    RecordWriter::Format format = RecordWriter::Format::Csv;
+    bool writeLog = true;
+};
+
+namespace joboptions {
+
+enum class Outcome { Run, Help, Version, Usage };
+
+// Reads the command line (program name first) into `options`. Usage: `message` says what is wrong
+// (a missing or unreadable meter-list file too); nothing is half taken then.
+Outcome parse(const QStringList &arguments, JobOptions *options, QString *message);
+
+// The whole --help text, with an example per channel.
+QString helpText();
+// "Usage: ..." and where to read more, for a bad command line.
+QString usageLine();
+
+} // namespace joboptions

@@ -1,0 +1,710 @@
+#include "job/jobrunner.h"
+
+#include "core/catalogue.h"
+#include "core/clockdecoders.h"
+#include "core/commandtext.h"
+#include "core/exchangerules.h"
+#include "core/logline.h"
+#include "core/measuredecoders.h"
+#include "core/portpath.h"
+#include "core/recorddecoders.h"
+#include "core/requestkinds.h"
+#include "link/exchangeengine.h"
+#include "link/logcolours.h"
+
+#include <QDateTime>
+#include <QDir>
+#include <QHash>
+
+namespace {
+// The stand's block answers a switch at once; past this it is not going to.
+constexpr int kStandAnswerMs = 5000;
+// Leaving a GSM call takes the modem's guard time and two answers of up to 5 s each.
+constexpr int kCloseLimitMs = 20000;
+// Data bytes of the link parameters: the meter's address, and one past the hold time.
+constexpr int kLinkAddressByte = 0;
+constexpr int kLinkBytes = 4;
+// Not a kind of the configurator: the batch that ends a meter's session.
+constexpr int kCloseKind = -1;
+// Record numbers go out as two bytes: no more of them can be read.
+constexpr int kAddressableRecords = 0x10000;
+
+QList<QStringList> labelled(const QStringList &labels, const QStringList &values)
+{
+    QList<QStringList> rows;
+    for (int i = 0; i < labels.size(); ++i)
+        rows.append({labels[i], values.value(i, QStringLiteral("-"))});
+    return rows;
+}
+
+// The replies a batch got before it ended: those in front of the first one missing.
+QList<QByteArray> answered(const QList<QByteArray> &replies)
+{
+    QList<QByteArray> out;
+    for (const QByteArray &r : replies) {
+        if (r.isEmpty())
+            break;
+        out.append(r);
+    }
+    return out;
+}
+} // namespace
+
+JobRunner::JobRunner(const JobOptions &options, QObject *parent)
+    : QObject(parent), m_options(options), m_engine(new ExchangeEngine(this))
+{
+    m_standTimer.setSingleShot(true);
+    m_closeTimer.setSingleShot(true);
+    connect(&m_standTimer, &QTimer::timeout, this, [this] {
+        if (!m_awaitingStand)
+            return;
+        log(tr("Ошибка: коммутационный блок не ответил"), logcolour::error, true, false);
+        standAnswer(false);
+    });
+    connect(&m_closeTimer, &QTimer::timeout, this, &JobRunner::done);
+    connect(m_engine, &ExchangeEngine::log, this, &JobRunner::log);
+    connect(m_engine, &ExchangeEngine::connIsEstablished, this, &JobRunner::connection);
+    connect(m_engine, &ExchangeEngine::standRefused, this, &JobRunner::standRefused);
+    connect(m_engine, &ExchangeEngine::stendSelectAccept, this, &JobRunner::standAnswer);
+    connect(m_engine, &ExchangeEngine::loadComplate, this, &JobRunner::batchDone);
+    connect(m_engine, &ExchangeEngine::progressChanged, this, [this](int percent) {
+        if (m_phase == Phase::Working && m_operationIndex >= 0 &&
+            m_operationIndex < m_options.operations.size())
+            progressText(jobrecord::operationName(m_options.operations[m_operationIndex]) +
+                         QStringLiteral(" %1%").arg(percent));
+    });
+}
+
+JobRunner::~JobRunner() = default;
+
+// ---- The log
+
+void JobRunner::log(const QString &text, const QColor &colour, bool timeStamp, bool newLine)
+{
+    if (newLine)
+        m_paragraphs.append(QString());
+    m_paragraphs.append(
+        logline::span(text, logline::colourHex(colour.red(), colour.green(), colour.blue()),
+                      timeStamp ? logline::stampNow() : QTime()));
+    if (colour == logcolour::error)
+        m_lastError = text;
+}
+
+QString JobRunner::reason() const
+{
+    return m_lastError.isEmpty() ? tr("Ошибка обмена") : m_lastError;
+}
+
+QString JobRunner::stopReason() const
+{
+    return tr("Работа прервана сигналом %1").arg(m_signal);
+}
+
+// ---- The channel
+
+void JobRunner::start()
+{
+    if (m_phase != Phase::Idle)
+        return;
+    m_phase = Phase::Connecting;
+    progressText(QStringLiteral("opening the channel"));
+    m_engine->initConnection(m_options.session);
+}
+
+void JobRunner::connection(bool up)
+{
+    if (up) {
+        if (m_phase != Phase::Connecting)
+            return;
+        m_connected = true;
+        m_standLinked = m_options.session.connectionType == Channel::Stand;
+        log(tr("Порт открыт"), logcolour::success, true, false);
+        log(tr("<strong>Сессия открыта</strong>"), logcolour::success, true, false);
+        m_phase = Phase::Working;
+        nextMeter();
+        return;
+    }
+    const bool wasUp = m_connected;
+    m_connected = false;
+    if (wasUp || m_phase == Phase::Connecting)
+        log(tr("<strong>Сессия закрыта</strong>"), logcolour::success, true, false);
+    m_standLinked = m_standLinked || m_options.session.connectionType == Channel::Stand;
+    switch (m_phase) {
+    case Phase::Connecting: {
+        m_channelFailed = true;
+        m_channelError = m_lastError;
+        if (m_channelError.isEmpty()) {
+            const int port = m_options.session.portNumber;
+            m_channelError = QStringLiteral("%1 (%2) cannot be opened")
+                                 .arg(portpath::portName(port), portpath::device(port));
+        }
+        m_phase = Phase::Finishing;
+        done();
+        return;
+    }
+    case Phase::Working:
+        // Whatever was on its way will not come: the batch ended without a word.
+        m_next = nullptr;
+        m_awaitingStand = false;
+        m_standTimer.stop();
+        failRest(m_lastError.isEmpty() ? tr("Сессия закрыта") : m_lastError, true);
+        m_phase = Phase::Finishing;
+        done();
+        return;
+    case Phase::Finishing:
+        done();
+        return;
+    default:
+        return;
+    }
+}
+
+void JobRunner::standRefused()
+{
+    if (m_phase != Phase::Connecting)
+        return;
+    m_channelFailed = true;
+    m_channelError = m_lastError;
+    m_phase = Phase::Finishing;
+    done();
+}
+
+void JobRunner::stop(int signalNumber)
+{
+    if (m_phase == Phase::Done)
+        return;
+    if (m_signal) {
+        // Asked twice: nothing more is waited for, neither the exchange on the wire nor the
+        // channel's close.
+        if (m_engine->exchangeBusy())
+            m_engine->interruptLoadClick();
+        else if (m_phase == Phase::Finishing)
+            done();
+        return;
+    }
+    m_signal = signalNumber;
+    log(stopReason(), logcolour::error, true, false);
+    switch (m_phase) {
+    case Phase::Idle:
+    case Phase::Connecting:
+        m_phase = Phase::Finishing;
+        closeChannel();
+        return;
+    case Phase::Working:
+        if (m_engine->exchangeBusy()) {
+            // The batch ends at its next reply or time-out; its replies come back with status 1.
+            m_engine->stopAfterExchange();
+            return;
+        }
+        if (m_awaitingStand) {
+            m_awaitingStand = false;
+            m_standTimer.stop();
+        }
+        finish();
+        return;
+    default:
+        return;
+    }
+}
+
+// ---- Batches
+
+void JobRunner::send(int kind, const QStringList &commands, Next next, const QColor &titleColour)
+{
+    const requestkinds::KindInfo *info = requestkinds::find(kind);
+    QStringList cmds;
+    if (!info->followUp) {
+        cmds << commandtext::sessionOpen(
+            m_options.session.accessLevel,
+            m_options.session.passwords[size_t(m_options.session.level())]);
+    }
+    cmds << commands;
+    const QString title = requestkinds::title(kind);
+    if (!title.isEmpty())
+        log(title, titleColour, true, true);
+    batch(kind, cmds, std::move(next));
+}
+
+void JobRunner::batch(int kind, const QStringList &batch, Next next)
+{
+    m_lastError.clear();
+    if (m_signal) {
+        // Stopped between two batches: this one is not started.
+        next({}, 1);
+        return;
+    }
+    const requestkinds::KindInfo *info = requestkinds::find(kind);
+    m_next = std::move(next);
+    if (!m_engine->load_from_device(exchangerules::addressOf(m_meter), kind, batch,
+                                    info ? info->ackTimeOut : 0)) {
+        // Refused (the engine has said why): nothing will come back.
+        Next n = std::exchange(m_next, nullptr);
+        QMetaObject::invokeMethod(
+            this, [n] { n({}, 2); }, Qt::QueuedConnection);
+    }
+}
+
+void JobRunner::batchDone(int type, QList<QByteArray> replies, int status)
+{
+    if (!m_next)
+        return;
+    const requestkinds::KindInfo *info = requestkinds::find(type);
+    // The session-open command's reply is nobody's business but the engine's.
+    if (info && !info->followUp && !replies.isEmpty())
+        replies.removeFirst();
+    Next next = std::exchange(m_next, nullptr);
+    next(replies, status);
+}
+
+// ---- Meters
+
+void JobRunner::nextMeter()
+{
+    if (m_signal) {
+        finish();
+        return;
+    }
+    ++m_meterIndex;
+    if (m_meterIndex >= m_options.meters.size()) {
+        finish();
+        return;
+    }
+    m_meter = m_options.meters[m_meterIndex];
+    m_series = MeterSeries::Unrecognised;
+    m_operationIndex = -1;
+    if (m_meter.standMode && m_options.session.connectionType == Channel::Stand) {
+        progressText(QStringLiteral("switching in"));
+        m_awaitingStand = true;
+        m_standTimer.start(kStandAnswerMs);
+        m_lastError.clear();
+        m_engine->stendSelect(m_meter.standAddr);
+        return;
+    }
+    openSession();
+}
+
+void JobRunner::standAnswer(bool accepted)
+{
+    if (!m_awaitingStand)
+        return;
+    m_awaitingStand = false;
+    m_standTimer.stop();
+    if (accepted) {
+        openSession();
+        return;
+    }
+    failRest(reason(), false);
+    nextMeter();
+}
+
+void JobRunner::openSession()
+{
+    progressText(QStringLiteral("opening its session"));
+    send(
+        requestkinds::SessionOpen, requestkinds::fixedCommands(requestkinds::SessionOpen),
+        [this](const QList<QByteArray> &replies, int status) { sessionOpened(replies, status); },
+        logcolour::success);
+}
+
+void JobRunner::sessionOpened(const QList<QByteArray> &replies, int status)
+{
+    if (status == 1) {
+        finish();
+        return;
+    }
+    if (status != 0) {
+        failRest(reason(), false);
+        nextMeter();
+        return;
+    }
+    // Replies of "01 20" (device name), "01 29" (link parameters), "01 21" (version), read as the
+    // configurator reads them.
+    m_meter.version = measures::deviceText(replies.value(0));
+    QByteArray link;
+    if (measures::dataBytes(replies.value(1), &link) && link.size() >= kLinkBytes) {
+        if (m_meter.usesSerialNumber())
+            m_meter.address = quint8(link[kLinkAddressByte]);
+    } else {
+        log(tr("Ошибка: некорректный размер пакета"), logcolour::error, true, false);
+    }
+    m_series = meterSeriesOf(m_meter.version);
+    nextOperation();
+}
+
+void JobRunner::nextOperation()
+{
+    if (m_signal) {
+        finish();
+        return;
+    }
+    ++m_operationIndex;
+    if (m_operationIndex >= m_options.operations.size()) {
+        closeSession();
+        return;
+    }
+    const JobOperation op = m_options.operations[m_operationIndex];
+    progressText(jobrecord::operationName(op));
+    runOperation(op);
+}
+
+void JobRunner::closeSession()
+{
+    log(catalogue::operationTitle(catalogue::Operation::CloseSession), logcolour::success, true,
+        false);
+    // The meter would close it after its hold time; a job leaves no session open behind it.
+    // Whether it answers changes nothing of what was read.
+    batch(kCloseKind, {catalogue::sessionClose()}, [this](const QList<QByteArray> &, int status) {
+        if (status == 1)
+            finish();
+        else
+            nextMeter();
+    });
+}
+
+// ---- Operations
+
+void JobRunner::runOperation(JobOperation operation)
+{
+    using namespace requestkinds;
+    const bool three = m_series == MeterSeries::ThreePhase;
+    const bool known = m_series != MeterSeries::Unrecognised;
+    // Without a known series the reply layouts are not known either; the configurator sends
+    // nothing then.
+    const auto unknownSeries = [this] {
+        log(tr("Ошибка: серия счетчика не распознана: ") + m_meter.version, logcolour::error, true,
+            false);
+        conclude(2);
+    };
+    switch (operation) {
+    case JobOperation::Info:
+        readTable(DeviceInfo, measures::deviceInfoLabels(), [](const QList<QByteArray> &r) {
+            return measures::deviceInfoValues(r.constData(), int(r.size()));
+        });
+        return;
+    case JobOperation::Energy:
+    case JobOperation::Instant: {
+        if (!known) {
+            unknownSeries();
+            return;
+        }
+        const MeterSeries series = m_series;
+        if (operation == JobOperation::Energy)
+            readTable(three ? Measures3 : Measures, measures::energyLabels(series),
+                      [series](const QList<QByteArray> &r) {
+                          return measures::energyValues(series, r.constData(), int(r.size()));
+                      });
+        else
+            readTable(three ? NowMeasures3 : NowMeasures, measures::instantLabels(series),
+                      [series](const QList<QByteArray> &r) {
+                          return measures::instantValues(series, r.constData(), int(r.size()));
+                      });
+        return;
+    }
+    case JobOperation::DaySlices:
+    case JobOperation::MonthSlices:
+        if (!known) {
+            unknownSeries();
+            return;
+        }
+        if (operation == JobOperation::DaySlices)
+            readSlices(catalogue::DaySliceList, SliceDaySize, SliceDayRecords);
+        else
+            readSlices(catalogue::MonthSliceList, SliceMonthSize, SliceMonthRecords);
+        return;
+    case JobOperation::Archive:
+        if (!known) {
+            unknownSeries();
+            return;
+        }
+        readArchive();
+        return;
+    case JobOperation::Events:
+        readEvents();
+        return;
+    case JobOperation::SetClock:
+        setClock();
+        return;
+    }
+}
+
+void JobRunner::readTable(int kind, const QStringList &labels,
+                          std::function<QStringList(const QList<QByteArray> &)> values)
+{
+    send(kind, requestkinds::fixedCommands(kind),
+         [this, labels, values](const QList<QByteArray> &replies, int status) {
+             if (status != 0) {
+                 conclude(status);
+                 return;
+             }
+             conclude(status, {tr("Параметр"), tr("Значение")}, labelled(labels, values(replies)));
+         });
+}
+
+void JobRunner::readSlices(int list, int sizeKind, int recordsKind)
+{
+    send(sizeKind, requestkinds::fixedCommands(sizeKind),
+         [this, list, recordsKind](const QList<QByteArray> &replies, int status) {
+             const QStringList header = records::sliceHeader(m_series);
+             if (status != 0) {
+                 conclude(status);
+                 return;
+             }
+             const std::optional<int> count = records::listCount(replies.value(0));
+             if (!count) {
+                 log(tr("Ошибка: некорректный размер пакета"), logcolour::error, true, false);
+                 conclude(2);
+                 return;
+             }
+             if (*count == 0) {
+                 log(tr("Список пуст"), logcolour::info, true, false);
+                 conclude(0, header);
+                 return;
+             }
+             send(recordsKind, records::sliceCommands(list, *count),
+                  [this, header](const QList<QByteArray> &replies, int status) {
+                      QList<QStringList> rows;
+                      if (status != 2)
+                          for (const QByteArray &r : answered(replies))
+                              rows.append(records::sliceRow(m_series, r));
+                      conclude(status, header, rows);
+                  });
+         });
+}
+
+void JobRunner::readArchive()
+{
+    using namespace requestkinds;
+    send(Archive, fixedCommands(Archive), [this](const QList<QByteArray> &replies, int status) {
+        const bool three = m_series == MeterSeries::ThreePhase;
+        const QStringList header = records::archiveHeader(three);
+        if (status != 0) {
+            conclude(status);
+            return;
+        }
+        // Replies of "01 3d" (period) and "06 10" (size).
+        const std::optional<quint32> size = records::archiveSize(replies.value(1));
+        if (!size) {
+            log(tr("Ошибка: некорректный размер пакета"), logcolour::error, true, false);
+            conclude(2);
+            return;
+        }
+        const int records = int(qMin<quint32>(*size, kAddressableRecords));
+        const int start = m_options.archiveStart;
+        const int end = m_options.archiveEnd < 0 ? records : qMin(m_options.archiveEnd, records);
+        if (end <= start) {
+            conclude(0, header);
+            return;
+        }
+        m_archiveStart = start;
+        send(three ? ArchiveRead3 : ArchiveRead, records::archiveCommands(start, end),
+             [this, three, header](const QList<QByteArray> &replies, int status) {
+                 QList<QStringList> rows;
+                 const records::ArchiveEnergy energy =
+                     records::archiveEnergy(three, m_meter.version);
+                 const QList<QByteArray> got =
+                     status == 2 ? QList<QByteArray>() : answered(replies);
+                 for (int i = 0; i < got.size(); ++i)
+                     rows.append(records::archiveRecord(energy, got[i], m_archiveStart + i).cells);
+                 conclude(status, header, rows);
+             });
+    });
+}
+
+void JobRunner::readEvents()
+{
+    using namespace requestkinds;
+    send(ListSizes, fixedCommands(ListSizes), [this](const QList<QByteArray> &replies, int status) {
+        if (status != 0) {
+            conclude(status);
+            return;
+        }
+        // Replies of "06 12", "06 3c", "06 3b".
+        const std::optional<int> errors = records::listCount(replies.value(0));
+        const std::optional<int> warnings = records::listCount(replies.value(1));
+        const std::optional<int> messages = records::listCount(replies.value(2));
+        if (!errors || !warnings || !messages) {
+            log(tr("Ошибка: некорректный размер пакета"), logcolour::error, true, false);
+            conclude(2);
+            return;
+        }
+        if (*errors + *warnings + *messages == 0) {
+            log(tr("Список пуст"), logcolour::info, true, false);
+            conclude(0, records::eventHeader());
+            return;
+        }
+        m_eventLists = records::eventLists(*messages, *errors, *warnings);
+        send(EventRecords, records::eventCommands(*messages, *errors, *warnings),
+             [this](const QList<QByteArray> &replies, int status) {
+                 QList<QStringList> rows;
+                 QHash<int, int> counters;
+                 const QList<QByteArray> got =
+                     status == 2 ? QList<QByteArray>() : answered(replies);
+                 for (int i = 0; i < got.size(); ++i) {
+                     // The batch knows each record's list, as the events page does.
+                     const int list = m_eventLists.value(i);
+                     rows.append(records::eventRow(list, m_series, got[i], counters[list]++));
+                 }
+                 conclude(status, records::eventHeader(), rows);
+             });
+    });
+}
+
+void JobRunner::setClock()
+{
+    const QDateTime time = QDateTime::currentDateTime().addSecs(qint64(m_options.hourShift) * 3600);
+    const QStringList header{tr("Текущее"), tr("Смещение времени")};
+    const QStringList row{time.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
+                          QString::number(m_options.hourShift)};
+    send(requestkinds::SaveTime, {meterclock::timeWrite(time)},
+         [this, header, row](const QList<QByteArray> &, int status) {
+             conclude(status, header, status == 0 ? QList<QStringList>{row} : QList<QStringList>());
+         });
+}
+
+// ---- Records
+
+void JobRunner::conclude(int status, const QStringList &columns, const QList<QStringList> &rows)
+{
+    const JobOperation op = m_options.operations[m_operationIndex];
+    switch (status) {
+    case 0:
+        report(op, JobRecord::Status::Ok, QString(), columns, rows);
+        nextOperation();
+        return;
+    case 1:
+        // Only a stop from outside interrupts a batch here.
+        report(op, JobRecord::Status::Interrupted, stopReason(), columns, rows);
+        finish();
+        return;
+    default:
+        report(op, JobRecord::Status::Failed, reason());
+        nextOperation();
+        return;
+    }
+}
+
+void JobRunner::report(JobOperation operation, JobRecord::Status status, const QString &why,
+                       const QStringList &columns, const QList<QStringList> &rows)
+{
+    JobRecord r;
+    r.meter = m_meter;
+    r.operation = operation;
+    r.status = status;
+    r.reason = why;
+    r.columns = columns;
+    r.rows = rows;
+    switch (status) {
+    case JobRecord::Status::Ok:
+        ++m_ok;
+        break;
+    case JobRecord::Status::Failed:
+        ++m_failed;
+        m_failures << jobrecord::meterName(m_meter) + QStringLiteral(": ") +
+                          jobrecord::operationName(operation) + QStringLiteral(": ") + why;
+        break;
+    case JobRecord::Status::Interrupted:
+        ++m_interrupted;
+        break;
+    }
+    emit record(r);
+}
+
+void JobRunner::failRest(const QString &why, bool allMeters)
+{
+    const int last = allMeters ? int(m_options.meters.size()) - 1 : m_meterIndex;
+    for (int m = qMax(0, m_meterIndex); m <= last; ++m) {
+        if (m != m_meterIndex)
+            m_meter = m_options.meters[m];
+        const int first = m == m_meterIndex ? qMax(0, m_operationIndex) : 0;
+        for (int o = first; o < m_options.operations.size(); ++o)
+            report(m_options.operations[o], JobRecord::Status::Failed, why);
+    }
+    m_operationIndex = int(m_options.operations.size());
+}
+
+void JobRunner::progressText(const QString &what)
+{
+    if (m_meterIndex < 0 || m_meterIndex >= m_options.meters.size()) {
+        emit progress(what);
+        return;
+    }
+    emit progress(QStringLiteral("[%1/%2] %3: %4")
+                      .arg(m_meterIndex + 1)
+                      .arg(m_options.meters.size())
+                      .arg(jobrecord::meterName(m_meter), what));
+}
+
+// ---- The end
+
+void JobRunner::finish()
+{
+    if (m_phase == Phase::Finishing || m_phase == Phase::Done)
+        return;
+    m_phase = Phase::Finishing;
+    // Not from inside the engine's report of the batch that brought us here.
+    QMetaObject::invokeMethod(this, &JobRunner::closeChannel, Qt::QueuedConnection);
+}
+
+void JobRunner::closeChannel()
+{
+    if (m_connected) {
+        progressText(QStringLiteral("closing the channel"));
+        m_closeTimer.start(kCloseLimitMs);
+        // Its connIsEstablished(false) brings done().
+        m_engine->logout();
+        return;
+    }
+    done();
+}
+
+void JobRunner::done()
+{
+    if (m_phase == Phase::Done)
+        return;
+    m_phase = Phase::Done;
+    m_closeTimer.stop();
+    if (m_standLinked)
+        m_engine->closeStand();
+    if (m_options.writeLog)
+        m_logStored = logline::appendDocument(QDir::currentPath(), QDate::currentDate(),
+                                              logline::document(m_paragraphs));
+    emit finished(exitStatus());
+}
+
+int JobRunner::exitStatus() const
+{
+    if (m_signal)
+        return 128 + m_signal;
+    if (m_channelFailed)
+        return 3;
+    return m_failed > 0 ? 1 : 0;
+}
+
+QStringList JobRunner::summary() const
+{
+    const QString me = QStringLiteral("meterjob: ");
+    QStringList lines;
+    if (m_channelFailed) {
+        lines << me + QStringLiteral("the channel could not be opened: ") + m_channelError;
+    } else {
+        lines << me + QStringLiteral("%1 meter(s), %2 operation(s) each: %3 ok, %4 failed, %5 "
+                                     "interrupted")
+                          .arg(m_options.meters.size())
+                          .arg(m_options.operations.size())
+                          .arg(m_ok)
+                          .arg(m_failed)
+                          .arg(m_interrupted);
+        for (const QString &f : m_failures)
+            lines << me + f;
+    }
+    if (m_signal) {
+        const qsizetype all = m_options.meters.size() * m_options.operations.size();
+        lines << me + QStringLiteral("stopped by signal %1; %2 operation(s) left undone")
+                          .arg(m_signal)
+                          .arg(all - m_ok - m_failed - m_interrupted);
+    }
+    if (m_options.writeLog && !m_logStored)
+        lines << me + QStringLiteral("the log could not be stored in log/") +
+                     logline::fileName(QDate::currentDate());
+    return lines;
+}

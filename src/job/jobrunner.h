@@ -1,0 +1,128 @@
+#pragma once
+
+#include "core/meterseries.h"
+#include "job/joboptions.h"
+#include "job/jobrecord.h"
+
+#include <QByteArray>
+#include <QColor>
+#include <QList>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+#include <QTimer>
+
+#include <functional>
+
+class ExchangeEngine;
+
+// Works a job without any window: opens the session on the job's channel through the exchange
+// engine, then, meter after meter (each switched in first when it sits on the stand), opens the
+// meter's session, runs every operation with the batches and decoders the configurator uses,
+// closes the meter's session and reports one record per meter and operation. A meter that fails
+// is reported and the work goes on with the next. It keeps the log of the run as the program
+// does and stores it in log/DDMMYYYY.html when it ends.
+class JobRunner : public QObject
+{
+    Q_OBJECT
+public:
+    explicit JobRunner(const JobOptions &options, QObject *parent = nullptr);
+    ~JobRunner() override;
+
+    // Opens the channel and starts the work; finished() comes at the end, also when the channel
+    // cannot be opened.
+    void start();
+    // A stop from outside (the signal's number): the exchange on the wire is let finish, what was
+    // read is reported, the channel is closed and the log stored. A second stop does not wait
+    // for the exchange.
+    void stop(int signalNumber);
+
+    // 0 every meter and operation succeeded, 1 some failed, 3 the channel could not be opened,
+    // 128 + the signal's number after a stop.
+    int exitStatus() const;
+    // Lines for standard error: the counts, each failure with its reason, how the job ended.
+    QStringList summary() const;
+
+signals:
+    void record(const JobRecord &record);
+    // What is being done, for a progress line.
+    void progress(const QString &text);
+    void finished(int exitStatus);
+
+private:
+    using Next = std::function<void(const QList<QByteArray> &replies, int status)>;
+
+    void log(const QString &text, const QColor &colour, bool timeStamp, bool newLine);
+    void connection(bool up);
+    void standRefused();
+    void standAnswer(bool accepted);
+    void batchDone(int type, QList<QByteArray> replies, int status);
+
+    // Starts a batch of `kind` for the current meter (the session-open command first unless the
+    // kind follows up another); `next` gets the replies after that command.
+    void send(int kind, const QStringList &commands, Next next,
+              const QColor &titleColour = QColor(50, 50, 50));
+    void batch(int kind, const QStringList &batch, Next next);
+    // The last error line of the log since the batch started, as the reason of a failure.
+    QString reason() const;
+    QString stopReason() const;
+
+    void nextMeter();
+    void openSession();
+    void sessionOpened(const QList<QByteArray> &replies, int status);
+    void nextOperation();
+    void runOperation(JobOperation operation);
+    void closeSession();
+
+    void readTable(int kind, const QStringList &labels,
+                   std::function<QStringList(const QList<QByteArray> &)> values);
+    void readSlices(int list, int sizeKind, int recordsKind);
+    void readArchive();
+    void readEvents();
+    void setClock();
+
+    // The outcome of the current operation: its record, then the next operation (or the end,
+    // after a stop).
+    void conclude(int status, const QStringList &columns = {}, const QList<QStringList> &rows = {});
+    void report(JobOperation operation, JobRecord::Status status, const QString &reason,
+                const QStringList &columns = {}, const QList<QStringList> &rows = {});
+    // Reports every operation not yet done of the current meter (and of the meters after it when
+    // `allMeters`) as failed.
+    void failRest(const QString &reason, bool allMeters);
+    void progressText(const QString &what);
+
+    void finish();
+    void closeChannel();
+    void done();
+
+    JobOptions m_options;
+    ExchangeEngine *m_engine;
+    QStringList m_paragraphs;
+    QString m_lastError;
+    QString m_channelError;
+
+    enum class Phase { Idle, Connecting, Working, Finishing, Done };
+    Phase m_phase = Phase::Idle;
+    bool m_connected = false;
+    bool m_channelFailed = false;
+    bool m_standLinked = false;
+    int m_signal = 0;
+    bool m_logStored = true;
+
+    int m_meterIndex = -1;
+    int m_operationIndex = -1;
+    DeviceRecord m_meter;
+    MeterSeries m_series = MeterSeries::Unrecognised;
+    bool m_awaitingStand = false;
+    QTimer m_standTimer;
+    QTimer m_closeTimer;
+    Next m_next;
+    // What a follow-up batch needs of the batch before it.
+    int m_archiveStart = 0;
+    QList<int> m_eventLists;
+
+    int m_ok = 0;
+    int m_failed = 0;
+    int m_interrupted = 0;
+    QStringList m_failures;
+};

@@ -1,0 +1,36 @@
+#pragma once
+
+#include "job/jobrecord.h"
+
+#include <QByteArray>
+#include <QStringList>
+
+// A job's records as text for standard output, one record at a time, so that what was read is
+// out even when the job is stopped.
+//
+// CSV: every line starts with the meter's identity, the operation, the status and the reason
+// ("address;serial;position;name;operation;status;reason;"), then the cells of one table row;
+// every cell followed by ";" and guarded as the configurator's CSV export guards it. A header line
+// names the columns before the first row and again whenever the table's columns change. A record
+// without rows (a failure, an empty list) is one line without cells. System 8-bit encoding.
+//
+// JSON lines: one object per record with the keys address, serial, position (null off the
+// stand), name, operation, status, reason, columns and rows (arrays of cells). UTF-8.
+class RecordWriter
+{
+public:
+    enum class Format { Csv, Json };
+
+    explicit RecordWriter(Format format) : m_format(format) {}
+
+    QByteArray write(const JobRecord &record);
+
+private:
+    QByteArray csv(const JobRecord &record);
+    static QByteArray json(const JobRecord &record);
+
+    Format m_format;
+    // Columns of the last CSV header line; none written yet while unset.
+    bool m_headerWritten = false;
+    QStringList m_header;
+};

@@ -1,0 +1,679 @@
+// meterjob, the program without windows, run as a user runs it: a child process with a command
+// line, against the virtual meter line, its records read from standard output, its exit status,
+// summary and log file checked. Its tables must be the configurator's, cell for cell.
+#include "support/sessionrig.h"
+
+#include "config/controlpaneldialog.h"
+#include "core/meterlistfile.h"
+#include "job/recordwriter.h"
+#include "meters/devicelistitem.h"
+
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QPushButton>
+#include <QTableView>
+#include <QTcpServer>
+#include <QtTest>
+
+#include <csignal>
+
+namespace {
+
+struct Job
+{
+    int status = -1;
+    QByteArray out;
+    QString err;
+};
+
+Job runJob(const QStringList &args, const QString &dir)
+{
+    QProcess p;
+    p.setWorkingDirectory(dir);
+    p.start(QStringLiteral(METERJOB_BIN), args);
+    Job job;
+    if (!p.waitForFinished(120000)) {
+        p.kill();
+        p.waitForFinished();
+        return job;
+    }
+    job.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
+    job.out = p.readAllStandardOutput();
+    job.err = QString::fromUtf8(p.readAllStandardError());
+    return job;
+}
+
+QStringList lines(const QByteArray &out)
+{
+    return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
+}
+
+// The log files of `dir` as text lines, time stamps cut off.
+QStringList logLines(const QString &dir)
+{
+    QStringList out;
+    QDir logDir(dir + QStringLiteral("/log"));
+    for (const QString &name : logDir.entryList(QDir::Files)) {
+        QFile f(logDir.filePath(name));
+        if (!f.open(QIODevice::ReadOnly))
+            continue;
+        for (QString line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
+            line.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
+            line.remove(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d - ")));
+            if (!line.isEmpty())
+                out << line;
+        }
+    }
+    return out;
+}
+
+int indexStarting(const QStringList &list, const QString &prefix, int from = 0)
+{
+    for (int i = from; i < list.size(); ++i)
+        if (list[i].startsWith(prefix))
+            return i;
+    return -1;
+}
+
+const QStringList kLine{"--meter", "210.1,addr=1,serial=000000001234567",
+                        "--meter", "450.22R,addr=2,serial=000000007654321",
+                        "--meter", "ZZ9,addr=4"};
+
+} // namespace
+
+class TestMeterJob : public QObject
+{
+    Q_OBJECT
+private slots:
+    void initTestCase();
+    void listFile_data();
+    void listFile();
+    void writer_data();
+    void writer();
+    void usage_data();
+    void usage();
+    void help();
+    void channels_data();
+    void channels();
+    void channelRefused_data();
+    void channelRefused();
+    void lineLost();
+    void failures_data();
+    void failures();
+    void archiveJson_data();
+    void archiveJson();
+    void sameCellsAsConfigurator();
+    void standClock();
+    void stop_data();
+    void stop();
+
+private:
+    QString tcp() const
+    {
+        return m_line.tcpHost() + QLatin1Char(':') + QString::number(m_line.tcpPort());
+    }
+
+    MeterSimProcess m_line;
+    QTemporaryDir m_dir;
+};
+
+void TestMeterJob::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    QVERIFY2(m_line.start(kLine), qPrintable(m_line.errorString()));
+    // A list as the configurator reads it, from Windows: it ends at the 14-character line.
+    QFile list(m_dir.filePath(QStringLiteral("meters.txt")));
+    QVERIFY(list.open(QIODevice::WriteOnly));
+    list.write("000000001234567\r\n00000000765432\r\n000000007654321\r\n");
+    list.close();
+    QFile bad(m_dir.filePath(QStringLiteral("bad.txt")));
+    QVERIFY(bad.open(QIODevice::WriteOnly));
+    bad.write("000000001234567\n00000000123456X\n");
+}
+
+void TestMeterJob::listFile_data()
+{
+    QTest::addColumn<QByteArray>("file");
+    QTest::addColumn<QList<QByteArray>>("serials");
+    const QByteArray a("000000001234567"), b("000000007654321");
+    QTest::newRow("two lines") << a + '\n' + b + '\n' << QList<QByteArray>{a, b};
+    QTest::newRow("Windows line ends") << a + "\r\n" + b + "\r\n" << QList<QByteArray>{a, b};
+    QTest::newRow("last line without its end") << a + '\n' + b << QList<QByteArray>{a, b};
+    QTest::newRow("an empty line ends it") << a + "\n\n" + b << QList<QByteArray>{a};
+    QTest::newRow("14 characters first") << a.left(14) + '\n' + b << QList<QByteArray>{};
+    QTest::newRow("16 characters") << a + "7\n" + b << QList<QByteArray>{};
+    QTest::newRow("a line of 42 ends it")
+        << b + '\n' + a + "123456789012345678901234567\n" + a << QList<QByteArray>{b};
+    QTest::newRow("two ends in one line") << a + "\r\r\n" + b << QList<QByteArray>{};
+}
+
+void TestMeterJob::listFile()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QList<QByteArray>, serials);
+    QCOMPARE(meterlistfile::parse(file), serials);
+}
+
+void TestMeterJob::writer_data()
+{
+    QTest::addColumn<bool>("json");
+    QTest::addColumn<QByteArray>("text");
+    QTest::newRow("csv") << false
+                         << QByteArray("address;serial;position;name;operation;status;reason;\n"
+                                       "3;;;-;info;failed;Ошибка: неверный пароль;\n"
+                                       "address;serial;position;name;operation;status;reason;A;B;\n"
+                                       "255;000000001234567;7;210.1;events;ok;;'=1+2;\"x;y\";\n"
+                                       "255;000000001234567;7;210.1;events;ok;;-1,5;-;\n"
+                                       "255;000000001234567;7;210.1;archive;ok;;\n"
+                                       "255;000000001234567;7;210.1;events;ok;;'@x;'@x;\n"
+                                       "address;serial;position;name;operation;status;reason;C;\n"
+                                       "255;000000001234567;7;210.1;archive;interrupted;stop;1;\n");
+    QTest::newRow("json lines")
+        << true
+        << QByteArray(
+               "{\"address\":3,\"columns\":[],\"name\":\"-\",\"operation\":\"info\","
+               "\"position\":null,\"reason\":\"Ошибка: неверный пароль\",\"rows\":[],"
+               "\"serial\":\"\",\"status\":\"failed\"}\n"
+               "{\"address\":255,\"columns\":[\"A\",\"B\"],\"name\":\"210.1\","
+               "\"operation\":\"events\",\"position\":7,\"reason\":\"\",\"rows\":[[\"=1+2\","
+               "\"x;y\"],[\"-1,5\",\"-\"]],\"serial\":\"000000001234567\",\"status\":\"ok\"}\n");
+}
+
+void TestMeterJob::writer()
+{
+    QFETCH(bool, json);
+    QFETCH(QByteArray, text);
+    JobRecord failed;
+    failed.meter.address = 3;
+    failed.status = JobRecord::Status::Failed;
+    failed.reason = QStringLiteral("Ошибка: неверный пароль");
+    JobRecord table;
+    table.meter.standMode = true;
+    table.meter.standAddr = 7;
+    table.meter.serialNumber = "000000001234567";
+    table.meter.version = QStringLiteral("210.1");
+    table.operation = JobOperation::Events;
+    table.columns = QStringList{"A", "B"};
+    table.rows = {{"=1+2", "x;y"}, {"-1,5", "-"}};
+    JobRecord empty = table;
+    empty.operation = JobOperation::Archive;
+    empty.rows.clear();
+    JobRecord same = table;
+    same.rows = {{"@x", "'@x"}};
+    JobRecord other = empty;
+    other.status = JobRecord::Status::Interrupted;
+    other.reason = QStringLiteral("stop");
+    other.columns = QStringList{"C"};
+    other.rows = {{"1"}};
+
+    RecordWriter w(json ? RecordWriter::Format::Json : RecordWriter::Format::Csv);
+    QByteArray out;
+    for (const JobRecord &r : json ? QList<JobRecord>{failed, table}
+                                   : QList<JobRecord>{failed, table, empty, same, other})
+        out += w.write(r);
+    QCOMPARE(lines(out), lines(text));
+}
+
+void TestMeterJob::usage_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("says");
+    const QStringList meter{"--tcp", "127.0.0.1", "--address", "1"};
+    QTest::newRow("unknown option") << meter + QStringList{"--info", "--bogus"} << "bogus";
+    QTest::newRow("stray argument")
+        << meter + QStringList{"--info", "energy"} << "unexpected argument 'energy'";
+    QTest::newRow("no channel") << QStringList{"--address", "1", "--info"} << "no channel";
+    QTest::newRow("two channels") << meter + QStringList{"--com", "1", "--info"}
+                                  << "choose one channel";
+    QTest::newRow("no meter") << QStringList{"--tcp", "127.0.0.1", "--info"} << "no meters";
+    QTest::newRow("no operation") << meter << "nothing to do";
+    QTest::newRow("address 0") << QStringList{"--tcp", "h", "--address", "0-3", "--info"}
+                               << "--address wants numbers 1..255";
+    QTest::newRow("address range backwards")
+        << QStringList{"--tcp", "h", "--address", "9-3", "--info"} << "--address wants";
+    QTest::newRow("position off the stand")
+        << QStringList{"--tcp", "h", "--position", "1", "--info"} << "--position goes with --stand";
+    QTest::newRow("serial beyond four bytes")
+        << QStringList{"--tcp", "h", "--serial", "999999999999999", "--info"} << "--serial wants";
+    QTest::newRow("serial of zeros")
+        << QStringList{"--tcp", "h", "--serial", "0", "--info"} << "--serial wants";
+    QTest::newRow("empty archive range")
+        << meter + QStringList{"--archive-range", "5:5"} << "--archive-range wants";
+    QTest::newRow("hour shift alone") << meter + QStringList{"--info", "--hour-shift", "2"}
+                                      << "--hour-shift goes with --set-clock";
+    QTest::newRow("hour shift 24")
+        << meter + QStringList{"--set-clock", "--hour-shift", "24"} << "--hour-shift wants";
+    QTest::newRow("dial text with a command")
+        << QStringList{"--com", "2", "--gsm", "123;H", "--address", "1", "--info"}
+        << "--gsm wants a phone number";
+    QTest::newRow("pin off GSM") << meter + QStringList{"--info", "--pin", "1234"}
+                                 << "--pin goes with --gsm";
+    QTest::newRow("password of 7")
+        << meter + QStringList{"--info", "--password", "1234567"} << "--password wants";
+    QTest::newRow("password hex of 5")
+        << meter + QStringList{"--info", "--password-hex", "e1e1e1e1e1"} << "--password-hex wants";
+    QTest::newRow("speed 1000") << QStringList{"--com",     "1", "--speed", "1000",
+                                               "--address", "1", "--info"}
+                                << "--speed wants";
+    QTest::newRow("format xml") << meter + QStringList{"--info", "--format", "xml"}
+                                << "--format wants csv or json";
+    QTest::newRow("list missing") << QStringList{"--tcp", "h", "--list", "none.txt", "--info"}
+                                  << "cannot read the meter list none.txt";
+    QTest::newRow("list with a bad serial")
+        << QStringList{"--tcp", "h", "--list", "bad.txt", "--info"}
+        << "bad.txt:2: '00000000123456X'";
+}
+
+void TestMeterJob::usage()
+{
+    QFETCH(QStringList, args);
+    QFETCH(QString, says);
+    const Job job = runJob(args, m_dir.path());
+    QCOMPARE(job.status, 2);
+    QVERIFY(job.out.isEmpty());
+    QVERIFY2(job.err.contains(says), qPrintable(job.err));
+    QVERIFY2(job.err.contains(QStringLiteral("\nUsage: meterjob ")), qPrintable(job.err));
+    QVERIFY(!QDir(m_dir.filePath(QStringLiteral("log"))).exists());
+}
+
+void TestMeterJob::help()
+{
+    const Job job = runJob({"--help"}, m_dir.path());
+    QCOMPARE(job.status, 0);
+    const QString text = QString::fromUtf8(job.out);
+    for (const char *option :
+         {"--tcp HOST[:PORT]",  "--com N",        "--gsm NUMBER",   "--pin CODE",
+          "--stand ADDRESS",    "--speed BAUD",   "--level LEVEL",  "--password TEXT",
+          "--password-hex HEX", "--address LIST", "--serial LIST",  "--position LIST",
+          "--list FILE",        "--info",         "--energy",       "--instant",
+          "--day-slices",       "--month-slices", "--archive ",     "--archive-range START:END",
+          "--events",           "--set-clock",    "--hour-shift H", "--format FORMAT",
+          "--no-log",           "--help",         "--version"})
+        QVERIFY2(text.contains(QLatin1String(option)), option);
+    // An example for each channel.
+    for (const char *example : {"  meterjob --tcp ", "  meterjob --com 1 --list ",
+                                "  meterjob --com 2 --gsm ", "  meterjob --com 3 --stand "})
+        QVERIFY2(text.contains(QLatin1String(example)), example);
+}
+
+void TestMeterJob::channels_data()
+{
+    QTest::addColumn<QStringList>("channel");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("TCP-IP") << QStringList{"--tcp", "TCP"} << "Подлючение: TCP-IP";
+    QTest::newRow("COM port at 2400 baud")
+        << QStringList{"--com", "1", "--speed", "2400"} << "Порт: COM1, скорость: 2400 бод";
+    QTest::newRow("GSM/CSD") << QStringList{"--com", "2", "--gsm", "+79001234567"}
+                             << "Подлючение: GSM/CSD";
+}
+
+void TestMeterJob::channels()
+{
+    QFETCH(QStringList, channel);
+    QFETCH(QString, logged);
+    QTemporaryDir dir;
+    MeterSimProcess line;
+    QVERIFY2(line.start({"--meter", "210.1,addr=1", "--pty", "--link-com", "1", "--modem",
+                         "--modem-link-com", "2", "--workdir", dir.path(), "--modem-dial-ms", "50",
+                         "--modem-guard-ms", "50"}),
+             qPrintable(line.errorString()));
+    channel.replaceInStrings("TCP", line.tcpHost() + ':' + QString::number(line.tcpPort()));
+    const Job job = runJob(channel + QStringList{"--address", "1", "--info"}, dir.path());
+    QCOMPARE(job.status, 0);
+    QCOMPARE(lines(job.out).mid(1),
+             (QStringList{"1;;;210.1;info;ok;;Имя устройства;210.1;",
+                          "1;;;210.1;info;ok;;Версия программного обеспечения;1.10;",
+                          "1;;;210.1;info;ok;;Цифровой идентификатор ПО;2d41;"}));
+    const QStringList log = logLines(dir.path());
+    QVERIFY(log.contains(logged));
+    QVERIFY(log.contains(QStringLiteral("Сессия открыта")));
+    QVERIFY(log.contains(QStringLiteral("Сессия закрыта")));
+}
+
+void TestMeterJob::channelRefused_data()
+{
+    QTest::addColumn<QStringList>("channel");
+    QTest::addColumn<QString>("says");
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QString port = QString::number(closed.serverPort());
+    closed.close();
+    QTest::newRow("nobody at the TCP port")
+        << QStringList{"--tcp", "127.0.0.1:" + port} << "Время ожидания подключения истекло";
+    QTest::newRow("serial device missing")
+        << QStringList{"--com", "5"} << "COM5 (/nonexistent/ttyJOB) cannot be opened";
+    // Outside the 127.0.0.x that metersim's stands take.
+    QTest::newRow("stand block absent")
+        << QStringList{"--com", "5", "--stand", "127.0.1.254", "--position", "1"}
+        << "невозможно установить соединение с заводским стендом";
+}
+
+void TestMeterJob::channelRefused()
+{
+    QFETCH(QStringList, channel);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ports")));
+    QFile map(dir.filePath(QStringLiteral("ports/COM5")));
+    QVERIFY(map.open(QIODevice::WriteOnly));
+    map.write("/nonexistent/ttyJOB\n");
+    map.close();
+    const Job job = runJob(channel + QStringList{"--address", "1", "--info"}, dir.path());
+    QCOMPARE(job.status, 3);
+    QVERIFY(job.out.isEmpty());
+    QVERIFY2(job.err.contains(QStringLiteral("meterjob: the channel could not be opened: ")) &&
+                 job.err.contains(says),
+             qPrintable(job.err));
+    // The attempt is in the log all the same.
+    QVERIFY(logLines(dir.path()).contains(QStringLiteral("Попытка открытия сессии")));
+}
+
+void TestMeterJob::lineLost()
+{
+    // The gateway goes away under the first meter's archive: what is left fails, with the reason.
+    MeterSimProcess gateway;
+    QVERIFY(gateway.start({"--meter", "210.1,addr=1", "--fault", "late:200@fn=07"}));
+    QTemporaryDir dir;
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(QStringLiteral(METERJOB_BIN),
+            {"--tcp", gateway.tcpHost() + ':' + QString::number(gateway.tcpPort()), "--address",
+             "1,2", "--info", "--archive"});
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += p.readAllStandardOutput()).contains(";info;ok;"), 20000);
+    gateway.stop();
+    QVERIFY(p.waitForFinished(20000));
+    out += p.readAllStandardOutput();
+    QCOMPARE(p.exitCode(), 1);
+    const QStringList got = lines(out);
+    QCOMPARE(got.mid(got.size() - 3), (QStringList{"1;;;210.1;archive;failed;Сессия закрыта;",
+                                                   "2;;;-;info;failed;Сессия закрыта;",
+                                                   "2;;;-;archive;failed;Сессия закрыта;"}));
+    QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains("1 ok, 3 failed"));
+}
+
+void TestMeterJob::failures_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("present");
+    QTest::addColumn<QStringList>("absent");
+    QTest::newRow("a silent meter, the other read")
+        << QStringList{"--address", "1,3", "--info"} << 1
+        << QStringList{"3;;;-;info;failed;Ошибка: превышен интервал времени ожидания;",
+                       "1;;;210.1;info;ok;;Имя устройства;210.1;",
+                       "1;;;210.1;info;ok;;Цифровой идентификатор ПО;2d41;"}
+        << QStringList{};
+    QTest::newRow("wrong password")
+        << QStringList{"--address", "2", "--password", "abc", "--energy", "--info"} << 1
+        << QStringList{"2;;;-;energy;failed;Ошибка: неверный пароль;",
+                       "2;;;-;info;failed;Ошибка: неверный пароль;"}
+        << QStringList{";ok;"};
+    QTest::newRow("unknown series: no layout, no read")
+        << QStringList{"--address", "4", "--info", "--energy"} << 1
+        << QStringList{"4;;;ZZ9;info;ok;;Имя устройства;ZZ9;",
+                       "4;;;ZZ9;energy;failed;Ошибка: серия счетчика не распознана: ZZ9;"}
+        << QStringList{};
+    QTest::newRow("the clock at the user level")
+        << QStringList{"--address", "1", "--set-clock"} << 1
+        << QStringList{"1;;;210.1;set-clock;failed;Ошибка: доступ с указанным уровнем запрещён;"}
+        << QStringList{};
+    QTest::newRow("a list file up to its short line")
+        << QStringList{"--list", "meters.txt", "--info", "--no-log"} << 0
+        << QStringList{"1;000000001234567;;210.1;info;ok;;Версия программного обеспечения;1.10;"}
+        << QStringList{"7654321", "765432;"};
+}
+
+void TestMeterJob::failures()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QStringList, present);
+    QFETCH(QStringList, absent);
+    QTemporaryDir dir;
+    args.replaceInStrings(QStringLiteral("meters.txt"),
+                          m_dir.filePath(QStringLiteral("meters.txt")));
+    const Job job = runJob(QStringList{"--tcp", tcp()} + args, dir.path());
+    QCOMPARE(job.status, status);
+    const QStringList out = lines(job.out);
+    QCOMPARE(out.value(0), QStringLiteral("address;serial;position;name;operation;status;reason;") +
+                               (out.value(1).contains(QLatin1String(";ok;"))
+                                    ? QStringLiteral("Параметр;Значение;")
+                                    : QString()));
+    for (const QString &line : present)
+        QVERIFY2(out.contains(line), qPrintable(line + "\n---\n" + out.join('\n')));
+    for (const QString &text : absent)
+        QVERIFY2(!job.out.contains(text.toUtf8()), qPrintable(text));
+    // Each failure again in the summary, with its reason.
+    for (const QString &line : present)
+        if (line.contains(QLatin1String(";failed;")))
+            QVERIFY2(job.err.contains(line.section(';', 4, 4) + ": " + line.section(';', 6, 6)),
+                     qPrintable(job.err));
+    QVERIFY(job.err.contains(QStringLiteral("%1 failed").arg(present.filter(";failed;").size())));
+}
+
+void TestMeterJob::archiveJson_data()
+{
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("first");
+    QTest::addColumn<int>("count"); // -1: the whole archive
+    QTest::addColumn<QStringList>("columns");
+    const QStringList single{"Дата", "Время", "Номер", "Энергия, кВт/ч"};
+    QTest::newRow("records 10 to 12")
+        << QStringList{"--address", "1", "--archive-range", "10:13"} << 10 << 3 << single;
+    QTest::newRow("whole archive, no log")
+        << QStringList{"--address", "1", "--archive", "--no-log"} << 0 << -1 << single;
+    QTest::newRow("three-phase, from 45 on")
+        << QStringList{"--address", "2", "--archive-range", "45:"} << 45 << -1
+        << QStringList{"Дата", "Время", "Номер", "Акт.энер., кВт/ч", "Реакт.энер., кВт/ч"};
+}
+
+void TestMeterJob::archiveJson()
+{
+    QFETCH(QStringList, args);
+    QFETCH(int, first);
+    QFETCH(int, count);
+    QFETCH(QStringList, columns);
+    QTemporaryDir dir;
+    const Job job = runJob(QStringList{"--tcp", tcp(), "--format", "json"} + args, dir.path());
+    QCOMPARE(job.status, 0);
+    const QStringList out = lines(job.out);
+    QCOMPARE(out.size(), 1);
+    const QJsonObject o = QJsonDocument::fromJson(out[0].toUtf8()).object();
+    QCOMPARE(o.value("operation").toString(), QStringLiteral("archive"));
+    QCOMPARE(o.value("status").toString(), QStringLiteral("ok"));
+    QCOMPARE(o.value("address").toInt(), args[1].toInt());
+    QVERIFY(o.value("position").isNull());
+    QCOMPARE(o.value("name").toString(), args[1] == "1" ? "210.1" : "450.22R");
+    QCOMPARE(o.value("columns").toVariant().toStringList(), columns);
+    const QJsonArray rows = o.value("rows").toArray();
+    // The meters start with 48 records and add one every 30 minutes.
+    QVERIFY2(count < 0 ? rows.size() >= 48 - first : rows.size() == count,
+             qPrintable(QString::number(rows.size())));
+    const QRegularExpression energy(QStringLiteral("^\\d+(,\\d+)?$"));
+    for (int i = 0; i < rows.size(); ++i) {
+        const QStringList cells = rows[i].toVariant().toStringList();
+        QCOMPARE(cells.size(), columns.size());
+        QVERIFY(QDate::fromString(cells[0], QStringLiteral("dd.MM.yyyy")).isValid());
+        QVERIFY(QTime::fromString(cells[1], QStringLiteral("hh:mm")).isValid());
+        QCOMPARE(cells[2], QString::number(first + i));
+        for (int c = 3; c < cells.size(); ++c)
+            QVERIFY2(energy.match(cells[c]).hasMatch(), qPrintable(cells[c]));
+    }
+    QCOMPARE(QDir(dir.filePath(QStringLiteral("log"))).exists(), !args.contains("--no-log"));
+}
+
+void TestMeterJob::sameCellsAsConfigurator()
+{
+    // No load: the energies stand still and currents and powers read 0; the readings that still
+    // move (voltages, battery, tariff in force) answer fixed bytes.
+    SessionRig rig;
+    QVERIFY(rig.startLine(
+        {"--meter", "210.1,addr=1", "--meter", "450.22R,addr=2", "--load", "0", "--fault",
+         "reply:010104eb820300@fn=01,obj=01", "--fault", "reply:013904c40b0000@fn=01,obj=39",
+         "--fault", "reply:010a0102@fn=01,obj=0a", "--fault", "reply:0164047c800300@fn=01,obj=64",
+         "--fault", "reply:0165046a830300@fn=01,obj=65", "--fault",
+         "reply:01660458860300@fn=01,obj=66"}));
+    QVERIFY(rig.openTcp());
+    ControlPanelDialog *config = rig.window().configurator();
+    const struct
+    {
+        const char *operation;
+        const char *button;
+        const char *table;
+    } reads[] = {{"info", "pbLoadDeviceInfo", "tableDeviceInfo"},
+                 {"energy", "pbLoadMeasures", "tableMeasures"},
+                 {"instant", "pbLoadNowMeasures", "tableNowMeasures"}};
+    QMap<QString, QStringList> shown; // "address;operation" -> "label;value" rows
+    for (int address : {1, 2}) {
+        deviceListItem *row = rig.addMeter(address);
+        QTest::mouseClick(row, Qt::LeftButton);
+        QTest::mouseDClick(row, Qt::LeftButton);
+        QTRY_VERIFY_WITH_TIMEOUT(!config->batchRunning() && row->record().sessionOpen, 20000);
+        for (const auto &r : reads) {
+            QTest::mouseClick(config->findChild<QPushButton *>(QLatin1String(r.button)),
+                              Qt::LeftButton);
+            QTRY_VERIFY_WITH_TIMEOUT(!config->batchRunning(), 20000);
+            QAbstractItemModel *m =
+                config->findChild<QTableView *>(QLatin1String(r.table))->model();
+            QStringList &cells = shown[QString::number(address) + ';' + r.operation];
+            for (int i = 0; i < m->rowCount(); ++i)
+                cells << m->index(i, 0).data().toString() + ';' + m->index(i, 1).data().toString();
+        }
+    }
+
+    const QString endpoint = rig.line.tcpHost() + ':' + QString::number(rig.line.tcpPort());
+    const Job job =
+        runJob({"--tcp", endpoint, "--address", "1,2", "--info", "--energy", "--instant"},
+               rig.work.path());
+    QCOMPARE(job.status, 0);
+    QMap<QString, QStringList> written;
+    const QStringList out = lines(job.out);
+    QCOMPARE(
+        out.value(0),
+        QStringLiteral("address;serial;position;name;operation;status;reason;Параметр;Значение;"));
+    for (const QString &line : out.mid(1)) {
+        const QStringList c = line.split(';');
+        QCOMPARE(c.size(), 10); // seven of identity, two cells, the empty piece after the last ";"
+        QCOMPARE(c[5], QStringLiteral("ok"));
+        written[c[0] + ';' + c[4]] << c[7] + ';' + c[8];
+    }
+    QCOMPARE(written.keys(), shown.keys());
+    for (const QString &key : shown.keys())
+        QCOMPARE(written[key], shown[key]);
+    // The fixed replies, as the configurator shows them.
+    const QStringList &single = written["1;instant"];
+    const QStringList &three = written["2;instant"];
+    QCOMPARE(single.value(1), QStringLiteral("Напряжение, В;230.123"));
+    QCOMPARE(single.value(2), QStringLiteral("Ток, А;0"));
+    QCOMPARE(single.value(3), QStringLiteral("Напряжение батареи резервного питания, В;3.012"));
+    QCOMPARE(single.value(4), QStringLiteral("Текущий активный тариф;2"));
+    QCOMPARE(three.value(1), QStringLiteral("Напряжение. Фаза В;230.25"));
+    QCOMPARE(three.value(18), QStringLiteral("Напряжение батареи резервного питания;3.012"));
+    QCOMPARE(written["2;energy"].size(), 18);
+    QCOMPARE(written["2;info"].value(0), QStringLiteral("Имя устройства;450.22R"));
+}
+
+void TestMeterJob::standClock()
+{
+    WorkDir work;
+    MeterSimProcess stand;
+    if (!stand.start({"--no-tcp", "--stand"}) && stand.permissionDenied())
+        QSKIP("the stand's port 502 needs root");
+    QVERIFY2(stand.isRunning(), qPrintable(stand.errorString()));
+    QVERIFY(QDir(work.path()).mkdir(QStringLiteral("ports")));
+    QVERIFY(QFile::link(stand.standPtyPath(), work.filePath(QStringLiteral("ports/COM2"))));
+    const QStringList channel{"--com", "2", "--stand", stand.standAddress()};
+
+    const int hourBefore = QDateTime::currentDateTime().addSecs(3 * 3600).time().hour();
+    const Job job = runJob(channel + QStringList{"--position", "1-3", "--level", "admin",
+                                                 "--set-clock", "--hour-shift", "3"},
+                           work.path());
+    const int hourAfter = QDateTime::currentDateTime().addSecs(3 * 3600).time().hour();
+    QCOMPARE(job.status, 0);
+    const QStringList out = lines(job.out);
+    QCOMPARE(out.size(), 4);
+    QCOMPARE(out[0], QStringLiteral("address;serial;position;name;operation;status;reason;"
+                                    "Текущее;Смещение времени;"));
+    const QStringList log = logLines(work.path());
+    int at = 0;
+    for (int p = 1; p <= 3; ++p) {
+        QVERIFY2(out[p].startsWith(QStringLiteral("255;;%1;210.1;set-clock;ok;;").arg(p)),
+                 qPrintable(out[p]));
+        QVERIFY(out[p].endsWith(QStringLiteral(";3;")));
+        // Switched in and acknowledged before its clock is written.
+        at = indexStarting(log, QStringLiteral("Выбор счетчика на стенде: 0%1").arg(p), at);
+        QVERIFY(at >= 0);
+        const int write = indexStarting(log, QStringLiteral("TX: ff 0a 0e "), at);
+        const int ack = indexStarting(log, QStringLiteral("Выполнено!"), at);
+        QVERIFY(ack > at && write > ack);
+        QVERIFY(indexStarting(log, QStringLiteral("Выбор счетчика на стенде: "), at + 1) > write ||
+                p == 3);
+        const int hour = log[write].split(' ').value(6).toInt(nullptr, 16);
+        QVERIFY2(hour == hourBefore || hour == hourAfter, qPrintable(log[write]));
+    }
+
+    // The meter at position 2 noted the new time in its messages, by its own clock.
+    const Job events =
+        runJob(channel + QStringList{"--position", "2", "--events", "--format", "json", "--no-log"},
+               work.path());
+    QCOMPARE(events.status, 0);
+    QDateTime noted;
+    const QJsonObject o = QJsonDocument::fromJson(events.out).object();
+    QHash<QChar, int> counted; // each list numbers its rows from 0
+    for (const QJsonValue &row : o.value("rows").toArray()) {
+        const QStringList c = row.toVariant().toStringList();
+        const QChar list = c.value(2).front();
+        QCOMPARE(c[2], list + QString::number(counted[list]++));
+        if (c.value(4) == QStringLiteral("Установка даты/времени"))
+            noted = QDateTime::fromString(c[0] + ' ' + c[1], QStringLiteral("d.M.yyyy hh:mm:ss"));
+    }
+    const qint64 off = noted.secsTo(QDateTime::currentDateTime().addSecs(3 * 3600));
+    QVERIFY2(noted.isValid() && qAbs(off) < 120, qPrintable(noted.toString()));
+}
+
+void TestMeterJob::stop_data()
+{
+    QTest::addColumn<int>("signal");
+    QTest::newRow("SIGINT") << SIGINT;
+    QTest::newRow("SIGTERM") << SIGTERM;
+}
+
+void TestMeterJob::stop()
+{
+    QFETCH(int, signal);
+    // Each archive record takes its time, so the stop comes while one is on its way.
+    MeterSimProcess slow;
+    QVERIFY(slow.start({"--meter", "210.1,addr=1", "--fault", "late:150@fn=07"}));
+    QTemporaryDir dir;
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start(QStringLiteral(METERJOB_BIN),
+            {"--tcp", slow.tcpHost() + ':' + QString::number(slow.tcpPort()), "--address", "1",
+             "--info", "--archive"});
+    QByteArray out;
+    QTRY_VERIFY_WITH_TIMEOUT((out += p.readAllStandardOutput()).contains(";info;ok;"), 20000);
+    ::kill(pid_t(p.processId()), signal);
+    QVERIFY(p.waitForFinished(20000));
+    out += p.readAllStandardOutput();
+    QCOMPARE(p.exitCode(), 128 + signal);
+
+    const QString stopped = QStringLiteral("Работа прервана сигналом %1").arg(signal);
+    QVERIFY2(out.contains((";archive;interrupted;" + stopped + ';').toUtf8()), out.constData());
+    QVERIFY(
+        QString::fromUtf8(p.readAllStandardError()).contains(QLatin1String("stopped by signal")));
+    // The request on the wire got its reply; nothing was sent after.
+    const QStringList log = logLines(dir.path());
+    const int at = log.indexOf(stopped);
+    QVERIFY(at > 0);
+    const QStringList after = log.mid(at + 1);
+    QVERIFY(indexStarting(after, QStringLiteral("RX: 01 07 10 ")) >= 0);
+    QCOMPARE(indexStarting(after, QStringLiteral("TX: ")), -1);
+    QVERIFY(after.contains(QStringLiteral("Сессия закрыта")));
+}
+
+QTEST_MAIN(TestMeterJob)
+#include "tst_meterjob.moc"
