@@ -126,7 +126,7 @@ bool password(const QCommandLineParser &p, QByteArray *bytes, QString *error)
     return true;
 }
 
-bool channel(const QCommandLineParser &p, SessionParameters *s, QString *error)
+bool channel(const QCommandLineParser &p, SessionParameters *s, quint16 *standPort, QString *error)
 {
     const bool tcp = p.isSet(QStringLiteral("tcp"));
     const bool com = p.isSet(QStringLiteral("com"));
@@ -188,8 +188,21 @@ bool channel(const QCommandLineParser &p, SessionParameters *s, QString *error)
         const QString address = p.value(QStringLiteral("stand")).trimmed();
         if (address.isEmpty())
             return fail(error, QStringLiteral("--stand wants the switching block's address"));
+        // "host" or "host:port"; the block's own port is 502.
+        QString host = address;
+        quint16 port = 502;
+        const int colon = address.lastIndexOf(QLatin1Char(':'));
+        if (colon >= 0) {
+            bool ok = false;
+            const uint n = address.mid(colon + 1).toUInt(&ok);
+            host = address.left(colon);
+            if (!ok || n == 0 || n > 65535 || host.isEmpty())
+                return fail(error, QStringLiteral("--stand wants ADDRESS or ADDRESS:PORT"));
+            port = quint16(n);
+        }
         s->connectionType = Channel::Stand;
-        s->standIp = address;
+        s->standIp = host;
+        *standPort = port;
     }
     return true;
 }
@@ -365,7 +378,7 @@ Outcome parse(const QStringList &arguments, JobOptions *options, QString *messag
     }
     JobOptions o;
     int level = 0;
-    if (!channel(p, &o.session, message) ||
+    if (!channel(p, &o.session, &o.standPort, message) ||
         (p.isSet(QStringLiteral("level")) &&
          !accessLevel(p.value(QStringLiteral("level")), &level, message)))
         return Outcome::Usage;
@@ -406,7 +419,7 @@ Channel (one of):
                          directory names its device, as for the program)
   --com N --gsm NUMBER   a GSM/CSD data call from the modem on COMN
       --pin CODE         the SIM's PIN, entered when given
-  --com N --stand ADDRESS
+  --com N --stand ADDRESS[:PORT]
                          the factory stand: its switching block at ADDRESS (port 502),
                          the stand's line on COMN
   --speed BAUD           serial speed: 300, 600, 1200, 2400, 4800, 9600 (default)

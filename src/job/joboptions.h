@@ -14,6 +14,8 @@
 struct JobOptions
 {
     SessionParameters session;
+    // The stand's switching block listens here (502 unless --stand names another port).
+    quint16 standPort = 502;
     QList<DeviceRecord> meters;
     QList<JobOperation> operations;
     // Archive records start .. end-1; end -1 reads to the end of the archive.

@@ -11,6 +11,7 @@
 #include "core/requestkinds.h"
 #include "link/exchangeengine.h"
 #include "link/logcolours.h"
+#include "link/stend.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -53,6 +54,7 @@ QList<QByteArray> answered(const QList<QByteArray> &replies)
 JobRunner::JobRunner(const JobOptions &options, QObject *parent)
     : QObject(parent), m_options(options), m_engine(new ExchangeEngine(this))
 {
+    m_engine->standLink()->port = options.standPort;
     m_standTimer.setSingleShot(true);
     m_closeTimer.setSingleShot(true);
     connect(&m_standTimer, &QTimer::timeout, this, [this] {
