@@ -167,15 +167,19 @@ int main(int argc, char **argv)
         p.ethernetPort = line.tcpPort();
         Session session(work.path(), p);
         QList<double> engine, raw;
-        for (int round = 0; round < 3; ++round) {
+        for (int round = 0; round < 5; ++round) {
             engine << session.batch(tcpCommands);
             raw << rawLoop(line.tcpHost(), line.tcpPort(), tcpCommands);
         }
-        const double e = median(engine), r = median(raw);
+        // The best of each side is what the code costs; other work on the machine only adds to
+        // it, and unevenly, so the medians are shown beside.
+        const double e = *std::min_element(engine.begin(), engine.end());
+        const double r = *std::min_element(raw.begin(), raw.end());
         std::printf(
             "TCP loopback, %d commands: engine %.1f ms (%.3f ms/exchange), raw loop %.1f ms "
-            "(%.3f ms/exchange): ratio %.2f (target <= 2)\n",
-            tcpCommands, e, e / tcpCommands, r, r / tcpCommands, e / r);
+            "(%.3f ms/exchange): ratio %.2f (target <= 2; medians %.2f)\n",
+            tcpCommands, e, e / tcpCommands, r, r / tcpCommands, e / r,
+            median(engine) / median(raw));
 
         // Idle: the session stays open and nothing is sent.
         const double cpu0 = cpuSeconds();

@@ -460,6 +460,14 @@ void TestConfigurator::clockTicks()
     auto *timer = t.w.findChild<QTimer *>(QStringLiteral("clockTimer"));
     auto *current = t.find<QDateTimeEdit>("dteCurrent");
     auto *diff = t.find<QLineEdit>("leTimeDiff");
+    // Out of sight it sleeps; on its tab it ticks.
+    QVERIFY(!timer->isActive());
+    t.w.show();
+    auto *tabs = t.find<QTabWidget>("tabWidget");
+    auto *clockPage = qobject_cast<QWidget *>(timer->parent());
+    tabs->setCurrentIndex(tabs->indexOf(clockPage) == 0 ? 1 : 0);
+    QVERIFY(!timer->isActive());
+    tabs->setCurrentWidget(clockPage);
     QVERIFY(timer->isActive());
     QVERIFY(!current->isEnabled());
     // Until a time is read the meter's clock is the computer's: an hour behind the time written.

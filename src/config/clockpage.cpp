@@ -4,6 +4,8 @@
 #include "core/requestkinds.h"
 #include "ui_clockpage.h"
 
+#include <QHideEvent>
+#include <QShowEvent>
 #include <QTimer>
 
 namespace {
@@ -117,9 +119,29 @@ void ClockPage::pbCurrentTimeAutoClick()
 {
     const bool follow = ui->pbCurrentTimeAuto->isChecked();
     ui->dteCurrent->setEnabled(!follow);
-    // Standing still, the displays need no ticks.
-    if (follow)
+    updateTicking();
+}
+
+void ClockPage::updateTicking()
+{
+    // Standing still or out of sight, the displays need no ticks: an idle program stays asleep.
+    if (ui->pbCurrentTimeAuto->isChecked() && isVisible()) {
+        if (!m_clockTimer->isActive())
+            clockTic();
         m_clockTimer->start();
-    else
+    } else {
         m_clockTimer->stop();
+    }
+}
+
+void ClockPage::showEvent(QShowEvent *event)
+{
+    ConfigPage::showEvent(event);
+    updateTicking();
+}
+
+void ClockPage::hideEvent(QHideEvent *event)
+{
+    ConfigPage::hideEvent(event);
+    updateTicking();
 }

@@ -38,7 +38,14 @@ public slots:
     void clockTic();
     void pbCurrentTimeAutoClick();
 
+protected:
+    void showEvent(QShowEvent *event) override;
+    void hideEvent(QHideEvent *event) override;
+
 private:
+    // Ticks only while the displays follow the computer's clock and can be seen.
+    void updateTicking();
+
     Ui::ClockPage *ui;
     QTimer *m_clockTimer;
     qint64 m_clockOffset = 0;
