@@ -16,6 +16,7 @@
 #include "core/requestkinds.h"
 #include "core/sessionparameters.h"
 #include "core/standframe.h"
+#include "meters/addresschanger.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "meters/itemeditdialog.h"
@@ -35,7 +36,7 @@ constexpr int kLinkHoldByte = 3;
 
 ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     : QDialog(parent), ui(new Ui::ControlPanelDialog), m_editor(new itemEditDialog(this)),
-      m_funcMenu(new QMenu(this))
+      m_addressChanger(new AddressChanger), m_funcMenu(new QMenu(this))
 {
     ui->setupUi(this);
     exchangeBusy = [] { return false; };
@@ -65,6 +66,8 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     connect(ui->pbAdd, &QPushButton::clicked, this, &Self::addClick);
     connect(ui->pbRemove, &QPushButton::clicked, ui->devList, &deviceList::remoteSelected);
     connect(m_calibrationPage, &CalibrationPage::optoTestClicked, this, &Self::connectionTest);
+    connect(m_calibrationPage, &CalibrationPage::addressChangerRequested, this,
+            &Self::pbShowAddressChanger);
     // The calibration pages' "Установка времени" step writes the time of the clock page.
     connect(m_calibrationPage, &CalibrationPage::realTimeRequested, this,
             [this](int shiftHours, bool allChecked) {
@@ -92,6 +95,7 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
 
 ControlPanelDialog::~ControlPanelDialog()
 {
+    delete m_addressChanger;
     delete ui;
 }
 
@@ -380,6 +384,17 @@ void ControlPanelDialog::stendAck(bool st)
 }
 
 // ---- The meter list pane
+
+void ControlPanelDialog::pbShowAddressChanger()
+{
+    // Frame to frame: the window manager's borders do not make the two overlap.
+    const QRect outer = frameGeometry();
+    m_addressChanger->resize(240, height());
+    m_addressChanger->move(outer.x() + outer.width() + 20, outer.y());
+    m_addressChanger->show();
+    m_addressChanger->raise();
+    m_addressChanger->activateWindow();
+}
 
 void ControlPanelDialog::openSessionClick()
 {
