@@ -13,6 +13,7 @@
 #include "core/commandtext.h"
 #include "core/exchangerules.h"
 #include "core/measuredecoders.h"
+#include "core/meterlistfile.h"
 #include "core/requestkinds.h"
 #include "core/sessionparameters.h"
 #include "core/standframe.h"
@@ -24,6 +25,7 @@
 #include "widgets/soundcue.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QMenu>
 
 namespace {
@@ -118,7 +120,7 @@ void ControlPanelDialog::buildFuncMenu()
         {"actClose", tr("Закрыть"), [this] { closeSessionClick(); }},
         {"actOpenAll", tr("Открыть отмеченные"), {}},
         {"actLoadSerial", tr("Считать S/N"), [this] { m_paramsPage->loadDeviceIDSpecClick(); }},
-        {"actLoadSerialList", tr("Загрузить список S/N"), {}},
+        {"actLoadSerialList", tr("Загрузить список S/N"), [this] { mnLoadDevListFromFileClick(); }},
         {"actLoadAddress", tr("Считать адрес"), [this] { m_paramsPage->loadLinkClick(); }},
         {nullptr, QString(), {}},
         {"actRemove", tr("Удалить"), [list] { list->remoteSelected(); }},
@@ -566,6 +568,38 @@ void ControlPanelDialog::addGroupClick()
             record.address = i;
         }
         // A meter already listed is skipped.
+        ui->devList->addItem(record);
+    }
+}
+
+void ControlPanelDialog::mnLoadDevListFromFileClick()
+{
+    const QString path =
+        askOpenFile(tr("Загрузка файла"), QDir::currentPath(), QStringLiteral("Text file (*.txt)"));
+    if (path.isEmpty())
+        return;
+    QList<QByteArray> serials;
+    QString reason;
+    if (!meterlistfile::read(path, &serials, &reason)) {
+        emit log(tr("Список счетчиков не загружен из файла ") + path + QStringLiteral(": ") +
+                     reason,
+                 logcolour::error, true, false);
+        return;
+    }
+    // A file that is no list at all says so, rather than seeming to do nothing.
+    if (serials.isEmpty()) {
+        emit log(tr("В файле ") + path + tr(" нет серийных номеров (строк из 15 символов)"),
+                 logcolour::notice, true, false);
+        return;
+    }
+    for (const QByteArray &serial : std::as_const(serials)) {
+        DeviceRecord record;
+        record.address = kLastAddress;
+        record.standAddr = 0;
+        record.standMode = false;
+        record.version = QStringLiteral("-");
+        record.password = m_password;
+        record.serialNumber = serial;
         ui->devList->addItem(record);
     }
 }

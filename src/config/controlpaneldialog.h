@@ -139,6 +139,9 @@ public slots:
     // Shows the address changer 20 pixels right of this window, at its top, 240 pixels wide and
     // as high as this window.
     void pbShowAddressChanger();
+    // Adds a meter for each serial number of a ".txt" file the user picks: address 255, off the
+    // stand, name "-". Meters already listed are skipped.
+    void mnLoadDevListFromFileClick();
 
 protected:
     // Closing ends the session.
