@@ -569,12 +569,13 @@ void TestCalibration::stepControls_data()
     QTest::addColumn<bool>("meterControls");
     QTest::addColumn<int>("step");
     QTest::addColumn<QStringList>("enabled");
-    const QStringList all{"pbSaveRealTime", "pbMainInit",     "pbCalibration1",
-                          "pbCalibration2", "pbCalibration3", "pbCalibration4",
-                          "pbCalibration5", "pbOutReset",     "pbCalibration7"};
+    const QStringList all{"pbSaveRealTime", "pbMainInit",     "pbCalibration1", "pbCalibration2",
+                          "pbCalibration3", "pbCalibration4", "pbCalibration5", "pbAddrTableInput",
+                          "pbOutReset",     "pbCalibration7"};
     QTest::newRow("all steps") << true << 0 << all;
     QTest::newRow("step 4") << true << 4 << QStringList{"pbCalibration2"};
-    QTest::newRow("step 8 is the address changer's") << true << 8 << QStringList{};
+    QTest::newRow("step 8 is the address changer's")
+        << true << 8 << QStringList{"pbAddrTableInput"};
     QTest::newRow("meter locked") << false << 4 << QStringList{};
 }
 
@@ -616,8 +617,8 @@ void TestCalibration::procedureControls_data()
         all << i;
     QTest::newRow("show all") << 0 << all << QStringList{"pbInitCalibration3", "pbResetCCStage3",
                                                          "pbSaveRealTime3",    "pbMainInit3",
-                                                         "pbOutReset3",        "pbLoadCC3",
-                                                         "pbSaveCC3"};
+                                                         "pbAddrTableInput3",  "pbOutReset3",
+                                                         "pbLoadCC3",          "pbSaveCC3"};
     QTest::newRow("time") << 1 << QList<int>{} << QStringList{"pbSaveRealTime3"};
     QTest::newRow("voltage") << 3 << QList<int>{1, 2, 3}
                              << QStringList{"pbInitCalibration3", "pbResetCCStage3"};
@@ -629,6 +630,7 @@ void TestCalibration::procedureControls_data()
         << 12 << QList<int>{28, 29, 30} << QStringList{"pbInitCalibration3", "pbResetCCStage3"};
     QTest::newRow("start current")
         << 13 << QList<int>{34} << QStringList{"pbInitCalibration3", "pbResetCCStage3"};
+    QTest::newRow("serial numbers") << 14 << QList<int>{} << QStringList{"pbAddrTableInput3"};
     QTest::newRow("lists reset") << 15 << QList<int>{} << QStringList{"pbOutReset3"};
 }
 

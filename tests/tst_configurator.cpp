@@ -93,6 +93,8 @@ private slots:
     void addRange_data();
     void addRange();
     void addAndEdit();
+    void loadListFile_data();
+    void loadListFile();
     void meterControls();
     void opticalTest();
     void clockTicks();
@@ -356,6 +358,76 @@ void TestConfigurator::addRange()
     }
 }
 
+void TestConfigurator::loadListFile_data()
+{
+    QTest::addColumn<QByteArray>("file"); // "-": no such file; "": the dialog is cancelled
+    QTest::addColumn<QStringList>("serials");
+    QTest::addColumn<QString>("logged");
+    QTest::newRow("three, then a 14-character line")
+        << QByteArray("000000000000101\n000000000000102\r\n000000000000103\n"
+                      "00000000000010\n000000000000105\n")
+        << QStringList{"000000000000101", "000000000000102", "000000000000103"} << QString();
+    QTest::newRow("first line of 14 characters")
+        << QByteArray("00000000000010\n000000000000101\n") << QStringList{}
+        << "orange|В файле {file} нет серийных номеров (строк из 15 символов)";
+    QTest::newRow("16 characters")
+        << QByteArray("0000000000001011") << QStringList{}
+        << "orange|В файле {file} нет серийных номеров (строк из 15 символов)";
+    QTest::newRow("one meter twice") << QByteArray("000000000000101\n000000000000101")
+                                     << QStringList{"000000000000101"} << QString();
+    QTest::newRow("cancelled") << QByteArray() << QStringList{} << QString();
+    QTest::newRow("no such file") << QByteArray("-") << QStringList{}
+                                  << "red|Список счетчиков не загружен из файла {file}: ";
+}
+
+void TestConfigurator::loadListFile()
+{
+    QFETCH(QByteArray, file);
+    QFETCH(QStringList, serials);
+    QFETCH(QString, logged);
+    Window t;
+    // On the stand too, the meters of a file are bus meters.
+    t.w.setSession(kStand, 2, QByteArray(6, '\x22'));
+    const QString path = t.work.filePath(QStringLiteral("meters.txt"));
+    if (file != "-" && !file.isEmpty()) {
+        QFile out(path);
+        QVERIFY(out.open(QIODevice::WriteOnly));
+        out.write(file);
+    }
+    QStringList asked;
+    t.w.askOpenFile = [&](const QString &title, const QString &folder, const QString &filter) {
+        asked << title + QLatin1Char('|') + folder + QLatin1Char('|') + filter;
+        return file.isEmpty() ? QString() : path;
+    };
+    QStringList lines;
+    connect(&t.w, &ControlPanelDialog::log, this, [&](const QString &text, const QColor &colour) {
+        lines << (colour == QColor(255, 50, 50)    ? QStringLiteral("red|")
+                  : colour == QColor(255, 127, 40) ? QStringLiteral("orange|")
+                                                   : QStringLiteral("other|")) +
+                     text;
+    });
+    t.w.findChild<QAction *>(QStringLiteral("actLoadSerialList"))->trigger();
+
+    QCOMPARE(asked, QStringList{"Загрузка файла|" + QDir::currentPath() + "|Text file (*.txt)"});
+    deviceList *list = t.w.meterList();
+    QStringList got;
+    for (int i = 0; i < list->count(); ++i) {
+        const DeviceRecord &r = list->itemAt(i)->record();
+        got << QString::fromLatin1(r.serialNumber);
+        QCOMPARE(r.address, 255);
+        QCOMPARE(r.standAddr, 0);
+        QVERIFY(!r.standMode);
+        QCOMPARE(r.version, QStringLiteral("-"));
+        QCOMPARE(r.password, QByteArray(6, '\x22'));
+    }
+    got.sort();
+    QCOMPARE(got, serials);
+    QCOMPARE(lines.size(), logged.isEmpty() ? 0 : 1);
+    if (!logged.isEmpty())
+        QVERIFY2(lines[0].startsWith(QString(logged).replace(QStringLiteral("{file}"), path)),
+                 qPrintable(lines[0]));
+}
+
 void TestConfigurator::addAndEdit()
 {
     Window t;
@@ -405,18 +477,15 @@ void TestConfigurator::meterControls()
     connect(&t.w, &ControlPanelDialog::listSelectedItemClick, this, [&] { ++selected; });
     auto *edit = t.w.findChild<QAction *>(QStringLiteral("actEdit"));
     // True when every meter control and "Изменить" are disabled, false when all are enabled.
-    // Buttons of pages not built yet stay disabled either way.
+    // The address changer's step follows the meter like the others.
     const auto locked = [&] {
         int on = edit->isEnabled();
-        const char *const names[] = {"pbLoadMeasures", "pbLoadNowMeasures", "pbLoadDeviceInfo"};
+        const char *const names[] = {"pbLoadMeasures", "pbLoadNowMeasures", "pbLoadDeviceInfo",
+                                     "pbAddrTableInput"};
         for (const char *name : names)
             on += t.find(name)->isEnabled();
-        const char *const unbuilt[] = {"pbAddrTableInput"};
-        for (const char *name : unbuilt)
-            if (t.find(name)->isEnabled())
-                return QStringLiteral("unbuilt control enabled: ") + QLatin1String(name);
         return on == 0   ? QStringLiteral("locked")
-               : on == 4 ? QStringLiteral("open")
+               : on == 5 ? QStringLiteral("open")
                          : QStringLiteral("mixed");
     };
     QCOMPARE(locked(), QStringLiteral("locked"));

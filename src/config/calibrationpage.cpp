@@ -47,6 +47,10 @@ CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
     setSeriesControls(ui->frCC, ui->frCC3);
     connect(ui->pbOptoTest, &QAbstractButton::clicked, this, &CalibrationPage::optoTestClicked);
     markWired(ui->pbOptoTest);
+    for (QAbstractButton *b : {ui->pbAddrTableInput, ui->pbAddrTableInput3}) {
+        connect(b, &QAbstractButton::clicked, this, &CalibrationPage::addressChangerRequested);
+        markWired(b);
+    }
 
     m_single = {ui->sbC1, ui->sbC2, ui->sbC3, ui->sbC4, ui->sbC5, ui->sbC6, ui->sbC7};
     for (int i = 1; i <= calibration::kThreeCount; ++i)

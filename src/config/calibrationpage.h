@@ -78,6 +78,8 @@ public slots:
 
 signals:
     void optoTestClicked();
+    // Step 8 on either series: the serial numbers are set in the address changer.
+    void addressChangerRequested();
     void realTimeRequested(int shiftHours, bool allChecked);
 
 private:

@@ -14,9 +14,11 @@
 #include "core/exchangerules.h"
 #include "core/groupgrid.h"
 #include "core/measuredecoders.h"
+#include "core/meterlistfile.h"
 #include "core/requestkinds.h"
 #include "core/sessionparameters.h"
 #include "core/standframe.h"
+#include "meters/addresschanger.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "meters/itemeditdialog.h"
@@ -24,6 +26,7 @@
 #include "widgets/soundcue.h"
 
 #include <QCloseEvent>
+#include <QDir>
 #include <QMenu>
 #include <QTimer>
 
@@ -39,7 +42,7 @@ constexpr int kLinkHoldByte = 3;
 
 ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     : QDialog(parent), ui(new Ui::ControlPanelDialog), m_editor(new itemEditDialog(this)),
-      m_funcMenu(new QMenu(this))
+      m_addressChanger(new AddressChanger), m_funcMenu(new QMenu(this))
 {
     ui->setupUi(this);
     exchangeBusy = [] { return false; };
@@ -69,6 +72,8 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     connect(ui->pbAdd, &QPushButton::clicked, this, &Self::addClick);
     connect(ui->pbRemove, &QPushButton::clicked, ui->devList, &deviceList::remoteSelected);
     connect(m_calibrationPage, &CalibrationPage::optoTestClicked, this, &Self::connectionTest);
+    connect(m_calibrationPage, &CalibrationPage::addressChangerRequested, this,
+            &Self::pbShowAddressChanger);
     // The calibration pages' "Установка времени" step writes the time of the clock page.
     connect(m_calibrationPage, &CalibrationPage::realTimeRequested, this,
             [this](int shiftHours, bool allChecked) {
@@ -96,6 +101,7 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
 
 ControlPanelDialog::~ControlPanelDialog()
 {
+    delete m_addressChanger;
     delete ui;
 }
 
@@ -119,7 +125,7 @@ void ControlPanelDialog::buildFuncMenu()
         {"actOpenAll", tr("Открыть отмеченные"), [this] { mnOpenAll(); }},
         {"actCloseAll", tr("Закрыть все"), [this] { mnCloseAll(); }},
         {"actLoadSerial", tr("Считать S/N"), [this] { m_paramsPage->loadDeviceIDSpecClick(); }},
-        {"actLoadSerialList", tr("Загрузить список S/N"), {}},
+        {"actLoadSerialList", tr("Загрузить список S/N"), [this] { mnLoadDevListFromFileClick(); }},
         {"actLoadAddress", tr("Считать адрес"), [this] { m_paramsPage->loadLinkClick(); }},
         {nullptr, QString(), {}},
         {"actRemove", tr("Удалить"), [list] { list->remoteSelected(); }},
@@ -575,6 +581,17 @@ void ControlPanelDialog::mnCloseAll()
 
 // ---- The meter list pane
 
+void ControlPanelDialog::pbShowAddressChanger()
+{
+    // Frame to frame: the window manager's borders do not make the two overlap.
+    const QRect outer = frameGeometry();
+    m_addressChanger->resize(240, height());
+    m_addressChanger->move(outer.x() + outer.width() + 20, outer.y());
+    m_addressChanger->show();
+    m_addressChanger->raise();
+    m_addressChanger->activateWindow();
+}
+
 void ControlPanelDialog::openSessionClick()
 {
     if (!m_currentItem)
@@ -745,6 +762,38 @@ void ControlPanelDialog::addGroupClick()
             record.address = i;
         }
         // A meter already listed is skipped.
+        ui->devList->addItem(record);
+    }
+}
+
+void ControlPanelDialog::mnLoadDevListFromFileClick()
+{
+    const QString path =
+        askOpenFile(tr("Загрузка файла"), QDir::currentPath(), QStringLiteral("Text file (*.txt)"));
+    if (path.isEmpty())
+        return;
+    QList<QByteArray> serials;
+    QString reason;
+    if (!meterlistfile::read(path, &serials, &reason)) {
+        emit log(tr("Список счетчиков не загружен из файла ") + path + QStringLiteral(": ") +
+                     reason,
+                 logcolour::error, true, false);
+        return;
+    }
+    // A file that is no list at all says so, rather than seeming to do nothing.
+    if (serials.isEmpty()) {
+        emit log(tr("В файле ") + path + tr(" нет серийных номеров (строк из 15 символов)"),
+                 logcolour::notice, true, false);
+        return;
+    }
+    for (const QByteArray &serial : std::as_const(serials)) {
+        DeviceRecord record;
+        record.address = kLastAddress;
+        record.standAddr = 0;
+        record.standMode = false;
+        record.version = QStringLiteral("-");
+        record.password = m_password;
+        record.serialNumber = serial;
         ui->devList->addItem(record);
     }
 }

@@ -19,6 +19,7 @@
 namespace Ui {
 class ControlPanelDialog;
 }
+class AddressChanger;
 class deviceList;
 class deviceListItem;
 class itemEditDialog;
@@ -45,6 +46,8 @@ public:
     ~ControlPanelDialog() override;
 
     deviceList *meterList() const;
+    // The address changer: a window of its own, shown beside this one by pbShowAddressChanger().
+    AddressChanger *addressChanger() const { return m_addressChanger; }
     deviceListItem *currentItem() const override { return m_currentItem; }
 
     // The session the main window has opened: channel (0 COM, 1 GSM/CSD, 2 stand, 3 TCP-IP),
@@ -145,6 +148,12 @@ public slots:
     void loadComplate(int type, QList<QByteArray> replies, int status);
     void unknownLoadComplate(int st);
     void stendAck(bool st);
+    // Shows the address changer 20 pixels right of this window, at its top, 240 pixels wide and
+    // as high as this window.
+    void pbShowAddressChanger();
+    // Adds a meter for each serial number of a ".txt" file the user picks: address 255, off the
+    // stand, name "-". Meters already listed are skipped.
+    void mnLoadDevListFromFileClick();
 
 protected:
     // Closing ends the session.
@@ -217,6 +226,8 @@ private:
     bool m_groupAwaitingClose = false;
 
     itemEditDialog *m_editor;
+    // Without a parent, so it is a window beside this one rather than inside it; deleted here.
+    AddressChanger *m_addressChanger;
     DeviceRecord m_template;
     bool m_editMode = false;
     QPointer<deviceListItem> m_edited;
