@@ -6,12 +6,14 @@
 #include "config/controlpaneldialog.h"
 #include "link/exchangeengine.h"
 #include "link/stend.h"
+#include "meters/addresschanger.h"
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "widgets/progressdialog.h"
 
 #include <QAction>
 #include <QMenu>
+#include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QtTest>
@@ -42,25 +44,44 @@ QStringList repeated(const QString &word, int n)
     return out;
 }
 
+void setChangerText(ControlPanelDialog *config, const QString &text)
+{
+    config->addressChanger()
+        ->findChild<QPlainTextEdit *>(QStringLiteral("teList"))
+        ->setPlainText(text);
+}
+
+QString changerText(ControlPanelDialog *config)
+{
+    return config->addressChanger()
+        ->findChild<QPlainTextEdit *>(QStringLiteral("teList"))
+        ->toPlainText();
+}
+
 struct Group
 {
-    // An administrator session over TCP to meters 1, 2, 3 (extra metersim arguments first).
-    bool startTcp(const QStringList &extra = {})
+    // A session over TCP to the single-phase meters 1, 2, 3 and the meters of `extra`, listed
+    // in that order (extra metersim arguments first), administrator or developer.
+    bool startTcp(const QStringList &extra = {}, int level = 1, const QList<int> &more = {})
     {
         QStringList args = extra;
         for (int a = 1; a <= 3; ++a)
             args << QStringLiteral("--meter") << QStringLiteral("210.1,addr=%1").arg(a);
         if (!rig.startLine(args))
             return false;
+        rig.developerMode = level == 2;
         SessionParameters p = SessionRig::defaults();
         p.connectionType = 3;
         p.ethernetIp = rig.line.tcpHost();
         p.ethernetPort = rig.line.tcpPort();
-        p.accessLevel = 1;
+        p.accessLevel = level;
+        p.passwords[2] = QByteArray::fromHex("3c91e4075bd2");
         if (!rig.open(p))
             return false;
         config = rig.window().configurator();
         for (int a = 1; a <= 3; ++a)
+            rig.addMeter(a);
+        for (int a : more)
             rig.addMeter(a);
         return select();
     }
@@ -138,6 +159,11 @@ private slots:
     void standSwitchesEachIn();
     void standWrongAcknowledgement();
     void standOpenAllThenTime();
+    void listSizes_data();
+    void listSizes();
+    void coefficientLists();
+    void addressList();
+    void serialList();
 };
 
 // Without a checked meter group work does not start: no line, no batch.
@@ -323,6 +349,140 @@ void TestGroupSim::standOpenAllThenTime()
         for (int position = 1; position <= 24; ++position)
             positions << position;
     QCOMPARE(g.switchedBeforeOpen(), positions);
+}
+
+void TestGroupSim::listSizes_data()
+{
+    QTest::addColumn<QString>("slot");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("serial numbers")
+        << "saveListSN"
+        << "000000000000011\n\n000000000000012\n000000000000013"
+        << "Размер списка выбранных счетчиков (4) отличается от списка серийных номеров (3)";
+    QTest::newRow("addresses") << "saveListAddr"
+                               << "7\n8\n9\n10\n11"
+                               << "Размер списка выбранных счетчиков (4) отличается от списка "
+                                  "адресов (5)";
+    QTest::newRow("coefficients")
+        << "saveListCC"
+        << "16384 16384 0 0 0 0"
+        << "Размер списка выбранных счетчиков (4) отличается от списка КК (1)";
+}
+
+// A list that does not give each checked meter a line is refused before anything is sent.
+void TestGroupSim::listSizes()
+{
+    QFETCH(QString, slot);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    ControlPanelDialog config;
+    QList<QPair<QString, QColor>> logged;
+    connect(&config, &ControlPanelDialog::log, &config,
+            [&logged](const QString &str, const QColor &clr, bool, bool) {
+                logged.append({str, clr});
+            });
+    for (int a = 1; a <= 5; ++a) {
+        DeviceRecord r;
+        r.address = a;
+        r.ticked = a != 3;
+        config.meterList()->addItem(r);
+    }
+    setChangerText(&config, text);
+    QVERIFY(QMetaObject::invokeMethod(&config, slot.toLatin1().constData()));
+    QCOMPARE(logged.size(), 1);
+    QCOMPARE(logged[0].first, message);
+    QCOMPARE(logged[0].second, kRed);
+    QVERIFY(!config.groupWorkRunning());
+}
+
+// Coefficient lines written to the checked meters and read back into the list; equal lines are
+// reported. A three-phase meter is read but has no line: it counts as skipped.
+void TestGroupSim::coefficientLists()
+{
+    Group g;
+    QVERIFY(g.startTcp({"--meter", "450.22R,addr=4"}, 2, {4}));
+    QSignalSpy grid(g.config, &ControlPanelDialog::html_line);
+    // Opened first: the series decides what is read and written.
+    g.tickAll();
+    g.menu("actOpenAll");
+    QVERIFY(g.waitEnd());
+    QCOMPARE(words(grid.takeFirst().at(0).toString()), QStringList({"OK", "OK", "OK", "OK"}));
+
+    g.list()->itemAt(3)->record().ticked = false;
+    const QString same = QStringLiteral("16000 16500 -1000 100000 40000 -5");
+    const QString other = QStringLiteral("16100 16400 -900 90000 35000 7");
+    setChangerText(g.config, same + "\n" + same + "\n" + other);
+    g.config->addressChanger()->pbWriteCCClick();
+    QVERIFY(g.waitEnd(2));
+    QCOMPARE(words(grid.takeFirst().at(0).toString()), QStringList({"OK", "OK", "OK"}));
+    // 16000 = 80 3e, 16500 = 74 40, -1000 = 18 fc ff ff, 100000 = a0 86 01; clock -5 = fb ff.
+    QCOMPARE(g.rig.lines("TX: 01 02 0c 80 3e 00 00 74 40 00 00 18 fc ff ff a0 86 01 00 ").size(),
+             1);
+    QCOMPARE(g.rig.lines(QStringLiteral("TX: 02 02 22 fb ff ")).size(), 1);
+    QCOMPARE(g.rig.lines(QStringLiteral("TX: 03 02 22 07 00 ")).size(), 1);
+
+    g.list()->itemAt(3)->record().ticked = true;
+    g.config->addressChanger()->pbReadCCClick();
+    QVERIFY(g.waitEnd(3));
+    QCOMPARE(words(grid.takeFirst().at(0).toString()), QStringList({"OK", "OK", "OK", "SKIP"}));
+    QCOMPARE(changerText(g.config), same + "\n" + same + "\n" + other);
+    const QString duplicates = QStringLiteral("Внимание! Найдены дубликаты в записях КК!");
+    QVERIFY(g.rig.hasLine(duplicates, QColor(255, 127, 40)));
+    QCOMPARE(g.rig.lines(QStringLiteral("Загружены КК часов: ")).size(), 3);
+
+    // Distinct lines read without a warning.
+    g.list()->itemAt(1)->record().ticked = false;
+    g.config->addressChanger()->pbReadCCClick();
+    QVERIFY(g.waitEnd(4));
+    QCOMPARE(changerText(g.config), same + "\n" + other);
+    QVERIFY(g.rig.hasLine(QStringLiteral("Записи КК считаны без ошибок"), kGreen));
+    QCOMPARE(g.rig.lines(duplicates).size(), 1);
+}
+
+// Addresses from the list: each meter is written its line and answers there afterwards.
+void TestGroupSim::addressList()
+{
+    Group g;
+    QVERIFY(g.startTcp());
+    QSignalSpy grid(g.config, &ControlPanelDialog::html_line);
+    g.list()->itemAt(0)->record().ticked = true;
+    g.list()->itemAt(2)->record().ticked = true;
+    setChangerText(g.config, QStringLiteral("17\n\n19"));
+    g.config->addressChanger()->pbWriteAddrClick();
+    QVERIFY(g.waitEnd());
+    const QString html = grid.takeFirst().at(0).toString();
+    QCOMPARE(words(html), QStringList({"OK", "OK"}));
+    QVERIFY(html.contains(QStringLiteral("<div align='center'>17</div>")));
+    QVERIFY(html.contains(QStringLiteral("<div align='center'>19</div>")));
+    QList<int> addresses;
+    for (int i = 0; i < 3; ++i)
+        addresses << g.list()->itemAt(i)->record().address;
+    std::sort(addresses.begin(), addresses.end());
+    QCOMPARE(addresses, QList<int>({2, 17, 19}));
+    // The new addresses answer.
+    g.config->mnCheckAllClick();
+    g.menu("actOpenAll");
+    QVERIFY(g.waitEnd(2));
+    QCOMPARE(words(grid.takeFirst().at(0).toString()), QStringList({"OK", "OK", "OK"}));
+}
+
+// Serial numbers from the list; a line longer than the meter's 15 bytes is refused, not cut.
+void TestGroupSim::serialList()
+{
+    Group g;
+    QVERIFY(g.startTcp());
+    QSignalSpy grid(g.config, &ControlPanelDialog::html_line);
+    g.tickAll();
+    setChangerText(g.config, QStringLiteral("000000000000111\n0000000000001112\n123"));
+    g.config->addressChanger()->pbWriteSNClick();
+    QVERIFY(g.waitEnd());
+    QCOMPARE(words(grid.takeFirst().at(0).toString()), QStringList({"OK", "SKIP", "OK"}));
+    QCOMPARE(g.rig.lines("TX: 01 02 44 30 30 30 30 30 30 30 30 30 30 30 30 31 31 31 ").size(), 1);
+    QVERIFY(g.rig.lines(QStringLiteral("TX: 02 02 44 ")).isEmpty());
+    QVERIFY(g.rig.hasLine(
+        QStringLiteral("Ошибка: серийный номер из списка некорректен: 0000000000001112"), kRed));
+    QCOMPARE(g.rig.lines("TX: 03 02 44 31 32 33 00 00 00 00 00 00 00 00 00 00 00 00 ").size(), 1);
 }
 
 QTEST_MAIN(TestGroupSim)

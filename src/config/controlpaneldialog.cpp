@@ -74,6 +74,10 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     connect(m_calibrationPage, &CalibrationPage::optoTestClicked, this, &Self::connectionTest);
     connect(m_calibrationPage, &CalibrationPage::addressChangerRequested, this,
             &Self::pbShowAddressChanger);
+    connect(m_addressChanger, &AddressChanger::saveSNExec, this, &Self::saveListSN);
+    connect(m_addressChanger, &AddressChanger::saveAddrExec, this, &Self::saveListAddr);
+    connect(m_addressChanger, &AddressChanger::saveCCExec, this, &Self::saveListCC);
+    connect(m_addressChanger, &AddressChanger::loadCCExec, this, &Self::loadListCC);
     // The calibration pages' "Установка времени" step writes the time of the clock page.
     connect(m_calibrationPage, &CalibrationPage::realTimeRequested, this,
             [this](int shiftHours, bool allChecked) {
@@ -495,7 +499,13 @@ void ControlPanelDialog::groupFinish()
         cells.append({label, m_groupStatus.value(i)});
     }
     emit html_line(groupgrid::html(cells));
-    //@@DUPCHECK
+    if (m_groupKind == requestkinds::CC && m_groupListMode) {
+        if (m_addressChanger->hasDuplicates())
+            emit log(tr("<strong>Внимание! Найдены дубликаты в записях КК!</strong>"),
+                     logcolour::notice, false, false);
+        else
+            emit log(tr("Записи КК считаны без ошибок"), logcolour::success, false, false);
+    }
     playSound(QLatin1String(soundcue::notify));
     groupClear();
     // The controls follow the current meter again (a stand meter is switched in first).
@@ -547,12 +557,56 @@ void ControlPanelDialog::stendAck(bool st)
 
 QString ControlPanelDialog::groupListLine() const
 {
-    return QString(); //@@LINE
+    return groupListMode() ? m_addressChanger->lines().value(m_groupPos) : QString();
 }
 
 void ControlPanelDialog::appendGroupListLine(const QString &line)
 {
-    Q_UNUSED(line) //@@APPEND
+    if (groupListMode())
+        m_addressChanger->appendLine(line);
+}
+
+bool ControlPanelDialog::listFitsGroup(const QString &listName)
+{
+    const int lines = m_addressChanger->loadList();
+    const int checked = ui->devList->tickedCount();
+    if (lines == checked)
+        return true;
+    emit log(tr("Размер списка выбранных счетчиков (") + QString::number(checked) +
+                 tr(") отличается от списка ") + listName + QStringLiteral(" (") +
+                 QString::number(lines) + QStringLiteral(")"),
+             logcolour::error, true, false);
+    return false;
+}
+
+void ControlPanelDialog::saveListSN()
+{
+    if (!groupRunning() && listFitsGroup(tr("серийных номеров")))
+        startGroupWork(
+            requestkinds::SaveDeviceID, [this] { m_paramsPage->saveDeviceIDFromList(); }, true);
+}
+
+void ControlPanelDialog::saveListAddr()
+{
+    if (!groupRunning() && listFitsGroup(tr("адресов")))
+        startGroupWork(
+            requestkinds::SaveLink, [this] { m_paramsPage->SaveLinkFromList(); }, true);
+}
+
+void ControlPanelDialog::saveListCC()
+{
+    if (!groupRunning() && listFitsGroup(tr("КК")))
+        startGroupWork(
+            requestkinds::SaveCC, [this] { m_calibrationPage->SaveCCClick(); }, true);
+}
+
+void ControlPanelDialog::loadListCC()
+{
+    if (groupRunning() || ui->devList->tickedCount() == 0)
+        return;
+    m_addressChanger->listClear();
+    startGroupWork(
+        requestkinds::CC, [this] { m_calibrationPage->loadCCClick(); }, true);
 }
 
 void ControlPanelDialog::mnOpenAll()

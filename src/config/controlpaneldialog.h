@@ -143,6 +143,13 @@ public slots:
     // Opens, or closes, the session of every checked, or of every open, meter in turn.
     void mnOpenAll();
     void mnCloseAll();
+    // The address changer's lists, the i-th line for the i-th checked meter: serial numbers,
+    // addresses and coefficient lines written, or the checked meters' coefficients read into it.
+    // A list whose size is not the number of checked meters is refused with a red line.
+    void saveListSN();
+    void saveListAddr();
+    void saveListCC();
+    void loadListCC();
     void connectionTest();
     void tuneInterface();
     void loadComplate(int type, QList<QByteArray> replies, int status);
@@ -189,6 +196,8 @@ private:
     void groupClear();
     // Runs `work` from the event loop unless the group it belongs to has ended meanwhile.
     void groupLater(void (ControlPanelDialog::*work)());
+    // Whether the changer's list has a line per checked meter; the red line when not.
+    bool listFitsGroup(const QString &listName);
     void enableAllFrames();
     int sessionOpened(const QList<QByteArray> &replies, int status);
 
