@@ -316,6 +316,16 @@ void TestGroupSim::standWrongAcknowledgement()
     QVERIFY(!g.config->groupWorkRunning());
     QVERIFY(g.rig.lines(kEnd).isEmpty());
     QVERIFY(grid.isEmpty());
+
+    // A block that never answers holds the work until the session ends; the next session
+    // starts without it.
+    block.injectReply(QByteArray());
+    g.press("pbSaveTimeAll");
+    QTRY_COMPARE_WITH_TIMEOUT(block.requestCount() - before, 3, 10000);
+    QVERIFY(g.config->groupWorkRunning());
+    g.config->close();
+    QVERIFY(g.rig.open(p));
+    QVERIFY(!g.config->groupWorkRunning());
 }
 
 // The whole stand: every meter opened, then every clock written; 24 OK cells each time.

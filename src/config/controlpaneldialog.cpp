@@ -172,9 +172,11 @@ void ControlPanelDialog::setSession(int channel, int accessLevel, const QByteArr
     m_template.standMode = channel == Channel::Stand;
     ui->devList->setStandMode(channel == Channel::Stand);
     ui->devList->applyStandMode();
-    // A session that ended mid-batch sent no loadComplate: that batch is over.
+    // A session that ended mid-batch sent no loadComplate: that batch is over, and so is group
+    // work that waited on it or on the stand.
     m_batchKind = -1;
     m_batchItem = nullptr;
+    groupClear();
     enableAllFrames();
     ui->devList->setItemsEnabled(true);
     applyAccessLevel(accessLevel);
