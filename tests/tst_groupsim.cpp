@@ -156,9 +156,9 @@ private slots:
     void failingMeterInTheMiddle();
     void interrupted();
     void closeAll();
-    void standSwitchesEachIn();
+    void stand_data();
+    void stand();
     void standWrongAcknowledgement();
-    void standOpenAllThenTime();
     void listSizes_data();
     void listSizes();
     void coefficientLists();
@@ -259,35 +259,6 @@ void TestGroupSim::closeAll()
     QCOMPARE(g.rig.lines(QStringLiteral("RX: 03 09 01 00 ")).size(), 1);
 }
 
-// On the stand each position is switched in before its meter's batch.
-void TestGroupSim::standSwitchesEachIn()
-{
-    Group g;
-    const bool started = g.rig.startLine({"--no-tcp", "--stand"});
-    if (!started && g.rig.line.permissionDenied())
-        QSKIP("the stand's block needs a port this user may bind");
-    QVERIFY(started);
-    SessionParameters p = SessionRig::defaults();
-    p.portNumber = 2;
-    p.standIp = g.rig.line.standAddress();
-    QVERIFY(g.openStand(p, 3));
-    QSignalSpy grid(g.config, &ControlPanelDialog::html_line);
-    g.tickAll();
-    g.press("pbSaveTimeAll");
-    QVERIFY(g.waitEnd());
-    QCOMPARE(g.switchedBeforeOpen(), QList<int>({1, 2, 3}));
-    QCOMPARE(g.rig.lines(QStringLiteral("TX: ff 0a 0e ")).size(), 3);
-    QCOMPARE(grid.size(), 1);
-    const QString html = grid.at(0).at(0).toString();
-    QCOMPARE(words(html), QStringList({"OK", "OK", "OK"}));
-    // Cells named by stand position, not by the address 255 they share.
-    for (int position = 1; position <= 3; ++position)
-        QVERIFY(html.contains(
-            QStringLiteral("<td width='35' bgcolor='#bbffbb'><div align='center'>%1</div></td>")
-                .arg(position)));
-    QVERIFY(!html.contains(QStringLiteral(">255<")));
-}
-
 // A wrong acknowledgement of the block ends the work with its red line and without a grid.
 void TestGroupSim::standWrongAcknowledgement()
 {
@@ -328,9 +299,20 @@ void TestGroupSim::standWrongAcknowledgement()
     QVERIFY(!g.config->groupWorkRunning());
 }
 
-// The whole stand: every meter opened, then every clock written; 24 OK cells each time.
-void TestGroupSim::standOpenAllThenTime()
+void TestGroupSim::stand_data()
 {
+    QTest::addColumn<int>("positions");
+    QTest::addColumn<bool>("openFirst");
+    QTest::newRow("3 positions, time") << 3 << false;
+    QTest::newRow("24 positions, open all then time") << 24 << true;
+}
+
+// On the stand each position is switched in before its meter's batch; the cells are named by
+// stand position, not by the address 255 the meters share.
+void TestGroupSim::stand()
+{
+    QFETCH(int, positions);
+    QFETCH(bool, openFirst);
     Group g;
     const bool started = g.rig.startLine({"--no-tcp", "--stand"});
     if (!started && g.rig.line.permissionDenied())
@@ -339,26 +321,34 @@ void TestGroupSim::standOpenAllThenTime()
     SessionParameters p = SessionRig::defaults();
     p.portNumber = 2;
     p.standIp = g.rig.line.standAddress();
-    QVERIFY(g.openStand(p, 24));
+    QVERIFY(g.openStand(p, positions));
     QSignalSpy grid(g.config, &ControlPanelDialog::html_line);
     g.tickAll();
-    g.menu("actOpenAll");
-    QVERIFY(g.waitEnd(1, 120000));
-    for (int i = 0; i < 24; ++i)
-        QVERIFY(g.list()->itemAt(i)->record().sessionOpen);
+    QList<int> switched;
+    for (int position = 1; position <= positions; ++position)
+        switched << position;
+    if (openFirst) {
+        g.menu("actOpenAll");
+        QVERIFY(g.waitEnd(1, 120000));
+        for (int i = 0; i < positions; ++i)
+            QVERIFY(g.list()->itemAt(i)->record().sessionOpen);
+        switched += switched;
+    }
     g.press("pbSaveTimeAll");
-    QVERIFY(g.waitEnd(2, 120000));
-    QCOMPARE(grid.size(), 2);
+    QVERIFY(g.waitEnd(openFirst ? 2 : 1, 120000));
+    QCOMPARE(g.switchedBeforeOpen(), switched);
+    QCOMPARE(g.rig.lines(QStringLiteral("TX: ff 0a 0e ")).size(), positions);
+    QCOMPARE(grid.size(), openFirst ? 2 : 1);
     for (const QList<QVariant> &emitted : grid) {
         const QString html = emitted.at(0).toString();
-        QCOMPARE(words(html), repeated(QStringLiteral("OK"), 24));
-        QCOMPARE(html.count(QStringLiteral("<table border='0'>")), 3);
+        QCOMPARE(words(html), repeated(QStringLiteral("OK"), positions));
+        QCOMPARE(html.count(QStringLiteral("<table border='0'>")), positions / 12 + 1);
+        for (int position = 1; position <= positions; ++position)
+            QVERIFY(html.contains(QStringLiteral("<td width='35' bgcolor='#bbffbb'><div "
+                                                 "align='center'>%1</div></td>")
+                                      .arg(position)));
+        QVERIFY(!html.contains(QStringLiteral(">255<")));
     }
-    QList<int> positions;
-    for (int round = 0; round < 2; ++round)
-        for (int position = 1; position <= 24; ++position)
-            positions << position;
-    QCOMPARE(g.switchedBeforeOpen(), positions);
 }
 
 void TestGroupSim::listSizes_data()
