@@ -253,6 +253,15 @@ void TestAddressChanger::placement()
     QCOMPARE(changer->frameGeometry().left(), w.frameGeometry().right() + 21);
     QCOMPARE(changer->frameGeometry().top(), w.frameGeometry().top());
     QCOMPARE(changer->height(), before + 100);
+
+    // The session ends: the configurator is hidden, and the changer with it, keeping its text.
+    changer->appendLine(QStringLiteral("000000000000123"));
+    w.hide();
+    QVERIFY(!changer->isVisible());
+    w.show();
+    w.pbShowAddressChanger();
+    QCOMPARE(changer->findChild<QPlainTextEdit *>(QStringLiteral("teList"))->toPlainText(),
+             QStringLiteral("000000000000123"));
 }
 
 QTEST_MAIN(TestAddressChanger)

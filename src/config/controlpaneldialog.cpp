@@ -27,6 +27,7 @@
 
 #include <QCloseEvent>
 #include <QDir>
+#include <QHideEvent>
 #include <QMenu>
 #include <QTimer>
 
@@ -900,4 +901,12 @@ void ControlPanelDialog::closeEvent(QCloseEvent *event)
     ui->devList->closeAllSessions();
     QDialog::closeEvent(event);
     emit logout();
+}
+
+void ControlPanelDialog::hideEvent(QHideEvent *event)
+{
+    // A window minimised by the user is not a session that ended.
+    if (!event->spontaneous())
+        m_addressChanger->hide();
+    QDialog::hideEvent(event);
 }

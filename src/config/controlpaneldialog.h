@@ -165,6 +165,8 @@ public slots:
 protected:
     // Closing ends the session.
     void closeEvent(QCloseEvent *event) override;
+    // The address changer's buttons work on this window's session: it goes when the session does.
+    void hideEvent(QHideEvent *event) override;
     // Escape would hide the window and leave the session open with no way back to it.
     void reject() override {}
 
