@@ -13,8 +13,10 @@ if [ "${1:-}" = quick ]; then
     "$build/bench/bench_exchange" 300 10 5
     "$build/bench/bench_log" 20000
     "$build/bench/bench_devicelist" 3000 1
+    "$build/bench/bench_group" 1
 else
     "$build/bench/bench_exchange" 1000 20 30
     "$build/bench/bench_log" 100000
     "$build/bench/bench_devicelist" 3000 3
+    "$build/bench/bench_group" 3
 fi 2>&1 | grep -v -e 'XDG_RUNTIME_DIR' -e 'propagateSizeHints'

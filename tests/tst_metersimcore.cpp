@@ -630,6 +630,15 @@ void TestMeterSimCore::faultScopes()
     plan.clear();
     QVERIFY(plan.isEmpty());
 
+    // One meter of the line, by its address (decimal).
+    QVERIFY(FaultPlan::parse(QStringLiteral("error:4@addr=12"), &f, nullptr));
+    plan.add(f);
+    QVERIFY(!plan.pick(0x08, 0x00, 11));
+    QVERIFY(!plan.pick(0x08, 0x00, 0x12));
+    QCOMPARE(plan.pick(0x08, 0x00, 12)->argument, 4);
+    QVERIFY(!FaultPlan::parse(QStringLiteral("drop@addr=256"), &f, nullptr));
+    plan.clear();
+
     QVERIFY(FaultPlan::parse(QStringLiteral("echo@40%"), &f, nullptr));
     plan.add(f);
     int hits = 0;

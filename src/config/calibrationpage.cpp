@@ -1,6 +1,7 @@
 #include "config/calibrationpage.h"
 
 #include "core/catalogue.h"
+#include "core/changerlist.h"
 #include "core/clockdecoders.h"
 #include "core/measuredecoders.h"
 #include "core/requestkinds.h"
@@ -9,6 +10,8 @@
 
 #include <QAbstractButton>
 #include <QPixmap>
+
+#include <limits>
 
 namespace {
 using calibration::Step;
@@ -75,10 +78,14 @@ CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
     route(CC, ui->frCC, [this](const QList<QByteArray> &replies) {
         QList<qint32> block;
         if (!accepted(
-                calibration::decodeBlock(replies.value(0), calibration::kSingleCount, &block)))
+                calibration::decodeBlock(replies.value(0), calibration::kSingleCount, &block))) {
+            this->host()->markGroupStatus(PageHost::GroupError);
             return;
+        }
         showSingle(block);
         emit log(tr("Загружены КК: ") + shownValues(block), logcolour::listing, false, false);
+        if (this->host()->groupListMode())
+            listCoefficientsRead(block, replies.value(1));
     });
     route(CC3, ui->frCC3, [this](const QList<QByteArray> &replies) {
         QList<qint32> block;
@@ -86,6 +93,9 @@ CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
             return;
         showThree(block);
         emit log(tr("Загружены КК: ") + joined(block), logcolour::listing, false, false);
+        // The list's lines are single-phase blocks: this meter has none there.
+        if (this->host()->groupListMode())
+            this->host()->markGroupStatus(PageHost::GroupSkip);
     });
     route(SaveClockCC, ui->frClockCC);
     // The list was locked for the write; it comes back whatever the outcome.
@@ -262,7 +272,62 @@ void CalibrationPage::showThree(const QList<qint32> &block)
 
 void CalibrationPage::loadCCClick()
 {
+    // For the changer's list the clock coefficient comes with the block.
+    if (host()->groupListMode() && host()->meterSeries() == MeterSeries::SinglePhase) {
+        host()->sendBatch(
+            requestkinds::CC,
+            {catalogue::command(catalogue::Read, 0x0c), catalogue::command(catalogue::Read, 0x22)},
+            tr("Получение КК счетчика и КК часов "));
+        return;
+    }
     sendBySeries(requestkinds::CC, requestkinds::CC3);
+}
+
+void CalibrationPage::listCoefficientsRead(const QList<qint32> &block, const QByteArray &clockReply)
+{
+    qint32 clock = 0;
+    if (!accepted(meterclock::decodeCoefficient(clockReply, &clock))) {
+        host()->markGroupStatus(PageHost::GroupError);
+        return;
+    }
+    ui->sbClockC->setValue(clock);
+    emit log(tr("Загружены КК часов: ") + QString::number(clock), logcolour::listing, false, false);
+    QList<int> values;
+    for (const int i : kShown)
+        values << block[i];
+    values << clock;
+    host()->appendGroupListLine(changerlist::coefficientLine(values));
+}
+
+bool CalibrationPage::saveSingleFromList()
+{
+    const QString line = host()->groupListLine();
+    QList<int> values;
+    // Coefficients 0, 1, 2, 3, 5 and the clock's; the clock takes 16 bits.
+    if (!changerlist::parseCoefficients(line, &values) || values.size() != 6 ||
+        values[5] < std::numeric_limits<qint16>::min() ||
+        values[5] > std::numeric_limits<qint16>::max()) {
+        refuse(tr("Ошибка: запись КК в списке некорректна: ") + line, PageHost::GroupSkip);
+        return false;
+    }
+    // Coefficients 4 and 6 are not in the list: they stay as the boxes hold them.
+    QList<qint32> block = singleBlock();
+    for (int i = 0; i < 5; ++i)
+        block[kShown[i]] = values[i];
+    showSingle(block);
+    const int clock = values[5];
+    host()->setMeterEntriesEnabled(false);
+    if (!host()->sendBatch(requestkinds::SaveCC,
+                           {calibration::singleWrite(block), meterclock::coefficientWrite(clock)},
+                           QString(), logcolour::info,
+                           tr("КК будут записаны: ") + shownValues(block))) {
+        host()->setMeterEntriesEnabled(true);
+        return false;
+    }
+    ui->sbClockC->setValue(clock);
+    emit log(tr("КК часов будет записан: ") + QString::number(clock), logcolour::listing, false,
+             false);
+    return true;
 }
 
 bool CalibrationPage::saveSingle()
@@ -286,10 +351,18 @@ void CalibrationPage::SaveCCClick()
 {
     switch (host()->meterSeries()) {
     case MeterSeries::SinglePhase:
-        saveSingle();
+        if (host()->groupListMode())
+            saveSingleFromList();
+        else
+            saveSingle();
         break;
     case MeterSeries::ThreePhase:
-        saveThree();
+        // A list line holds a single-phase block: the boxes' 34 values are no meter's own.
+        if (host()->groupListMode())
+            refuse(tr("Ошибка: записи КК списка только для однофазных счетчиков"),
+                   PageHost::GroupSkip);
+        else
+            saveThree();
         break;
     case MeterSeries::Unrecognised:
         break;

@@ -91,6 +91,10 @@ private:
     // and writes the block.
     void resetSingleFrom(int from);
     bool saveSingle();
+    // Group work with the changer's list: the meter's line written (coefficients 0, 1, 2, 3, 5
+    // and the clock's), or the block and clock coefficient read given to the list as a line.
+    bool saveSingleFromList();
+    void listCoefficientsRead(const QList<qint32> &block, const QByteArray &clockReply);
     bool saveThree();
 
     // Runs `step` for the current meter, or hands it to group work when asked to.

@@ -79,6 +79,11 @@ public:
     // batch's status). Nothing outside group work.
     enum GroupStatus { GroupOk = 0, GroupSkip = 1, GroupWarn = 2, GroupError = 10 };
     virtual void markGroupStatus(GroupStatus status) = 0;
+    // Group work over the address changer's list: whether it runs, the line of the meter being
+    // worked ("" for none), and where a coefficient read puts the line of its meter.
+    virtual bool groupListMode() const { return false; }
+    virtual QString groupListLine() const { return QString(); }
+    virtual void appendGroupListLine(const QString &line) { Q_UNUSED(line) }
 };
 
 // One page of the configurator's tabs: its form, the request kinds it starts with the frame each

@@ -12,6 +12,7 @@
 #include "core/catalogue.h"
 #include "core/commandtext.h"
 #include "core/exchangerules.h"
+#include "core/groupgrid.h"
 #include "core/measuredecoders.h"
 #include "core/meterlistfile.h"
 #include "core/requestkinds.h"
@@ -28,10 +29,13 @@
 #include <QDir>
 #include <QHideEvent>
 #include <QMenu>
+#include <QTimer>
 
 namespace {
 // Hold time of a meter that reports 0 minutes.
 constexpr int kDefaultHoldMinutes = 10;
+// The operation of "Закрыть все", which is no request kind.
+constexpr int kCloseAll = -2;
 // Data bytes of the link parameters: address and hold time.
 constexpr int kLinkAddressByte = 0;
 constexpr int kLinkHoldByte = 3;
@@ -71,6 +75,10 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     connect(m_calibrationPage, &CalibrationPage::optoTestClicked, this, &Self::connectionTest);
     connect(m_calibrationPage, &CalibrationPage::addressChangerRequested, this,
             &Self::pbShowAddressChanger);
+    connect(m_addressChanger, &AddressChanger::saveSNExec, this, &Self::saveListSN);
+    connect(m_addressChanger, &AddressChanger::saveAddrExec, this, &Self::saveListAddr);
+    connect(m_addressChanger, &AddressChanger::saveCCExec, this, &Self::saveListCC);
+    connect(m_addressChanger, &AddressChanger::loadCCExec, this, &Self::loadListCC);
     // The calibration pages' "Установка времени" step writes the time of the clock page.
     connect(m_calibrationPage, &CalibrationPage::realTimeRequested, this,
             [this](int shiftHours, bool allChecked) {
@@ -119,7 +127,8 @@ void ControlPanelDialog::buildFuncMenu()
     const Entry entries[] = {
         {"actOpen", tr("Открыть"), [this] { openSessionClick(); }},
         {"actClose", tr("Закрыть"), [this] { closeSessionClick(); }},
-        {"actOpenAll", tr("Открыть отмеченные"), {}},
+        {"actOpenAll", tr("Открыть отмеченные"), [this] { mnOpenAll(); }},
+        {"actCloseAll", tr("Закрыть все"), [this] { mnCloseAll(); }},
         {"actLoadSerial", tr("Считать S/N"), [this] { m_paramsPage->loadDeviceIDSpecClick(); }},
         {"actLoadSerialList", tr("Загрузить список S/N"), [this] { mnLoadDevListFromFileClick(); }},
         {"actLoadAddress", tr("Считать адрес"), [this] { m_paramsPage->loadLinkClick(); }},
@@ -164,9 +173,11 @@ void ControlPanelDialog::setSession(int channel, int accessLevel, const QByteArr
     m_template.standMode = channel == Channel::Stand;
     ui->devList->setStandMode(channel == Channel::Stand);
     ui->devList->applyStandMode();
-    // A session that ended mid-batch sent no loadComplate: that batch is over.
+    // A session that ended mid-batch sent no loadComplate: that batch is over, and so is group
+    // work that waited on it or on the stand.
     m_batchKind = -1;
     m_batchItem = nullptr;
+    groupClear();
     enableAllFrames();
     ui->devList->setItemsEnabled(true);
     applyAccessLevel(accessLevel);
@@ -344,10 +355,12 @@ void ControlPanelDialog::setMeterEntriesEnabled(bool on)
 
 void ControlPanelDialog::runGroupWork(int kind, const std::function<void()> &step)
 {
-    // The group-work controller takes over here: it will run `step` for each checked meter,
-    // going on from groupReport(). Until it exists the operation is the current meter's.
-    Q_UNUSED(kind)
-    step();
+    // Asked for while a group runs, the operation is the current meter's; with no meter checked
+    // nothing happens.
+    if (groupRunning())
+        step();
+    else
+        startGroupWork(kind, step);
 }
 
 bool ControlPanelDialog::calibrateSelected() const
@@ -355,35 +368,272 @@ bool ControlPanelDialog::calibrateSelected() const
     return m_calibrationPage->calibrateSelected();
 }
 
+// ---- Group work
+
+bool ControlPanelDialog::startGroupWork(int kind, const std::function<void()> &step, bool listMode)
+{
+    QList<deviceListItem *> meters;
+    for (int i = 0; deviceListItem *item = ui->devList->tickedItem(i); ++i)
+        meters << item;
+    return startGroup(kind, step, listMode, meters);
+}
+
+bool ControlPanelDialog::startGroup(int kind, const std::function<void()> &step, bool listMode,
+                                    const QList<deviceListItem *> &meters)
+{
+    if (meters.isEmpty() || groupRunning())
+        return false;
+    ++m_groupRun;
+    m_groupSize = int(meters.size());
+    m_groupPos = 0;
+    m_groupKind = kind;
+    m_groupStep = step;
+    m_groupListMode = listMode;
+    m_groupItems.clear();
+    m_groupLabels.clear();
+    for (deviceListItem *item : meters) {
+        m_groupItems << item;
+        const DeviceRecord &r = item->record();
+        m_groupLabels << (r.standMode ? r.standAddr : r.address);
+    }
+    m_groupStatus = QList<int>(m_groupSize, GroupOk);
+    emit log(tr("Инициализация групповой работы"), logcolour::info, true, false);
+    groupStepInto();
+    return true;
+}
+
+void ControlPanelDialog::groupLater(void (ControlPanelDialog::*work)())
+{
+    const int run = m_groupRun;
+    QTimer::singleShot(0, this, [this, run, work] {
+        if (groupRunning() && run == m_groupRun)
+            (this->*work)();
+    });
+}
+
+void ControlPanelDialog::groupStepInto()
+{
+    deviceListItem *item = m_groupItems.value(m_groupPos);
+    if (!item) {
+        // The meter left the list meanwhile: nothing was done to it.
+        m_groupStatus[m_groupPos] = GroupError;
+        groupNext(0);
+        return;
+    }
+    item->record().current = true;
+    item->updateView();
+    ui->devList->selected(item);
+    ui->devList->ensureWidgetVisible(item);
+    if (item->record().standMode) {
+        m_groupAwaitingStand = true;
+        emit stendSelectAddr(item->record().standAddr);
+        return;
+    }
+    groupRunStep();
+}
+
+void ControlPanelDialog::groupRunStep()
+{
+    const int run = m_groupRun;
+    m_groupAwaitingReport = true;
+    m_groupStep();
+    // Stopped by the operation itself, or already reported.
+    if (!groupRunning() || run != m_groupRun || !m_groupAwaitingReport)
+        return;
+    if (m_groupAwaitingClose || batchRunning())
+        return;
+    // The operation refused the meter without sending anything.
+    m_groupAwaitingReport = false;
+    if (m_groupStatus[m_groupPos] == GroupOk)
+        m_groupStatus[m_groupPos] = GroupSkip;
+    groupNext(0);
+}
+
 void ControlPanelDialog::markGroupStatus(GroupStatus status)
 {
-    // The group-work controller keeps one status per meter of the group; outside group work,
-    // and until it exists, there is nothing to mark.
-    Q_UNUSED(status)
+    if (groupRunning() && m_groupPos < m_groupStatus.size())
+        m_groupStatus[m_groupPos] = status;
 }
 
 void ControlPanelDialog::groupReport(int kind, int status)
 {
-    // Group work repeats group kinds over the checked meters; until it exists a finished batch
-    // has nobody to go on to.
     Q_UNUSED(kind)
-    Q_UNUSED(status)
+    // Only the batch that the step started counts, not one the user started meanwhile.
+    if (!groupRunning() || !m_groupAwaitingReport || m_groupAwaitingClose)
+        return;
+    m_groupAwaitingReport = false;
+    groupNext(status);
+}
+
+void ControlPanelDialog::groupNext(int status)
+{
+    if (status == 1) {
+        groupClear();
+        emit log(tr("Групповая работа прервана пользователем"), logcolour::error, true, false);
+        return;
+    }
+    if (status == 2) {
+        m_groupStatus[m_groupPos] = GroupError;
+        if (deviceListItem *item = m_groupItems.value(m_groupPos)) {
+            item->record().sessionOpen = false;
+            item->stopSessionTimer();
+            item->updateView();
+        }
+    }
+    ++m_groupPos;
+    // From the event loop: the finished batch is fully handled before the next one starts, and
+    // a long group does not nest.
+    if (m_groupPos < m_groupSize)
+        groupLater(&ControlPanelDialog::groupStepInto);
+    else
+        groupFinish();
+}
+
+void ControlPanelDialog::groupFinish()
+{
+    emit log(tr("Завершение групповой работы"), logcolour::success, true, false);
+    QList<groupgrid::Cell> cells;
+    for (int i = 0; i < m_groupSize; ++i) {
+        const deviceListItem *item = m_groupItems.value(i);
+        // What the meter is now, after an address write too.
+        const int label = !item                      ? m_groupLabels.value(i)
+                          : item->record().standMode ? item->record().standAddr
+                                                     : item->record().address;
+        cells.append({label, m_groupStatus.value(i)});
+    }
+    emit html_line(groupgrid::html(cells));
+    if (m_groupKind == requestkinds::CC && m_groupListMode) {
+        if (m_addressChanger->hasDuplicates())
+            emit log(tr("<strong>Внимание! Найдены дубликаты в записях КК!</strong>"),
+                     logcolour::notice, false, false);
+        else
+            emit log(tr("Записи КК считаны без ошибок"), logcolour::success, false, false);
+    }
+    playSound(QLatin1String(soundcue::notify));
+    groupClear();
+    // The controls follow the current meter again (a stand meter is switched in first).
+    ui->devList->reemitSelection();
+}
+
+void ControlPanelDialog::groupClear()
+{
+    ++m_groupRun;
+    m_groupSize = 0;
+    m_groupPos = 0;
+    m_groupKind = -1;
+    m_groupStep = nullptr;
+    m_groupItems.clear();
+    m_groupLabels.clear();
+    m_groupListMode = false;
+    m_groupAwaitingStand = false;
+    m_groupAwaitingReport = false;
+    m_groupAwaitingClose = false;
 }
 
 void ControlPanelDialog::skipGroupMeter()
 {
-    // The controller marks the meter skipped and goes on; until it exists no group runs.
+    markGroupStatus(GroupSkip);
 }
 
 void ControlPanelDialog::stopGroupWork()
 {
-    m_groupSize = 0;
+    groupClear();
 }
 
 void ControlPanelDialog::stendAck(bool st)
 {
-    // Only group work waits for the stand.
-    Q_UNUSED(st)
+    // Only the selection that group work asked for is its business.
+    if (!groupRunning() || !m_groupAwaitingStand)
+        return;
+    m_groupAwaitingStand = false;
+    if (st && m_groupItems.value(m_groupPos)) {
+        groupRunStep();
+        return;
+    }
+    groupClear();
+    emit log(st ? tr("Работа с группой прекращена из-за ошибки стенда (некорректный выбор адреса "
+                     "на стенде)")
+                : tr("Работа с группой прекращена из-за некорректного выбор адреса на стенде или "
+                     "аппаратной ошибки стенда"),
+             logcolour::error, true, false);
+}
+
+QString ControlPanelDialog::groupListLine() const
+{
+    return groupListMode() ? m_addressChanger->lines().value(m_groupPos) : QString();
+}
+
+void ControlPanelDialog::appendGroupListLine(const QString &line)
+{
+    if (groupListMode())
+        m_addressChanger->appendLine(line);
+}
+
+bool ControlPanelDialog::listFitsGroup(const QString &listName)
+{
+    const int lines = m_addressChanger->loadList();
+    const int checked = ui->devList->tickedCount();
+    if (lines == checked)
+        return true;
+    emit log(tr("Размер списка выбранных счетчиков (") + QString::number(checked) +
+                 tr(") отличается от списка ") + listName + QStringLiteral(" (") +
+                 QString::number(lines) + QStringLiteral(")"),
+             logcolour::error, true, false);
+    return false;
+}
+
+void ControlPanelDialog::saveListSN()
+{
+    if (!groupRunning() && listFitsGroup(tr("серийных номеров")))
+        startGroupWork(
+            requestkinds::SaveDeviceID, [this] { m_paramsPage->saveDeviceIDFromList(); }, true);
+}
+
+void ControlPanelDialog::saveListAddr()
+{
+    if (!groupRunning() && listFitsGroup(tr("адресов")))
+        startGroupWork(
+            requestkinds::SaveLink, [this] { m_paramsPage->SaveLinkFromList(); }, true);
+}
+
+void ControlPanelDialog::saveListCC()
+{
+    if (!groupRunning() && listFitsGroup(tr("КК")))
+        startGroupWork(
+            requestkinds::SaveCC, [this] { m_calibrationPage->SaveCCClick(); }, true);
+}
+
+void ControlPanelDialog::loadListCC()
+{
+    if (groupRunning() || ui->devList->tickedCount() == 0)
+        return;
+    m_addressChanger->listClear();
+    startGroupWork(
+        requestkinds::CC, [this] { m_calibrationPage->loadCCClick(); }, true);
+}
+
+void ControlPanelDialog::mnOpenAll()
+{
+    startGroupWork(requestkinds::SessionOpen, [this] { openSessionClick(); });
+}
+
+void ControlPanelDialog::mnCloseAll()
+{
+    QList<deviceListItem *> open;
+    for (int i = 0; deviceListItem *item = ui->devList->itemAt(i); ++i)
+        if (item->record().sessionOpen)
+            open << item;
+    // Each meter in turn, switched in on the stand: its "09 01" and the answer to it (or its
+    // time-out) before the next, since the meters share one line.
+    startGroup(
+        kCloseAll,
+        [this] {
+            if (exchangeBusy())
+                return;
+            m_groupAwaitingClose = true;
+            closeSessionClick();
+        },
+        false, open);
 }
 
 // ---- The meter list pane
@@ -633,6 +883,15 @@ void ControlPanelDialog::connectionTest()
 
 void ControlPanelDialog::unknownLoadComplate(int st)
 {
+    // The answer to a close of "Закрыть все", or its time-out.
+    if (groupRunning() && m_groupAwaitingClose) {
+        m_groupAwaitingClose = false;
+        m_groupAwaitingReport = false;
+        if (st != 0)
+            markGroupStatus(GroupError);
+        groupNext(0);
+        return;
+    }
     if (st == 0 && m_calibrationPage->optoTestOn())
         playSound(QLatin1String(soundcue::test));
 }

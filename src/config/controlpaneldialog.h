@@ -88,6 +88,15 @@ public:
     bool calibrateSelected() const override;
     bool confirm(const QString &title, const QString &text) override;
     void markGroupStatus(GroupStatus status) override;
+    bool groupListMode() const override { return groupRunning() && m_groupListMode; }
+    QString groupListLine() const override;
+    void appendGroupListLine(const QString &line) override;
+    // Starts group work: `step` runs the operation `kind` for each checked meter in turn (stand
+    // meters switched in first), `listMode` when it takes or gives the address changer's lines.
+    // False, with nothing logged, when no meter is checked.
+    bool startGroupWork(int kind, const std::function<void()> &step, bool listMode = false);
+    // The status of each meter of the group so far (empty when none runs).
+    QList<int> groupStatuses() const { return m_groupStatus; }
     // A batch this window started has not come back yet.
     bool batchRunning() const { return m_batchKind >= 0; }
     // The frame that a batch of `kind` holds disabled; nullptr for none.
@@ -131,6 +140,16 @@ public slots:
     void searchClick();
     void openSessionClick();
     void closeSessionClick();
+    // Opens, or closes, the session of every checked, or of every open, meter in turn.
+    void mnOpenAll();
+    void mnCloseAll();
+    // The address changer's lists, the i-th line for the i-th checked meter: serial numbers,
+    // addresses and coefficient lines written, or the checked meters' coefficients read into it.
+    // A list whose size is not the number of checked meters is refused with a red line.
+    void saveListSN();
+    void saveListAddr();
+    void saveListCC();
+    void loadListCC();
     void connectionTest();
     void tuneInterface();
     void loadComplate(int type, QList<QByteArray> replies, int status);
@@ -164,8 +183,23 @@ private:
     void setMeterControlsEnabled(bool on);
     void updateDiagramAction();
     bool groupRunning() const { return m_groupSize != 0; }
-    // Group work gets every finished batch of a group kind (nothing runs it yet).
+    // Group work gets every finished batch of a group kind: the outcome of its current meter.
     void groupReport(int kind, int status);
+    bool startGroup(int kind, const std::function<void()> &step, bool listMode,
+                    const QList<deviceListItem *> &meters);
+    // Makes the group's meter at the position current and, once it is on the line, runs the
+    // operation for it.
+    void groupStepInto();
+    void groupRunStep();
+    // The meter's outcome (engine status 0, 1 interrupted, 2 failed), then the next meter.
+    void groupNext(int status);
+    void groupFinish();
+    // Ends the work without a grid.
+    void groupClear();
+    // Runs `work` from the event loop unless the group it belongs to has ended meanwhile.
+    void groupLater(void (ControlPanelDialog::*work)());
+    // Whether the changer's list has a line per checked meter; the red line when not.
+    bool listFitsGroup(const QString &listName);
     void enableAllFrames();
     int sessionOpened(const QList<QByteArray> &replies, int status);
 
@@ -186,7 +220,21 @@ private:
     int m_batchKind = -1;
     QPointer<deviceListItem> m_batchItem;
 
+    // Group work: its meters as they were checked when it started, one status each (0 OK,
+    // 1 SKIP, 2 WARN, 10 ERR), the operation, and where it stands.
     int m_groupSize = 0;
+    int m_groupPos = 0;
+    int m_groupKind = -1;
+    // Bumped at every start and end, so that a queued step of a finished group does nothing.
+    int m_groupRun = 0;
+    std::function<void()> m_groupStep;
+    QList<QPointer<deviceListItem>> m_groupItems;
+    QList<int> m_groupLabels;
+    QList<int> m_groupStatus;
+    bool m_groupListMode = false;
+    bool m_groupAwaitingStand = false;
+    bool m_groupAwaitingReport = false;
+    bool m_groupAwaitingClose = false;
 
     itemEditDialog *m_editor;
     // Without a parent, so it is a window beside this one rather than inside it; deleted here.

@@ -155,7 +155,8 @@ int ParamsPage::linkWritten(int status)
         item->startSessionTimer();
     else
         item->stopSessionTimer();
-    if (ui->cbChangeNumber->isChecked() && m_lastAddress > 0)
+    // An address from the changer's list always goes into the list: the meter answers there now.
+    if ((ui->cbChangeNumber->isChecked() || host()->groupListMode()) && m_lastAddress > 0)
         record.address = m_lastAddress;
     host()->meterChanged(item);
     return status;
@@ -294,6 +295,33 @@ void ParamsPage::saveDeviceIDClick()
 {
     host()->sendBatch(requestkinds::SaveDeviceID,
                       {settings::serialWrite(ui->leDeviceID->text().toLatin1())});
+}
+
+void ParamsPage::saveDeviceIDFromList()
+{
+    const QString line = host()->groupListLine();
+    // The meter takes 15 bytes: a longer line would be cut to another number.
+    if (line.isEmpty() || line.size() > settings::kSerialBytes) {
+        emit log(tr("Ошибка: серийный номер из списка некорректен: ") + line, logcolour::error,
+                 true, false);
+        return;
+    }
+    ui->leDeviceID->setText(line);
+    inputDeviceID();
+    saveDeviceIDClick();
+}
+
+void ParamsPage::SaveLinkFromList()
+{
+    const QString line = host()->groupListLine();
+    bool ok = false;
+    const int address = line.toInt(&ok);
+    if (!ok || address < 1 || address > 255) {
+        emit log(tr("Ошибка: адрес из списка некорректен: ") + line, logcolour::error, true, false);
+        return;
+    }
+    ui->sbDeviceAddr->setValue(address);
+    SaveLinkClick();
 }
 
 void ParamsPage::inputDeviceID()

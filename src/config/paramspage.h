@@ -39,6 +39,11 @@ public slots:
     void inputDeviceIDHex();
     // Writes the chosen model name to a three-phase meter.
     void SaveMdlClick();
+    // Group work over the address changer's list: the meter's line written as its serial number
+    // (at most 15 characters), or as its address (1 to 255) with the link settings shown. A line
+    // that is neither is refused with a red line and nothing is sent.
+    void saveDeviceIDFromList();
+    void SaveLinkFromList();
 
 private:
     void showLink(const settings::Link &link);

@@ -76,6 +76,8 @@ bool FaultPlan::parse(const QString &text, Fault *fault, QString *error)
             ok = textnumber::toBounded(scope.mid(3), 16, 0, 255, &f.function);
         else if (scope.startsWith(QLatin1String("obj=")))
             ok = textnumber::toBounded(scope.mid(4), 16, 0, 255, &f.object);
+        else if (scope.startsWith(QLatin1String("addr=")))
+            ok = textnumber::toBounded(scope.mid(5), 10, 0, 255, &f.address);
         else if (scope.startsWith(QLatin1String("count=")))
             ok = textnumber::toBounded(scope.mid(6), 10, 1, 1 << 30, &f.count);
         else if (scope.endsWith(QLatin1Char('%')))
@@ -102,7 +104,8 @@ QString FaultPlan::help()
         "  error[:CODE]  the meter refuses with error CODE (default 4), without acting\n"
         "  reply:HEX     the meter acts; the reply HEX (function, object, data) comes back\n"
         "                instead of its own, with the request's address and a good CRC\n"
-        "  scopes: all (default), fn=HH, obj=HH, N% (that share of the frames, at random),\n"
+        "  scopes: all (default), fn=HH, obj=HH, addr=N (the meter at address N, decimal),\n"
+        "          N% (that share of the frames, at random),\n"
         "          count=N (only the first N frames in scope)\n"
         "  Faults touch only frames that a meter would answer. The first fault that takes a\n"
         "  frame applies.\n");
@@ -118,11 +121,13 @@ void FaultPlan::clear()
     m_faults.clear();
 }
 
-std::optional<FaultPlan::Fault> FaultPlan::pick(int function, int object)
+std::optional<FaultPlan::Fault> FaultPlan::pick(int function, int object, int address)
 {
     for (Entry &e : m_faults) {
         const Fault &f = e.fault;
         if ((f.function >= 0 && f.function != function) || (f.object >= 0 && f.object != object))
+            continue;
+        if (f.address >= 0 && f.address != address)
             continue;
         if (f.count >= 0 && e.used >= f.count)
             continue;

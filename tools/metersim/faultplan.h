@@ -27,6 +27,7 @@ public:
         int argument = 0;
         int function = -1; // -1: any
         int object = -1;   // -1: any
+        int address = -1;  // the one-byte address of the meter that answers; -1: any
         int percent = 100;
         int count = -1; // -1: no limit
         QByteArray payload;
@@ -36,7 +37,8 @@ public:
 
     // KIND[:ARG][@SCOPE[,SCOPE...]]; kinds drop, crc, echo, late[:MS], split[:MS], error[:CODE],
     // reply:HEX;
-    // scopes all, fn=HH, obj=HH, N% (a share of the frames), count=N (the first N frames only).
+    // scopes all, fn=HH, obj=HH, addr=N (one meter, by its address), N% (a share of the frames),
+    // count=N (the first N frames only).
     static bool parse(const QString &text, Fault *fault, QString *error);
     static QString help();
 
@@ -44,8 +46,9 @@ public:
     void clear();
     bool isEmpty() const { return m_faults.isEmpty(); }
 
-    // The fault for a request (object -1 when the request has none); uses it up once.
-    std::optional<Fault> pick(int function, int object);
+    // The fault for a request (object -1 when the request has none) to the meter at `address`;
+    // uses it up once.
+    std::optional<Fault> pick(int function, int object, int address = -1);
 
 private:
     struct Entry

@@ -79,7 +79,8 @@ QList<SimLine::Chunk> SimLine::handleFrame(const QByteArray &frame)
 
     std::optional<FaultPlan::Fault> fault;
     if (m_faults)
-        fault = m_faults->pick(quint8(payload[0]), payload.size() > 1 ? quint8(payload[1]) : -1);
+        fault = m_faults->pick(quint8(payload[0]), payload.size() > 1 ? quint8(payload[1]) : -1,
+                               target->address());
     SimMeter::Answer answer;
     if (fault && fault->kind == FaultPlan::Drop) {
         note(QStringLiteral("fault drop"));
