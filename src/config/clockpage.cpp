@@ -28,6 +28,7 @@ ClockPage::ClockPage(PageHost *host, QWidget *parent)
             return;
         m_clockOffset = QDateTime::currentMSecsSinceEpoch() - meter.toMSecsSinceEpoch();
         ui->dteDevice->setDateTime(meter);
+        clockTic(); // the difference at once, on its tab or not
     });
     route(TimeMode, ui->frTimeMode, [this](const QList<QByteArray> &replies) {
         bool automatic = false;
