@@ -44,13 +44,13 @@ export CCACHE_BASEDIR=${CCACHE_BASEDIR:-$scratch}
 # A test that hangs counts as failing, so as catching its mutant.
 test_limit=${METER_MUTANTS_TEST_SECONDS:-900}
 
-names=() files=() froms=() tos=() specs=()
+names=() files=() froms=() tos=() plans=()
 while IFS= read -r line; do
     [[ -z $line || $line == \#* ]] && continue
     line=${line//' @@ '/$'\x1f'}
-    IFS=$'\x1f' read -r name file from to spec <<<"$line"
+    IFS=$'\x1f' read -r name file from to plan <<<"$line"
     [[ $name =~ $filter ]] || continue
-    names+=("$name") files+=("$file") froms+=("$from") tos+=("$to") specs+=("$spec")
+    names+=("$name") files+=("$file") froms+=("$from") tos+=("$to") plans+=("$plan")
 done <<<"$TABLE"
 [ ${#names[@]} -gt 0 ] || { echo "no mutation matches '$filter'" >&2; exit 2; }
 
@@ -98,9 +98,9 @@ programs_of() {
     for p in $1; do echo "${p%%:*}"; done
 }
 
-# Runs each test program of a spec with its functions; false at the first that fails, which is
+# Runs each test program of a plan with its functions; false at the first that fails, which is
 # left in failed_by.
-run_spec() {
+run_plan() {
     local p prog fns
     failed_by=
     for p in $1; do
@@ -129,12 +129,12 @@ if [ ! -f "$build/CMakeCache.txt" ]; then
         -DMETER_BUILD_BENCH=OFF >"$scratch/configure.log"
 fi
 
-all_specs=$(printf '%s\n' "${specs[@]}" | tr ' ' '\n' | sort -u | tr '\n' ' ')
-all_programs=$(programs_of "$all_specs")
+all_plans=$(printf '%s\n' "${plans[@]}" | tr ' ' '\n' | sort -u | tr '\n' ' ')
+all_programs=$(programs_of "$all_plans")
 echo "== unmutated build and tests"
 build_targets "$all_programs" || { echo "the unmutated tree does not build: $scratch/build.log" >&2; exit 2; }
-for spec in $all_specs; do
-    run_spec "$spec" || { echo "unmutated, $spec fails already: $scratch/last.log" >&2; exit 2; }
+for plan in $all_plans; do
+    run_plan "$plan" || { echo "unmutated, $plan fails already: $scratch/last.log" >&2; exit 2; }
 done
 
 caught=0 missed=0 broken=0
@@ -147,12 +147,12 @@ for i in "${!names[@]}"; do
         broken=$((broken + 1))
         continue
     fi
-    if ! build_targets "$(programs_of "${specs[$i]}")"; then
+    if ! build_targets "$(programs_of "${plans[$i]}")"; then
         cp "$scratch/build.log" "$scratch/$name.build.log"
         printf '%-24s DOES NOT BUILD (%s)\n' "$name" "$scratch/$name.build.log"
         broken=$((broken + 1))
-    elif run_spec "${specs[$i]}"; then
-        printf '%-24s missed   by %s\n' "$name" "${specs[$i]}"
+    elif run_plan "${plans[$i]}"; then
+        printf '%-24s missed   by %s\n' "$name" "${plans[$i]}"
         missed=$((missed + 1))
     else
         printf '%-24s caught   by %s\n' "$name" "$failed_by"
