@@ -5,6 +5,7 @@
 #include "core/calibration.h"
 #include "core/measuredecoders.h"
 #include "core/meterseries.h"
+#include "replies.h"
 
 #include <QList>
 
@@ -16,12 +17,7 @@ using calibration::Step;
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    QList<QByteArray> replies;
-    for (size_t at = 0; at < size;) {
-        const size_t n = qMin<size_t>(data[at], size - at - 1);
-        replies << QByteArray(reinterpret_cast<const char *>(data + at + 1), qsizetype(n));
-        at += 1 + n;
-    }
+    const QList<QByteArray> replies = fuzzReplies(data, size);
     for (const QByteArray &r : replies) {
         for (const int count : {calibration::kSingleCount, calibration::kThreeCount}) {
             QList<qint32> block{42};

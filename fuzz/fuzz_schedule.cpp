@@ -4,6 +4,7 @@
 // (the last one cut short by the end of the input).
 #include "core/holidays.h"
 #include "core/tariffschedule.h"
+#include "replies.h"
 
 #include <QList>
 
@@ -12,12 +13,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    QList<QByteArray> replies;
-    for (size_t at = 0; at < size;) {
-        const size_t n = qMin<size_t>(data[at], size - at - 1);
-        replies << QByteArray(reinterpret_cast<const char *>(data + at + 1), qsizetype(n));
-        at += 1 + n;
-    }
+    const QList<QByteArray> replies = fuzzReplies(data, size);
     for (const QByteArray &r : replies) {
         for (const int zones : {8, 16}) {
             tariff::Month month(3);

@@ -3,6 +3,7 @@
 // leave their output alone when they refuse a reply. The input is a run of replies, each a length
 // byte and that many bytes (the last one cut short by the end of the input).
 #include "core/settingsdecoders.h"
+#include "replies.h"
 
 #include <QList>
 
@@ -11,12 +12,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    QList<QByteArray> replies;
-    for (size_t at = 0; at < size;) {
-        const size_t n = qMin<size_t>(data[at], size - at - 1);
-        replies << QByteArray(reinterpret_cast<const char *>(data + at + 1), qsizetype(n));
-        at += 1 + n;
-    }
+    const QList<QByteArray> replies = fuzzReplies(data, size);
     for (const QByteArray &r : replies) {
         settings::Link link;
         link.address = -1;

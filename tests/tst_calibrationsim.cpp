@@ -3,7 +3,6 @@
 #include "support/sessionrig.h"
 
 #include "config/controlpaneldialog.h"
-#include "core/passwordtext.h"
 #include "core/requestkinds.h"
 #include "link/logcolours.h"
 #include "meters/devicelistitem.h"
@@ -23,13 +22,7 @@ struct Rig
         rig.developerMode = true;
         if (!rig.startLine(kLine))
             return false;
-        SessionParameters p = SessionRig::defaults();
-        p.connectionType = 3;
-        p.ethernetIp = rig.line.tcpHost();
-        p.ethernetPort = rig.line.tcpPort();
-        p.accessLevel = 2;
-        p.passwords[2] = passwordtext::factoryDefault(2);
-        if (!rig.open(p))
+        if (!rig.openTcp(2))
             return false;
         config = rig.window().configurator();
         return true;

@@ -5,7 +5,6 @@
 
 #include "config/clockpage.h"
 #include "config/controlpaneldialog.h"
-#include "core/passwordtext.h"
 #include "link/logcolours.h"
 #include "meters/devicelistitem.h"
 
@@ -80,13 +79,7 @@ struct Rig
         rig.developerMode = true;
         if (!rig.startLine(kLine))
             return false;
-        SessionParameters p = SessionRig::defaults();
-        p.connectionType = 3;
-        p.ethernetIp = rig.line.tcpHost();
-        p.ethernetPort = rig.line.tcpPort();
-        p.accessLevel = 2;
-        p.passwords[2] = passwordtext::factoryDefault(2);
-        if (!rig.open(p))
+        if (!rig.openTcp(2))
             return false;
         config = rig.window().configurator();
         return true;

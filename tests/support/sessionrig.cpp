@@ -104,9 +104,11 @@ bool SessionRig::open(const SessionParameters &params)
                            15000);
 }
 
-bool SessionRig::openTcp()
+bool SessionRig::openTcp(int level)
 {
     SessionParameters p = defaults();
+    p.accessLevel = level;
+    p.passwords[size_t(level)] = passwordtext::factoryDefault(level);
     p.connectionType = 3;
     p.ethernetIp = line.tcpHost();
     p.ethernetPort = line.tcpPort();

@@ -49,7 +49,8 @@ public:
     bool startSession(const SessionParameters &params);
     // The same, true once "Сессия открыта" has been logged.
     bool open(const SessionParameters &params);
-    bool openTcp();
+    // At `level` (0 user, 1 admin, 2 developer) with that level's factory password.
+    bool openTcp(int level = 0);
     bool openPty();
     // The session dialog's default record, with the factory user password.
     static SessionParameters defaults();
