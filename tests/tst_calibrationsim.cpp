@@ -27,17 +27,8 @@ struct Rig
         config = rig.window().configurator();
         return true;
     }
-    bool meter(int address)
-    {
-        deviceListItem *row = rig.addMeter(address);
-        QTest::mouseClick(row, Qt::LeftButton);
-        QTest::mouseDClick(row, Qt::LeftButton);
-        return finished() && row->record().sessionOpen;
-    }
-    bool finished()
-    {
-        return QTest::qWaitFor([this] { return !config->batchRunning(); }, 30000);
-    }
+    bool meter(int address) { return rig.openMeter(address); }
+    bool finished() { return rig.batchesDone(30000); }
     template <typename T = QWidget> T *find(const QString &name)
     {
         return config->findChild<T *>(name);

@@ -37,17 +37,8 @@ struct Rig
         months = config->findChild<QComboBox *>(QStringLiteral("cbCalendar"));
         return true;
     }
-    bool meter(int address)
-    {
-        deviceListItem *row = rig.addMeter(address);
-        QTest::mouseClick(row, Qt::LeftButton);
-        QTest::mouseDClick(row, Qt::LeftButton);
-        return finished() && row->record().sessionOpen;
-    }
-    bool finished()
-    {
-        return QTest::qWaitFor([this] { return !config->batchRunning(); }, 20000);
-    }
+    bool meter(int address) { return rig.openMeter(address); }
+    bool finished() { return rig.batchesDone(20000); }
     bool run(const char *button)
     {
         auto *b = config->findChild<QPushButton *>(QLatin1String(button));

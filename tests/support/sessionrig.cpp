@@ -185,3 +185,19 @@ bool SessionRig::waitLine(const QString &text, int count, int timeoutMs) const
         },
         timeoutMs);
 }
+
+bool SessionRig::batchesDone(int ms)
+{
+    ControlPanelDialog *config = window().configurator();
+    return QTest::qWaitFor([config] { return !config->batchRunning(); }, ms);
+}
+
+bool SessionRig::openMeter(int address)
+{
+    deviceListItem *row = addMeter(address);
+    if (!row)
+        return false;
+    QTest::mouseClick(row, Qt::LeftButton);
+    QTest::mouseDClick(row, Qt::LeftButton);
+    return batchesDone() && row->record().sessionOpen;
+}

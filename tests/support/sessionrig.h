@@ -57,6 +57,10 @@ public:
 
     // A meter row of the configurator's list.
     deviceListItem *addMeter(int address, const QByteArray &serial = QByteArray());
+    // True once the configurator has no batch running (within `ms`).
+    bool batchesDone(int ms = 30000);
+    // Adds the meter, opens its session with a double click; true once it is open.
+    bool openMeter(int address);
 
     // A widget of the main window by object name.
     template <typename T> T *find(const char *name)
