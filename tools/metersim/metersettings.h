@@ -7,7 +7,8 @@
 #include <array>
 
 // Everything a meter keeps that the program can write, with its factory values.
-struct MeterSettings {
+struct MeterSettings
+{
     // Link parameters, in the order of the 01 29 reply.
     quint8 address = 1;
     quint8 openAttempts = 3;
@@ -40,8 +41,11 @@ struct MeterSettings {
     QByteArray holidays;
     quint8 daylightSaving = 1;
     qint16 clockCoefficient = 0;
-    // Seven (single-phase) or 34 (three-phase) calibration coefficients.
+    // Seven (single-phase) or 34 (three-phase) calibration coefficients: the working copy that
+    // writes change and readings use, and the copy that "02 0d 04" saves and a restart goes back
+    // to.
     QList<qint32> calibration;
+    QList<qint32> savedCalibration;
     quint8 archivePeriod = 30;
 
     Series series = Series::Single;

@@ -204,6 +204,19 @@ void SimApp::control(const QString &line)
         readingControl(line.mid(8).simplified());
         return;
     }
+    if (line.startsWith(QLatin1String("restart "))) {
+        // "restart ADDR": the meter at that address on the line loses its power a moment.
+        bool ok = false;
+        const int address = line.mid(8).trimmed().toInt(&ok);
+        SimMeter *meter = ok && m_line ? m_line->meterAt(address) : nullptr;
+        if (!meter) {
+            say(QStringLiteral("error no meter at address \"%1\"").arg(line.mid(8).trimmed()));
+            return;
+        }
+        meter->restart();
+        say(QStringLiteral("ok"));
+        return;
+    }
     say(QStringLiteral("error unknown command \"%1\"").arg(line));
 }
 

@@ -53,6 +53,7 @@ SimMeter::SimMeter(const MeterConfig &config, const SimClock *clock, quint32 see
     if (m_identifier == 0)
         m_identifier = isThreePhase(m_settings.series) ? 0x5e37 : 0x2d41;
     m_settings.calibration = m_measurements.calibratedBlock();
+    m_settings.savedCalibration = m_settings.calibration;
     const QDateTime now = meterNow();
     m_records.startHistory(now, 10, 6, 48);
     const bool three = isThreePhase(m_settings.series);
@@ -685,6 +686,9 @@ SimMeter::Answer SimMeter::service(quint8 sub)
         resetReadings(true);
         return {simwire::reply(Write, 0x0d), kFactoryInitMs};
     case 0x04:
+        // Written coefficients are a working copy until saved.
+        m_settings.savedCalibration = m_settings.calibration;
+        break;
     case 0x05:
     case 0x06:
     case 0x08:
@@ -694,6 +698,12 @@ SimMeter::Answer SimMeter::service(quint8 sub)
         return {simwire::errorReply(Write, BadData)};
     }
     return {simwire::reply(Write, 0x0d)};
+}
+
+void SimMeter::restart()
+{
+    m_level = -1;
+    m_settings.calibration = m_settings.savedCalibration;
 }
 
 SimMeter::Answer SimMeter::listFunction(quint8 function, quint8 object, const QByteArray &data)

@@ -61,6 +61,9 @@ public:
     // Lets the object, or every object, follow the load again.
     void unpinReading(quint8 object) { m_pinned.remove(object); }
     void unpinReadings() { m_pinned.clear(); }
+    // Power off and on: the session closes and the calibration coefficients are the saved ones
+    // again; everything else the meter keeps (its clock runs on its battery).
+    void restart();
     // A fixed session hold time for every meter (tests); 0 or less: the link parameter.
     void setHoldOverrideMs(qint64 ms) { m_holdOverrideMs = ms; }
 
