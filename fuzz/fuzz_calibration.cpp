@@ -26,7 +26,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                     __builtin_trap();
             } else if (block.size() != count ||
                        (count == calibration::kSingleCount
-                            ? calibration::singleWrite(block).isEmpty()
+                            ? calibration::singleWrite(block).size() != 2
                             : calibration::threeWrite(block).size() != 2)) {
                 __builtin_trap();
             }
@@ -51,18 +51,24 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!std::isfinite(average))
             __builtin_trap();
         (void)calibration::singleCoefficient(step, average);
+        (void)calibration::judge(average, calibration::singleWindow(step));
     }
     float averages[3] = {-7.0f, -7.0f, -7.0f};
-    if (calibration::phaseAverages(replies.constData(), count - count % 3, averages) ==
+    bool zero[3] = {false, false, false};
+    if (calibration::phaseAverages(replies.constData(), count - count % 3, averages, zero) ==
         ReplyCheck::Ok) {
-        for (const float x : averages) {
+        for (int p = 0; p < 3; ++p) {
+            const float x = averages[p];
             // Readings are whole numbers: finite, and 0 has become 0.01.
-            if (x == 0.0f || !std::isfinite(x))
+            if (x == 0.0f || !std::isfinite(x) || (zero[p] && x != 0.01f))
                 __builtin_trap();
             for (const int variant : {42, 22, 21, 0})
-                for (int procedure = 0; procedure <= 15; ++procedure)
-                    (void)calibration::threeCoefficient(procedure, calibration::nominal(variant),
-                                                        x);
+                for (int procedure = 0; procedure <= 15; ++procedure) {
+                    const calibration::Nominal n = calibration::nominal(variant);
+                    (void)calibration::threeCoefficient(procedure, n, x);
+                    (void)calibration::judge(calibration::procedureQuantity(procedure, x),
+                                             calibration::procedureWindow(procedure, n));
+                }
         }
     } else if (averages[0] != -7.0f || averages[1] != -7.0f || averages[2] != -7.0f) {
         __builtin_trap();

@@ -2,6 +2,7 @@
 // window that records its batches and answers them with chosen replies.
 #include "config/calibrationpage.h"
 #include "core/calibration.h"
+#include "core/catalogue.h"
 #include "meters/devicelistitem.h"
 
 #include <QAbstractButton>
@@ -54,6 +55,7 @@ struct Host : PageHost
     {
         int kind;
         QStringList commands;
+        QString title;
     };
     struct Route
     {
@@ -65,10 +67,10 @@ struct Host : PageHost
     {
         return item ? meterSeriesOf(item->record().version) : MeterSeries::Unrecognised;
     }
-    bool sendBatch(int kind, const QStringList &commands, const QString &, const QColor &,
+    bool sendBatch(int kind, const QStringList &commands, const QString &title, const QColor &,
                    const QString &) override
     {
-        batches.append({kind, commands});
+        batches.append({kind, commands, title});
         return true;
     }
     void addRoute(int kind, QWidget *, Completion run, bool anyStatus) override
@@ -78,11 +80,20 @@ struct Host : PageHost
     deviceListItem *batchItem() const override { return item.get(); }
     void meterChanged(deviceListItem *) override {}
     void setMeterEntriesEnabled(bool on) override { entriesOn = on; }
-    void runGroupWork(int, const std::function<void()> &step) override { step(); }
+    int checkedMeterCount() const override { return checked; }
+    void runGroupWork(int, const std::function<void()> &step) override
+    {
+        ++groupRuns;
+        step();
+    }
     bool groupWorkRunning() const override { return group; }
     bool calibrateSelected() const override { return false; }
     void markGroupStatus(GroupStatus status) override { marks << status; }
-    bool confirm(const QString &, const QString &) override { return true; }
+    bool confirm(const QString &title, const QString &text) override
+    {
+        questions << title + "|" + text;
+        return yes;
+    }
     QString saveFileName(const QString &, const QString &, const QString &) override
     {
         return QString();
@@ -107,6 +118,10 @@ struct Host : PageHost
     QList<int> marks;
     bool group = false;
     bool entriesOn = true;
+    int checked = 0;
+    int groupRuns = 0;
+    QStringList questions; // "title|text"
+    bool yes = true;
 };
 
 struct Page
@@ -134,6 +149,32 @@ struct Page
     {
         for (int i = 0; i < values.size(); ++i)
             find<QSpinBox>(QStringLiteral("sbC%1").arg(i + 1))->setValue(values[i]);
+    }
+    QList<int> three()
+    {
+        QList<int> out;
+        for (int i = 1; i <= 34; ++i)
+            out << find<QSpinBox>(QStringLiteral("sbCC3_%1").arg(i))->value();
+        return out;
+    }
+    // Starts three-phase procedure `index` and answers its batch with `values` as the block read
+    // (after the block written, when the batch starts with one) and `raw` for every reading.
+    int procedure(int index, const QList<qint32> &values, int raw)
+    {
+        find<QComboBox>(QStringLiteral("cbHelpBlock3"))->setCurrentIndex(index);
+        const qsizetype before = host.batches.size();
+        click(QStringLiteral("pbInitCalibration3"));
+        return before == host.batches.size() ? 0 : answerProcedure(values, raw);
+    }
+    int answerProcedure(const QList<qint32> &values, int raw)
+    {
+        const QStringList &commands = host.batches.last().commands;
+        QList<QByteArray> replies;
+        for (const QString &c : commands)
+            replies << (c == "01 88"          ? block(0x88, values)
+                        : c.startsWith("01 ") ? reply(1, c.mid(3).toInt(nullptr, 16), le(raw))
+                                              : reply(2, c.mid(3, 2).toInt(nullptr, 16), {}));
+        return host.answer(replies);
     }
     QStringList enabled(const QStringList &names)
     {
@@ -167,6 +208,14 @@ private slots:
     void stepResults_data();
     void stepResults();
     void procedureOnPage();
+    void procedureTable_data();
+    void procedureTable();
+    void procedureRefusals_data();
+    void procedureRefusals();
+    void erasingAsks_data();
+    void erasingAsks();
+    void writeToAnotherMeterAsks_data();
+    void writeToAnotherMeterAsks();
     void stepControls_data();
     void stepControls();
     void procedureControls_data();
@@ -259,9 +308,10 @@ void TestCalibration::byteTexts()
     QCOMPARE(calibration::valueBytes(-1), QStringLiteral("ff ff ff ff"));
     QCOMPARE(calibration::valueBytes(16384), QStringLiteral("0 40 0 0"));
     QCOMPARE(calibration::singleWrite({-1, 16384, -1350, 108428, 0, 40000, 0}),
-             QStringLiteral("02 0c ff ff ff ff 0 40 0 0 ba fa ff ff 8c a7 1 0 0 0 0 0 40 9c 0 0 "
-                            "0 0 0 0"));
-    QCOMPARE(calibration::singleWrite({1, 2}), QString());
+             (QStringList{"02 0c ff ff ff ff 0 40 0 0 ba fa ff ff 8c a7 1 0 0 0 0 0 40 9c 0 0 "
+                          "0 0 0 0",
+                          "02 0d 04"}));
+    QCOMPARE(calibration::singleWrite({1, 2}), QStringList());
     QCOMPARE(calibration::singleInitialWrite(),
              QStringLiteral("02 0c 00 40 00 00 00 40 00 00 00 00 00 00 00 00 00 00 00 00 00 00 "
                             "00 00 00 00 00 00 00 00"));
@@ -499,6 +549,41 @@ void TestCalibration::stepResults_data()
         << "pbCalibration7" << false
         << QList<QByteArray>{reply(1, 0x21, "1.10"), reply(2, 0x0d, {})} << QStringList{}
         << QList<int>{} << "";
+    const QString cannot = " - невозможно осуществить калибровку, сохранение отменено";
+    QTest::newRow("power reads nothing")
+        << "pbCalibration2" << true
+        << (QList<QByteArray>{block(0x0c, kInitial)} + readings(3, {0}, 20))
+        << QStringList{red + "Ошибка: среднее показание равно 0" + cannot} << QList<int>{10} << "";
+    QTest::newRow("power at half the load")
+        << "pbCalibration2" << false
+        << (QList<QByteArray>{block(0x0c, kInitial)} + readings(3, {2300000}, 20))
+        << QStringList{red +
+                       "Ошибка: среднее показание 2300 вне допустимых пределов (от 2300 до "
+                       "9200)" +
+                       cannot}
+        << QList<int>{10} << "";
+    QTest::newRow("phase at the apparent power")
+        << "pbCalibration3" << false
+        << (QList<QByteArray>{block(0x0c, kInitial)} + readings(3, {4600000}, 20))
+        << QStringList{red +
+                       "Ошибка: среднее показание 4600 вне допустимых пределов (от 1150 до "
+                       "4600)" +
+                       cannot}
+        << QList<int>{10} << "";
+    QTest::newRow("power offset off the load")
+        << "pbCalibration4" << false
+        << (QList<QByteArray>{block(0x0c, kInitial)} + readings(3, {300000}, 20))
+        << QStringList{red +
+                       "Ошибка: среднее показание 300 вне допустимых пределов (от 57.5 до "
+                       "230)" +
+                       cannot}
+        << QList<int>{10} << "";
+    QTest::newRow("start current below 0")
+        << "pbCalibration5" << false
+        << (QList<QByteArray>{block(0x0c, kInitial)} + readings(0x3a, {-5}, 20))
+        << QStringList{red + "Ошибка: среднее показание -5 вне допустимых пределов (больше 0)" +
+                       cannot}
+        << QList<int>{10} << "";
     QTest::newRow("back to standard from the phase on")
         << "pbResetCC3" << false << QList<QByteArray>{} << QStringList{} << QList<int>{}
         << "02 0c 7 0 0 0 7 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0 0";
@@ -526,6 +611,9 @@ void TestCalibration::stepResults()
     QCOMPARE(t.host.marks, marks);
     const Host::Batch last = t.host.batches.value(t.host.batches.size() - 1);
     QCOMPARE(last.kind == 30 ? last.commands.value(0) : QString(), written);
+    // Saved, or the meter forgets the block when it restarts.
+    QCOMPARE(last.kind == 30 ? last.commands.mid(1) : QStringList(),
+             written.isEmpty() ? QStringList() : QStringList{"02 0d 04"});
     // The list is locked while the block is written, and free again whatever the outcome.
     QCOMPARE(t.host.entriesOn, written.isEmpty());
     if (!written.isEmpty()) {
@@ -534,34 +622,286 @@ void TestCalibration::stepResults()
     }
 }
 
+// A procedure is refused once its coefficients are no longer initial; "Сброс КК текущего этапа"
+// lets it run again, and the reset reaches the meter before it measures.
 void TestCalibration::procedureOnPage()
 {
     Page t(QStringLiteral("450.22R"));
-    t.find<QComboBox>(QStringLiteral("cbHelpBlock3"))->setCurrentIndex(4);
-    for (int i = 1; i <= 34; ++i)
-        t.find<QSpinBox>(QStringLiteral("sbCC3_%1").arg(i))->setValue(-9);
-    t.click(QStringLiteral("pbInitCalibration3"));
-    QList<qint32> read(34, 5);
-    QList<QByteArray> replies{block(0x88, read)};
-    for (int round = 0; round < 8; ++round)
-        replies << reply(1, 0x67, le(10000)) << reply(1, 0x68, le(9900))
-                << reply(1, 0x69, le(10200));
-    QCOMPARE(t.host.answer(replies), kFollowedUp);
-    QCOMPARE(t.log, QStringList{"#ff7f28|Рассчитанные КК передачи по току: 0, 1, -3"});
-    read[3] = 0;
+    QList<qint32> read = calibration::threeInitial();
+    read[0] = 5; // the voltage, an earlier procedure, stays as the meter has it
+    QCOMPARE(t.procedure(4, read, 10000), kFollowedUp);
+    read[3] = read[4] = read[5] = 0;
+    QCOMPARE(t.log, QStringList{"#ff7f28|Рассчитанные КК передачи по току: 0, 0, 0"});
+    t.log.clear();
     read[4] = 1;
-    read[5] = -3;
-    QCOMPARE(t.host.batches.last().kind, 57);
-    QCOMPARE(t.host.batches.last().commands, calibration::threeWrite(read));
-    QCOMPARE(t.find<QSpinBox>(QStringLiteral("sbCC3_6"))->value(), -3);
-    QCOMPARE(t.find<QSpinBox>(QStringLiteral("sbCC3_7"))->value(), 5);
+    read[6] = 55; // a later procedure done too
+    QCOMPARE(t.procedure(4, read, 9000), 0);
+    QCOMPARE(t.log, QStringList{"#ff3232|Ошибка: КК не соответствуют начальным (возможно "
+                                "повторный запуск калибровки), сохранение отменено"});
+    QCOMPARE(t.host.marks, QList<int>{1});
+    QCOMPARE(t.host.batches.last().kind, 58);
 
-    // "Сброс КК текущего этапа" of the current procedure sends nothing.
+    const qsizetype sent = t.host.batches.size();
     t.click(QStringLiteral("pbResetCCStage3"));
-    QCOMPARE(t.host.batches.size(), 2);
-    QCOMPARE(t.find<QSpinBox>(QStringLiteral("sbCC3_2"))->value(), 5);
-    QCOMPARE(t.find<QSpinBox>(QStringLiteral("sbCC3_6"))->value(), 0);
-    QCOMPARE(t.find<QSpinBox>(QStringLiteral("sbCC3_17"))->value(), 128);
+    QCOMPARE(t.host.batches.size(), sent);
+    QCOMPARE(t.three().mid(0, 8), (QList<int>{5, 0, 0, 0, 0, 0, 0, 0}));
+    // The run reads the meter's block, and writes it reset in front of the readings.
+    t.click(QStringLiteral("pbInitCalibration3"));
+    QCOMPARE(t.host.batches.last().commands, QStringList{"01 88"});
+    QCOMPARE(t.answerProcedure(read, 0), kFollowedUp);
+    QList<qint32> reset = calibration::threeInitial();
+    reset[0] = 5;
+    const QStringList commands = t.host.batches.last().commands;
+    QCOMPARE(commands.mid(0, 3), calibration::threeWrite(reset) << "01 88");
+    QCOMPARE(commands.size(), 3 + 24);
+    QCOMPARE(t.answerProcedure(reset, 9000), kFollowedUp);
+    reset[3] = reset[4] = reset[5] = 21;
+    QCOMPARE(t.host.batches.last().commands, calibration::threeWrite(reset));
+    // The reset was that run's.
+    t.click(QStringLiteral("pbInitCalibration3"));
+    QCOMPARE(t.host.batches.last().commands.size(), 1 + 24);
+}
+
+void TestCalibration::procedureTable_data()
+{
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QString>("item");
+    QTest::addColumn<int>("object"); // phase A's; 0 for none
+    QTest::addColumn<QList<int>>("written");
+    QTest::addColumn<QString>("title");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<int>("raw"); // 0.9 of the nominal of a .22 meter
+    const QString voltage = "Запуск калибровки по напряжению",
+                  current = "Запуск калибровки по току",
+                  active = "Запуск калибровки по активной мощности",
+                  apparent = "Запуск калибровки по полной мощности",
+                  reactive = "Запуск калибровки по реактивной мощности";
+    QTest::newRow("3") << 3 << "1 - Калибровка КП по напряжению" << 0x64 << QList<int>{1, 2, 3}
+                       << voltage << "Рассчитанные КК передачи по напряжению: " << 207000;
+    QTest::newRow("4") << 4 << "2 - Калибровка коэффициента передачи по току" << 0x67
+                       << QList<int>{4, 5, 6} << current
+                       << "Рассчитанные КК передачи по току: " << 9000;
+    QTest::newRow("5") << 5 << "3 - Калибровка КП по активной мощности" << 0x6a
+                       << QList<int>{7, 8, 9} << active
+                       << "Рассчитанные КК передачи по активной мощности: " << 207000;
+    QTest::newRow("6") << 6 << "4 - Калибровка КП по полной мощности" << 0x72
+                       << QList<int>{13, 14, 15} << apparent
+                       << "Рассчитанные КК передачи по полной мощности: " << 207000;
+    QTest::newRow("7") << 7 << "5 - Калибровка смещения по току" << 0x67 << QList<int>{22, 23, 24}
+                       << current << "Рассчитанные КК смещения по току: " << 90;
+    QTest::newRow("8") << 8 << "6 - Калибровка смещения по активной мощности" << 0x6a
+                       << QList<int>{25, 26, 27} << active
+                       << "Рассчитанные КК по смещению активной мощности: " << 2070;
+    QTest::newRow("9") << 9 << "7 - Калибровка смещения по полной мощности" << 0x72
+                       << QList<int>{31, 32, 33} << apparent
+                       << "Рассчитанные КК по смещению полной мощности: " << 2070;
+    QTest::newRow("10") << 10 << "8 - Калибровка сдвига фазы" << 0x6a << QList<int>{16, 17, 18}
+                        << "Запуск калибровки по фазе"
+                        << "Рассчитанные КК по смещению полной мощности: " << 103500;
+    QTest::newRow("11") << 11 << "9 - Калибровка КП по реактивной мощности" << 0x6e
+                        << QList<int>{10, 11, 12} << reactive
+                        << "Рассчитанные КК передачи по реактивной мощности: " << 207000;
+    QTest::newRow("12") << 12 << "10 - Калибровка смещения по реактивной мощности" << 0x6e
+                        << QList<int>{28, 29, 30} << reactive
+                        << "Рассчитанные КК по смещению активной мощности: " << 2070;
+    QTest::newRow("13") << 13 << "11 - Калибровка стартового тока" << 0 << QList<int>{34}
+                        << "Запуск калибровки стартового тока"
+                        << "" << 0;
+}
+
+// Each procedure of the list on the page: what it reads, under which title, which coefficients
+// it writes and what it logs.
+void TestCalibration::procedureTable()
+{
+    QFETCH(int, index);
+    QFETCH(QString, item);
+    QFETCH(int, object);
+    QFETCH(QList<int>, written);
+    QFETCH(QString, title);
+    QFETCH(QString, text);
+    QFETCH(int, raw);
+    Page t(QStringLiteral("450.22R"));
+    QCOMPARE(t.find<QComboBox>(QStringLiteral("cbHelpBlock3"))->itemText(index), item);
+    const QList<qint32> initial = calibration::threeInitial();
+    QCOMPARE(t.procedure(index, initial, raw), kFollowedUp);
+    const Host::Batch run = t.host.batches.value(0);
+    QCOMPARE(run.title, title);
+    const QStringList reads = run.commands.mid(run.commands.indexOf("01 88") + 1);
+    QCOMPARE(reads.size(), object ? 24 : 0);
+    for (int i = 0; i < reads.size(); ++i)
+        QCOMPARE(reads[i], catalogue::command(1, object + i % 3));
+    QList<int> changed;
+    const QList<int> now = t.three();
+    for (int n = 1; n <= 34; ++n)
+        if (now[n - 1] != initial[n - 1])
+            changed << n;
+    QCOMPARE(changed, written);
+    QCOMPARE(t.host.batches.last().kind, 57);
+    QCOMPARE(t.log.value(0).section('|', 1).left(text.size()), text);
+}
+
+void TestCalibration::procedureRefusals_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("index");
+    QTest::addColumn<QList<int>>("changes"); // number, value: what differs from the initial block
+    QTest::addColumn<QList<int>>("raws");    // phases A, B, C in every round
+    QTest::addColumn<QString>("line");       // red; "" for none, and the block written
+    QTest::addColumn<int>("mark");
+    const QString cannot = " - невозможно осуществить калибровку, сохранение отменено";
+    const QString again = "Ошибка: КК не соответствуют начальным (возможно повторный запуск "
+                          "калибровки), сохранение отменено";
+    QTest::newRow("dead phase B") << "450.42R" << 3 << QList<int>{} << QList<int>{230000, 0, 229000}
+                                  << "Ошибка: среднее показание фазы B равно 0" + cannot << 10;
+    QTest::newRow("current off the load")
+        << "450.22R" << 4 << QList<int>{} << QList<int>{10000, 10000, 25000}
+        << "Ошибка: среднее показание фазы C 25 вне допустимых пределов (от 5 до 20)" + cannot
+        << 10;
+    QTest::newRow("active power at half")
+        << "450.22R" << 5 << QList<int>{} << QList<int>{115000, 230000, 230000}
+        << "Ошибка: среднее показание фазы A 1150 вне допустимых пределов (от 1150 до 4600)" +
+               cannot
+        << 10;
+    QTest::newRow("current again")
+        << "450.22R" << 4 << QList<int>{5, 1} << QList<int>{10000, 10000, 10000} << again << 1;
+    QTest::newRow("a later procedure done")
+        << "450.22R" << 4 << QList<int>{13, 7} << QList<int>{10000, 10000, 10000} << again << 1;
+    QTest::newRow("voltage offsets are the start limit's")
+        << "450.42R" << 13 << QList<int>{20, 3} << QList<int>{} << again << 1;
+    QTest::newRow("an earlier procedure done") << "450.22R" << 5 << QList<int>{4, 1, 6, -3}
+                                               << QList<int>{230000, 230000, 230000} << "" << 0;
+}
+
+void TestCalibration::procedureRefusals()
+{
+    QFETCH(QString, name);
+    QFETCH(int, index);
+    QFETCH(QList<int>, changes);
+    QFETCH(QList<int>, raws);
+    QFETCH(QString, line);
+    QFETCH(int, mark);
+    Page t(name);
+    QList<qint32> read = calibration::threeInitial();
+    for (int i = 0; i + 1 < changes.size(); i += 2)
+        read[changes[i] - 1] = changes[i + 1];
+    t.find<QComboBox>(QStringLiteral("cbHelpBlock3"))->setCurrentIndex(index);
+    t.click(QStringLiteral("pbInitCalibration3"));
+    QList<QByteArray> replies;
+    int n = 0;
+    for (const QString &c : t.host.batches.value(0).commands)
+        replies << (c == "01 88"          ? block(0x88, read)
+                    : c.startsWith("01 ") ? reply(1, 0, le(raws.value(n++ % 3)))
+                                          : reply(2, 0x88, {}));
+    const int status = t.host.answer(replies);
+    QCOMPARE(t.host.batches.last().kind, line.isEmpty() ? 57 : 58);
+    QCOMPARE(status, line.isEmpty() ? kFollowedUp : 0);
+    if (!line.isEmpty())
+        QCOMPARE(t.log, QStringList{"#ff3232|" + line});
+    QCOMPARE(t.host.marks, mark ? QList<int>{mark} : QList<int>{});
+}
+
+void TestCalibration::erasingAsks_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("checked"); // -1: for the current meter alone
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<QString>("question"); // "" for none
+    QTest::addColumn<int>("kind");         // -1: nothing sent
+    const QString init = "Внимание!|<p>Вы действительно хотите произвести заводскую инициализацию ";
+    const QString reset = "Внимание!|<p>Вы действительно хотите сбросить списки и показания ";
+    QTest::newRow("factory initialisation, No")
+        << "210.1"
+        << "pbMainInit" << -1 << false
+        << init + "счетчика?<br>Его настройки будут сброшены к заводским." << -1;
+    QTest::newRow("lists reset, Yes")
+        << "210.1"
+        << "pbOutReset" << -1 << true
+        << reset + "счетчика?<br>Показания, архивы и списки событий будут удалены." << 42;
+    QTest::newRow("factory initialisation of 24 checked, No")
+        << "450.22R"
+        << "pbMainInit3" << 24 << false
+        << init + "отмеченных счетчиков (24)?<br>Их настройки будут сброшены к заводским." << -1;
+    QTest::newRow("lists reset of 3 checked, Yes")
+        << "450.22R"
+        << "pbOutReset3" << 3 << true
+        << reset + "отмеченных счетчиков (3)?<br>Их показания, архивы и списки событий будут "
+                   "удалены."
+        << 42;
+    QTest::newRow("none checked") << "210.1"
+                                  << "pbMainInit" << 0 << true << "" << -1;
+}
+
+void TestCalibration::erasingAsks()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, button);
+    QFETCH(int, checked);
+    QFETCH(bool, yes);
+    QFETCH(QString, question);
+    QFETCH(int, kind);
+    Page t(name);
+    t.host.yes = yes;
+    t.host.checked = qMax(checked, 0);
+    t.find<QAbstractButton>(QStringLiteral("cbCalibrateSelected"))->setChecked(checked >= 0);
+    t.click(button);
+    QCOMPARE(t.host.questions, question.isEmpty() ? QStringList() : QStringList{question});
+    QCOMPARE(t.host.batches.size(), kind < 0 ? 0 : 1);
+    QCOMPARE(t.host.batches.value(0).kind, kind < 0 ? 0 : kind);
+    QCOMPARE(t.host.groupRuns, checked > 0 && yes ? 1 : 0);
+}
+
+void TestCalibration::writeToAnotherMeterAsks_data()
+{
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<int>("readFrom"); // address the boxes were read from; 0: never read
+    QTest::addColumn<bool>("yes");
+    QTest::addColumn<bool>("asked");
+    QTest::addColumn<bool>("written");
+    QTest::newRow("to the meter read") << "210.1"
+                                       << "pbSaveCC" << 7 << false << false << true;
+    QTest::newRow("nothing read") << "210.1"
+                                  << "pbSaveCC" << 0 << false << false << true;
+    QTest::newRow("to another, No") << "210.1"
+                                    << "pbSaveCC" << 5 << false << true << false;
+    QTest::newRow("standard to another, Yes") << "210.1"
+                                              << "pbStdCC" << 5 << true << true << true;
+    QTest::newRow("reset to another, No") << "210.1"
+                                          << "pbResetCC2" << 5 << false << true << false;
+    QTest::newRow("three-phase to another, No") << "450.22R"
+                                                << "pbSaveCC3" << 5 << false << true << false;
+}
+
+void TestCalibration::writeToAnotherMeterAsks()
+{
+    QFETCH(QString, name);
+    QFETCH(QString, button);
+    QFETCH(int, readFrom);
+    QFETCH(bool, yes);
+    QFETCH(bool, asked);
+    QFETCH(bool, written);
+    Page t(name);
+    const bool three = name.startsWith("450");
+    QList<qint32> values = three ? calibration::threeInitial() : kInitial;
+    values[1] = 16000;
+    if (readFrom) {
+        t.host.item->record().address = readFrom;
+        t.click(three ? QStringLiteral("pbLoadCC3") : QStringLiteral("pbLoadCC"));
+        t.host.answer({block(three ? 0x88 : 0x0c, values)});
+    }
+    t.host.item->record().address = 7;
+    t.host.yes = yes;
+    t.click(button);
+    QCOMPARE(t.host.questions,
+             asked ? QStringList{"Внимание!|<p>Коэффициенты в полях считаны из счетчика (адрес "
+                                 "5).<br>Записать их в выбранный счетчик (адрес 7)?"}
+                   : QStringList());
+    const int kind = t.host.batches.isEmpty() ? 0 : t.host.batches.last().kind;
+    QCOMPARE(kind == 30 || kind == 57, written);
+    // Refused, the boxes keep what was read.
+    if (readFrom && !written)
+        QCOMPARE(t.find<QSpinBox>(three ? "sbCC3_2" : "sbC2")->value(), 16000);
 }
 
 void TestCalibration::stepControls_data()
@@ -620,6 +960,7 @@ void TestCalibration::procedureControls_data()
                                                          "pbAddrTableInput3",  "pbOutReset3",
                                                          "pbLoadCC3",          "pbSaveCC3"};
     QTest::newRow("time") << 1 << QList<int>{} << QStringList{"pbSaveRealTime3"};
+    QTest::newRow("factory initialisation") << 2 << QList<int>{} << QStringList{"pbMainInit3"};
     QTest::newRow("voltage") << 3 << QList<int>{1, 2, 3}
                              << QStringList{"pbInitCalibration3", "pbResetCCStage3"};
     QTest::newRow("apparent transfer")

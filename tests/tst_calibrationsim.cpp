@@ -98,6 +98,21 @@ void TestCalibrationSim::singlePhaseSequence()
     QVERIFY(t.rig.hasLine(QStringLiteral("Загружены КК: 16312, 18022, -1350, 108428, 40000"),
                           logcolour::listing));
 
+    // Saved with "02 0d 04", the block outlives a restart of the meter; a write whose save is
+    // refused lasts only until then.
+    QVERIFY(t.rig.line.command(QStringLiteral("restart 1")));
+    QCOMPARE(t.run(QStringLiteral("pbLoadCC")), QList<int>{requestkinds::CC});
+    QCOMPARE(t.values(QStringLiteral("sbC%1"), 7), calibrated);
+    t.find<QSpinBox>(QStringLiteral("sbC2"))->setValue(17000);
+    QVERIFY(t.rig.line.command(QStringLiteral("fault error@obj=0d")));
+    QCOMPARE(t.run(QStringLiteral("pbSaveCC")), QList<int>{-1});
+    QVERIFY(t.rig.line.command(QStringLiteral("faults off")));
+    QCOMPARE(t.run(QStringLiteral("pbLoadCC")), QList<int>{requestkinds::CC});
+    QCOMPARE(t.find<QSpinBox>(QStringLiteral("sbC2"))->value(), 17000);
+    QVERIFY(t.rig.line.command(QStringLiteral("restart 1")));
+    QCOMPARE(t.run(QStringLiteral("pbLoadCC")), QList<int>{requestkinds::CC});
+    QCOMPARE(t.values(QStringLiteral("sbC%1"), 7), calibrated);
+
     // A second power step finds the meter calibrated and leaves it so; the voltage step starts
     // over from the initial block and is never refused that way.
     const QString refused = QStringLiteral("Ошибка: КК не соответствуют начальным (возможно "
@@ -127,8 +142,29 @@ void TestCalibrationSim::threePhaseProcedures()
     QVERIFY(t.rig.hasLine(QStringLiteral("Рассчитанные КК передачи по напряжению: 0, 6, -6"),
                           logcolour::notice));
     procedure->setCurrentIndex(4);
+    const QList<int> calibrated{requestkinds::InitCalibration3, requestkinds::SaveCC3};
+    QCOMPARE(t.run(QStringLiteral("pbInitCalibration3")), calibrated);
+
+    // Run again, it is refused. Reset, it writes the reset to the meter before it measures, and
+    // a dead phase is refused then; live again, it calibrates.
     QCOMPARE(t.run(QStringLiteral("pbInitCalibration3")),
-             (QList<int>{requestkinds::InitCalibration3, requestkinds::SaveCC3}));
+             QList<int>{requestkinds::InitCalibration3});
+    QVERIFY(t.rig.hasLine(QStringLiteral("Ошибка: КК не соответствуют начальным (возможно "
+                                         "повторный запуск калибровки), сохранение отменено"),
+                          logcolour::error));
+    t.find<QPushButton>(QStringLiteral("pbResetCCStage3"))->click();
+    QVERIFY(t.rig.line.command(QStringLiteral("reading 2 68 0")));
+    QCOMPARE(t.run(QStringLiteral("pbInitCalibration3")),
+             (QList<int>{requestkinds::InitCalibration3, requestkinds::InitCalibration3}));
+    QVERIFY(t.rig.hasLine(QStringLiteral("Ошибка: среднее показание фазы B равно 0 - невозможно "
+                                         "осуществить калибровку, сохранение отменено"),
+                          logcolour::error));
+    procedure->setCurrentIndex(0);
+    QCOMPARE(t.run(QStringLiteral("pbLoadCC3")), QList<int>{requestkinds::CC3});
+    QCOMPARE(t.values(QStringLiteral("sbCC3_%1"), 6), (QList<int>{0, 6, -6, 0, 0, 0}));
+    QVERIFY(t.rig.line.command(QStringLiteral("reading 2 68 9900")));
+    procedure->setCurrentIndex(4);
+    QCOMPARE(t.run(QStringLiteral("pbInitCalibration3")), calibrated);
     procedure->setCurrentIndex(13);
     QCOMPARE(t.run(QStringLiteral("pbInitCalibration3")),
              (QList<int>{requestkinds::InitCalibration3, requestkinds::SaveCC3}));

@@ -419,6 +419,7 @@ void TestGroupSim::coefficientLists()
     // 16000 = 80 3e, 16500 = 74 40, -1000 = 18 fc ff ff, 100000 = a0 86 01; clock -5 = fb ff.
     QCOMPARE(g.rig.lines("TX: 01 02 0c 80 3e 00 00 74 40 00 00 18 fc ff ff a0 86 01 00 ").size(),
              1);
+    QCOMPARE(g.rig.lines(QStringLiteral("TX: 01 02 0d 04 ")).size(), 1);
     QCOMPARE(g.rig.lines(QStringLiteral("TX: 02 02 22 fb ff ")).size(), 1);
     QCOMPARE(g.rig.lines(QStringLiteral("TX: 03 02 22 07 00 ")).size(), 1);
 

@@ -11,6 +11,7 @@
 #include <QAbstractButton>
 #include <QPixmap>
 
+#include <cmath>
 #include <limits>
 
 namespace {
@@ -19,7 +20,6 @@ using calibration::Step;
 // Version from which the meters run the conformity test.
 constexpr double kConformityVersion = 1.1;
 constexpr int kSteps = 10;
-constexpr int kStartLimit = calibration::kThreeCount - 1;
 // Single-phase coefficients that the log and the warning pictures show: 0, 1, 2, 3 and 5.
 constexpr int kShown[] = {0, 1, 2, 3, 5};
 
@@ -40,6 +40,20 @@ QString shownValues(const QList<qint32> &block)
 {
     return joined(block, {kShown[0], kShown[1], kShown[2], kShown[3], kShown[4]});
 }
+
+// How the questions name a meter: its stand position, serial number or address.
+QString meterName(const DeviceRecord &r)
+{
+    if (r.address < 0)
+        return QObject::tr("удален из списка");
+    if (r.standMode)
+        return QObject::tr("позиция стенда ") + QString::number(r.standAddr);
+    if (r.usesSerialNumber())
+        return QObject::tr("S/N ") + QString::fromLatin1(r.serialNumber);
+    return QObject::tr("адрес ") + QString::number(r.address);
+}
+
+const char *const kPhases[] = {"A", "B", "C"};
 } // namespace
 
 CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
@@ -62,9 +76,6 @@ CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
                      ui->pbCalibration2, ui->pbCalibration3,   ui->pbCalibration4,
                      ui->pbCalibration5, ui->pbAddrTableInput, ui->pbOutReset,
                      ui->pbCalibration7};
-    m_threeButtons = {ui->pbInitCalibration3, ui->pbResetCCStage3,   ui->pbSaveRealTime3,
-                      ui->pbMainInit3,        ui->pbAddrTableInput3, ui->pbOutReset3,
-                      ui->pbLoadCC3,          ui->pbSaveCC3};
 
     using namespace requestkinds;
     route(ClockCC, ui->frClockCC, [this](const QList<QByteArray> &replies) {
@@ -83,6 +94,7 @@ CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
             return;
         }
         showSingle(block);
+        m_singleOwner = batchMeter();
         emit log(tr("Загружены КК: ") + shownValues(block), logcolour::listing, false, false);
         if (this->host()->groupListMode())
             listCoefficientsRead(block, replies.value(1));
@@ -92,18 +104,23 @@ CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
         if (!accepted(calibration::decodeBlock(replies.value(0), calibration::kThreeCount, &block)))
             return;
         showThree(block);
+        m_threeOwner = batchMeter();
+        m_pendingReset = 0;
         emit log(tr("Загружены КК: ") + joined(block), logcolour::listing, false, false);
         // The list's lines are single-phase blocks: this meter has none there.
         if (this->host()->groupListMode())
             this->host()->markGroupStatus(PageHost::GroupSkip);
     });
     route(SaveClockCC, ui->frClockCC);
-    // The list was locked for the write; it comes back whatever the outcome.
+    // The list was locked for the write; it comes back whatever the outcome. Written, the boxes
+    // are what that meter holds.
     routeCompletion(SaveCC, ui->frCC, [this](const QList<QByteArray> &, int status) {
         this->host()->setMeterEntriesEnabled(true);
+        if (status == 0)
+            m_singleOwner = batchMeter();
         return status;
     });
-    route(SaveCC3, ui->frCC3);
+    route(SaveCC3, ui->frCC3, [this](const QList<QByteArray> &) { m_threeOwner = batchMeter(); });
     const struct
     {
         int kind;
@@ -184,6 +201,9 @@ CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
                                   "pbOptoTest", "pbSaveClockCC", "pbAddrTableInput"};
     setLevelRules(levels);
 
+    // The procedure list is core's table.
+    for (int i = 0; i < calibration::kProcedureRows; ++i)
+        ui->cbHelpBlock3->addItem(tr(calibration::procedureRow(i).item));
     ui->lblCCList->setText(calibration::hintBlock(ui->cbHelpBlock->currentIndex()));
     newValueCC();
 }
@@ -270,6 +290,26 @@ void CalibrationPage::showThree(const QList<qint32> &block)
         m_three[i]->setValue(block[i]);
 }
 
+DeviceRecord CalibrationPage::batchMeter() const
+{
+    if (const deviceListItem *item = host()->batchItem())
+        return item->record();
+    // Gone from the list: a meter that no entry stands for.
+    DeviceRecord gone;
+    gone.address = -1;
+    return gone;
+}
+
+bool CalibrationPage::ownerConfirmed(const std::optional<DeviceRecord> &owner)
+{
+    const deviceListItem *item = host()->currentItem();
+    if (!item || !owner || item->record().duplicates(*owner))
+        return true;
+    return confirmDeletion(tr("<p>Коэффициенты в полях считаны из счетчика (") + meterName(*owner) +
+                           tr(").<br>Записать их в выбранный счетчик (") +
+                           meterName(item->record()) + tr(")?"));
+}
+
 void CalibrationPage::loadCCClick()
 {
     // For the changer's list the clock coefficient comes with the block.
@@ -318,7 +358,7 @@ bool CalibrationPage::saveSingleFromList()
     const int clock = values[5];
     host()->setMeterEntriesEnabled(false);
     if (!host()->sendBatch(requestkinds::SaveCC,
-                           {calibration::singleWrite(block), meterclock::coefficientWrite(clock)},
+                           calibration::singleWrite(block) << meterclock::coefficientWrite(clock),
                            QString(), logcolour::info,
                            tr("КК будут записаны: ") + shownValues(block))) {
         host()->setMeterEntriesEnabled(true);
@@ -335,7 +375,7 @@ bool CalibrationPage::saveSingle()
     const QList<qint32> block = singleBlock();
     // The meter stays the one written to until the reply is in.
     host()->setMeterEntriesEnabled(false);
-    if (host()->sendBatch(requestkinds::SaveCC, {calibration::singleWrite(block)}, QString(),
+    if (host()->sendBatch(requestkinds::SaveCC, calibration::singleWrite(block), QString(),
                           logcolour::info, tr("КК будут записаны: ") + shownValues(block)))
         return true;
     host()->setMeterEntriesEnabled(true);
@@ -347,13 +387,21 @@ bool CalibrationPage::saveThree()
     return host()->sendBatch(requestkinds::SaveCC3, calibration::threeWrite(threeBlock()));
 }
 
+int CalibrationPage::followedUp(bool sent, int status)
+{
+    if (sent)
+        return kFollowedUp;
+    host()->markGroupStatus(PageHost::GroupError);
+    return status;
+}
+
 void CalibrationPage::SaveCCClick()
 {
     switch (host()->meterSeries()) {
     case MeterSeries::SinglePhase:
         if (host()->groupListMode())
             saveSingleFromList();
-        else
+        else if (ownerConfirmed(m_singleOwner))
             saveSingle();
         break;
     case MeterSeries::ThreePhase:
@@ -361,7 +409,7 @@ void CalibrationPage::SaveCCClick()
         if (host()->groupListMode())
             refuse(tr("Ошибка: записи КК списка только для однофазных счетчиков"),
                    PageHost::GroupSkip);
-        else
+        else if (ownerConfirmed(m_threeOwner))
             saveThree();
         break;
     case MeterSeries::Unrecognised:
@@ -371,10 +419,13 @@ void CalibrationPage::SaveCCClick()
 
 void CalibrationPage::resetSingleFrom(int from)
 {
+    // The boxes before the reset ones go out too: asked before anything changes.
+    if (host()->meterSeries() != MeterSeries::SinglePhase || !ownerConfirmed(m_singleOwner))
+        return;
     const QList<qint32> standard = calibration::singleInitial();
     for (int i = from; i < m_single.size(); ++i)
         m_single[i]->setValue(standard[i]);
-    SaveCCClick();
+    saveSingle();
 }
 
 void CalibrationPage::StdCCClick()
@@ -409,9 +460,12 @@ void CalibrationPage::resetCC6()
 
 void CalibrationPage::ResetCC3Click()
 {
+    const int index = ui->cbHelpBlock3->currentIndex();
     QList<qint32> block = threeBlock();
-    calibration::resetFrom(ui->cbHelpBlock3->currentIndex(), &block);
+    calibration::resetFrom(index, &block);
     showThree(block);
+    // The procedure's own read would bring the meter's values back: it resets them there.
+    m_pendingReset = calibration::isProcedure(index) ? index : 0;
 }
 
 void CalibrationPage::newValueCC()
@@ -442,8 +496,36 @@ void CalibrationPage::refuse(const QString &text, PageHost::GroupStatus status)
     host()->markGroupStatus(status);
 }
 
+bool CalibrationPage::erasureConfirmed(int kind)
+{
+    const bool group = calibrateSelected() && !host()->groupWorkRunning();
+    const int meters = group ? host()->checkedMeterCount() : host()->currentItem() ? 1 : 0;
+    // A group of none does nothing: nothing to ask.
+    if (meters == 0)
+        return false;
+    const QString count = QString::number(meters);
+    QString text;
+    if (kind == requestkinds::FactoryInit)
+        text = group ? tr("<p>Вы действительно хотите произвести заводскую инициализацию "
+                          "отмеченных счетчиков (%1)?<br>Их настройки будут сброшены к "
+                          "заводским.")
+                           .arg(count)
+                     : tr("<p>Вы действительно хотите произвести заводскую инициализацию "
+                          "счетчика?<br>Его настройки будут сброшены к заводским.");
+    else
+        text = group ? tr("<p>Вы действительно хотите сбросить списки и показания отмеченных "
+                          "счетчиков (%1)?<br>Их показания, архивы и списки событий будут "
+                          "удалены.")
+                           .arg(count)
+                     : tr("<p>Вы действительно хотите сбросить списки и показания "
+                          "счетчика?<br>Показания, архивы и списки событий будут удалены.");
+    return confirmDeletion(text);
+}
+
 void CalibrationPage::MainInitClick()
 {
+    if (!erasureConfirmed(requestkinds::FactoryInit))
+        return;
     runStep(requestkinds::FactoryInit, [this] { sendKind(requestkinds::FactoryInit); });
 }
 
@@ -484,6 +566,7 @@ int CalibrationPage::singleStepDone(Step step, const QList<QByteArray> &replies,
         return status;
     }
     showSingle(block);
+    m_singleOwner = batchMeter();
     if (!calibration::initialHeld(step, block)) {
         refuse(tr("Ошибка: КК не соответствуют начальным (возможно повторный запуск калибровки), "
                   "сохранение отменено"),
@@ -503,6 +586,8 @@ int CalibrationPage::singleStepDone(Step step, const QList<QByteArray> &replies,
                PageHost::GroupError);
         return status;
     }
+    if (readingRefused(average, calibration::singleWindow(step), QString(), average == 0))
+        return status;
     const std::optional<qint32> value = calibration::singleCoefficient(step, average);
     if (!value) {
         refuse(tr("Ошибка: рассчитанный КК не может быть записан, сохранение отменено"),
@@ -528,7 +613,28 @@ int CalibrationPage::singleStepDone(Step step, const QList<QByteArray> &replies,
         else
             emit log(tr("Внимание! Проверьте размерность КК!"), logcolour::notice, false, false);
     }
-    return saveSingle() ? kFollowedUp : status;
+    return followedUp(saveSingle(), status);
+}
+
+bool CalibrationPage::readingRefused(float reading, const calibration::Window &window,
+                                     const QString &phase, bool zero)
+{
+    const QString which = phase.isEmpty() ? QString() : tr(" фазы ") + phase;
+    const QString cannot = tr(" - невозможно осуществить калибровку, сохранение отменено");
+    if (zero) {
+        refuse(tr("Ошибка: среднее показание") + which + tr(" равно 0") + cannot,
+               PageHost::GroupError);
+        return true;
+    }
+    if (calibration::judge(reading, window) == calibration::Verdict::Plausible)
+        return false;
+    const QString bounds = std::isinf(window.high) ? tr("больше ") + QString::number(window.low)
+                                                   : tr("от ") + QString::number(window.low) +
+                                                         tr(" до ") + QString::number(window.high);
+    refuse(tr("Ошибка: среднее показание") + which + QLatin1Char(' ') + QString::number(reading) +
+               tr(" вне допустимых пределов (") + bounds + QLatin1Char(')') + cannot,
+           PageHost::GroupError);
+    return true;
 }
 
 void CalibrationPage::MakeCalibration1Click()
@@ -558,6 +664,8 @@ void CalibrationPage::MakeCalibration5Click()
 
 void CalibrationPage::MakeCalibration6Click()
 {
+    if (!erasureConfirmed(requestkinds::ResetLists))
+        return;
     runStep(requestkinds::ResetLists, [this] { sendKind(requestkinds::ResetLists); });
 }
 
@@ -589,10 +697,27 @@ void CalibrationPage::InitCalibration3()
     const int procedure = ui->cbHelpBlock3->currentIndex();
     if (!calibration::isProcedure(procedure))
         return;
-    runStep(requestkinds::InitCalibration3, [this, procedure] { sendProcedure(procedure); });
+    // The reset is the run's: every meter of a group run gets it, a later run does not.
+    const bool reset = m_pendingReset == procedure;
+    m_pendingReset = 0;
+    runStep(requestkinds::InitCalibration3,
+            [this, procedure, reset] { sendProcedure(procedure, reset); });
 }
 
-void CalibrationPage::sendProcedure(int procedure)
+namespace {
+// The "01 88" read and the 8 rounds of phase readings of a procedure.
+QStringList procedureReads(const calibration::ProcedureRow &row)
+{
+    QStringList commands{catalogue::command(catalogue::Read, 0x88)};
+    if (row.firstObject)
+        for (int round = 0; round < calibration::kThreeRounds; ++round)
+            for (int phase = 0; phase < 3; ++phase)
+                commands << catalogue::command(catalogue::Read, row.firstObject + phase);
+    return commands;
+}
+} // namespace
+
+void CalibrationPage::sendProcedure(int procedure, bool reset)
 {
     deviceListItem *item = host()->currentItem();
     if (!item || host()->meterSeries() != MeterSeries::ThreePhase)
@@ -604,46 +729,22 @@ void CalibrationPage::sendProcedure(int procedure)
                PageHost::GroupSkip);
         return;
     }
-    using catalogue::Operation;
-    Operation title = Operation::CalibrateVoltage;
-    switch (procedure) {
-    case calibration::CurrentTransfer:
-    case calibration::CurrentOffset:
-        title = Operation::CalibrateCurrent;
-        break;
-    case calibration::ActiveTransfer:
-    case calibration::ActiveOffset:
-        title = Operation::CalibrateActivePower;
-        break;
-    case calibration::ApparentTransfer:
-    case calibration::ApparentOffset:
-        title = Operation::CalibrateApparentPower;
-        break;
-    case calibration::PhaseShift:
-        title = Operation::CalibratePhase;
-        break;
-    case calibration::ReactiveTransfer:
-    case calibration::ReactiveOffset:
-        title = Operation::CalibrateReactivePower;
-        break;
-    default:
-        break;
-    }
-    QStringList commands;
-    if (procedure == calibration::VoltageTransfer)
-        commands << calibration::threeInitialWrite()
-                 << catalogue::serviceCommand(catalogue::CalibrationSaved);
-    commands << catalogue::command(catalogue::Read, 0x88);
-    const QList<int> objects = calibration::phaseObjects(procedure);
-    if (!objects.isEmpty())
-        for (int round = 0; round < calibration::kThreeRounds; ++round)
-            for (const int object : objects)
-                commands << catalogue::command(catalogue::Read, object);
-    const QString text = procedure == calibration::StartLimit ? catalogue::readTitle(0x3a)
-                                                              : catalogue::operationTitle(title);
+    const calibration::ProcedureRow &row = calibration::procedureRow(procedure);
     m_procedure = procedure;
     m_variant = variant;
-    host()->sendBatch(requestkinds::InitCalibration3, commands, text);
+    m_blockWritten = row.startsOver;
+    // Starting over resets everything anyway.
+    m_resetRead = reset && !row.startsOver;
+    QStringList commands;
+    if (m_resetRead)
+        commands << catalogue::command(catalogue::Read, 0x88);
+    else if (row.startsOver)
+        commands << calibration::threeInitialWrite()
+                 << catalogue::serviceCommand(catalogue::CalibrationSaved) << procedureReads(row);
+    else
+        commands << procedureReads(row);
+    host()->sendBatch(requestkinds::InitCalibration3, commands,
+                      calibration::procedureTitle(procedure));
 }
 
 int CalibrationPage::procedureDone(const QList<QByteArray> &replies, int status)
@@ -651,34 +752,58 @@ int CalibrationPage::procedureDone(const QList<QByteArray> &replies, int status)
     if (status != 0)
         return status;
     const int procedure = m_procedure;
-    const int blockAt = procedure == calibration::VoltageTransfer ? 2 : 0;
+    const calibration::ProcedureRow &row = calibration::procedureRow(procedure);
+    const int blockAt = m_blockWritten ? 2 : 0;
     QList<qint32> block;
     if (!accepted(
             calibration::decodeBlock(replies.value(blockAt), calibration::kThreeCount, &block))) {
         host()->markGroupStatus(PageHost::GroupError);
         return status;
     }
-    const calibration::Nominal nominal = calibration::nominal(m_variant);
-    if (procedure == calibration::StartLimit) {
-        block[kStartLimit] = nominal.startLimit;
+    showThree(block);
+    m_threeOwner = batchMeter();
+    if (m_resetRead) {
+        // The meter measures with what it holds: the reset goes to it before the readings.
+        calibration::resetFrom(procedure, &block);
         showThree(block);
-        return saveThree() ? kFollowedUp : status;
+        m_resetRead = false;
+        m_blockWritten = true;
+        return followedUp(host()->sendBatch(requestkinds::InitCalibration3,
+                                            calibration::threeWrite(block) << procedureReads(row),
+                                            catalogue::serviceTitle(catalogue::CalibrationSaved)),
+                          status);
+    }
+    if (!calibration::initialHeld(procedure, block)) {
+        refuse(tr("Ошибка: КК не соответствуют начальным (возможно повторный запуск калибровки), "
+                  "сохранение отменено"),
+               PageHost::GroupSkip);
+        return status;
+    }
+    const int first = row.firstNumber - 1;
+    const calibration::Nominal nominal = calibration::nominal(m_variant);
+    if (row.formula == calibration::Formula::StartLimit) {
+        block[first] = nominal.startLimit;
+        showThree(block);
+        return followedUp(saveThree(), status);
     }
     const QList<QByteArray> readings = replies.mid(blockAt + 1);
     float averages[3] = {0, 0, 0};
-    if (!accepted(
-            calibration::phaseAverages(readings.constData(), int(readings.size()), averages))) {
-        showThree(block);
+    bool zero[3] = {false, false, false};
+    if (!accepted(calibration::phaseAverages(readings.constData(), int(readings.size()), averages,
+                                             zero))) {
         host()->markGroupStatus(PageHost::GroupError);
         return status;
     }
-    const int first = calibration::firstCoefficient(procedure);
+    const calibration::Window window = calibration::procedureWindow(procedure, nominal);
+    for (int phase = 0; phase < 3; ++phase)
+        if (readingRefused(calibration::procedureQuantity(procedure, averages[phase]), window,
+                           QLatin1String(kPhases[phase]), zero[phase]))
+            return status;
     QList<qint32> values;
     for (int phase = 0; phase < 3; ++phase) {
         const std::optional<qint32> v =
             calibration::threeCoefficient(procedure, nominal, averages[phase]);
         if (!v) {
-            showThree(block);
             refuse(tr("Ошибка: рассчитанный КК не может быть записан, сохранение отменено"),
                    PageHost::GroupError);
             return status;
@@ -687,21 +812,9 @@ int CalibrationPage::procedureDone(const QList<QByteArray> &replies, int status)
         block[first + phase] = *v;
     }
     showThree(block);
-    static const char *const kTexts[] = {
-        QT_TR_NOOP("Рассчитанные КК передачи по напряжению: "),
-        QT_TR_NOOP("Рассчитанные КК передачи по току: "),
-        QT_TR_NOOP("Рассчитанные КК передачи по активной мощности: "),
-        QT_TR_NOOP("Рассчитанные КК передачи по полной мощности: "),
-        QT_TR_NOOP("Рассчитанные КК смещения по току: "),
-        QT_TR_NOOP("Рассчитанные КК по смещению активной мощности: "),
-        QT_TR_NOOP("Рассчитанные КК по смещению полной мощности: "),
-        QT_TR_NOOP("Рассчитанные КК по смещению полной мощности: "),
-        QT_TR_NOOP("Рассчитанные КК передачи по реактивной мощности: "),
-        QT_TR_NOOP("Рассчитанные КК по смещению активной мощности: "),
-    };
-    emit log(tr(kTexts[procedure - calibration::VoltageTransfer]) + joined(values),
-             logcolour::notice, false, false);
-    return saveThree() ? kFollowedUp : status;
+    if (row.resultText)
+        emit log(tr(row.resultText) + joined(values), logcolour::notice, false, false);
+    return followedUp(saveThree(), status);
 }
 
 // ---- Hints and the controls of the chosen step
@@ -726,28 +839,29 @@ void CalibrationPage::helpBlockCCCtrl()
 void CalibrationPage::helpBlockCCCtrl3()
 {
     const int index = ui->cbHelpBlock3->currentIndex();
-    QList<int> boxes;
-    QList<QAbstractButton *> buttons;
-    if (calibration::isProcedure(index)) {
-        const int first = calibration::firstCoefficient(index);
-        boxes << first;
-        if (index != calibration::StartLimit)
-            boxes << first + 1 << first + 2;
-        // Every procedure is started, and its coefficients reset, from here.
-        buttons << ui->pbInitCalibration3 << ui->pbResetCCStage3;
-    } else if (index == 1) {
-        buttons << ui->pbSaveRealTime3;
-    } else if (index == 2) {
-        buttons << ui->pbMainInit3;
-    } else if (index == 14) {
-        buttons << ui->pbAddrTableInput3;
-    } else if (index == 15) {
-        buttons << ui->pbOutReset3;
-    }
+    if (m_pendingReset != index)
+        m_pendingReset = 0;
+    const calibration::ProcedureRow &row = calibration::procedureRow(index);
+    const bool all = row.controls == calibration::AllControls;
     for (int i = 0; i < m_three.size(); ++i)
-        m_three[i]->setEnabled(index == 0 || boxes.contains(i));
-    for (QAbstractButton *b : std::as_const(m_threeButtons))
-        setControlEnabled(b, m_controlsOn && (index == 0 || buttons.contains(b)));
+        m_three[i]->setEnabled(all ||
+                               (i >= row.firstNumber - 1 && i < row.firstNumber - 1 + row.numbers));
+    const struct
+    {
+        QAbstractButton *button;
+        unsigned control;
+    } buttons[] = {
+        {ui->pbInitCalibration3, calibration::StartControl},
+        {ui->pbResetCCStage3, calibration::StartControl},
+        {ui->pbSaveRealTime3, calibration::TimeControl},
+        {ui->pbMainInit3, calibration::FactoryInitControl},
+        {ui->pbAddrTableInput3, calibration::SerialNumbersControl},
+        {ui->pbOutReset3, calibration::ListsResetControl},
+        {ui->pbLoadCC3, calibration::BlockControls},
+        {ui->pbSaveCC3, calibration::BlockControls},
+    };
+    for (const auto &b : buttons)
+        setControlEnabled(b.button, m_controlsOn && (row.controls & b.control));
 }
 
 void CalibrationPage::cbClickCalibrateSelected(bool on)

@@ -2,8 +2,11 @@
 
 #include "config/configpage.h"
 #include "core/calibration.h"
+#include "core/devicerecord.h"
 
 #include <QList>
+
+#include <optional>
 
 namespace Ui {
 class CalibrationPage;
@@ -14,8 +17,10 @@ class QSpinBox;
 // Page "КК": calibration of single- and three-phase meters and of the clock, the optical-port test.
 //
 // The coefficients live in the spin boxes: a read replaces them, a step computes one and writes
-// the whole block. Every step runs for the current meter or, with "Калибровать все отмеченные",
-// as group work over the checked meters; a step changes nothing until its whole batch is back.
+// the whole block. The boxes of each series remember the meter they were read from, and a write
+// of them to another meter is asked first. Every step runs for the current meter or, with
+// "Калибровать все отмеченные", as group work over the checked meters; a step changes nothing
+// until its whole batch is back, and writes nothing from a reading that cannot be one.
 class CalibrationPage : public ConfigPage
 {
     Q_OBJECT
@@ -26,6 +31,10 @@ public:
     bool optoTestOn() const;
     // "Калибровать все отмеченные" is checked.
     bool calibrateSelected() const;
+    // The meter the coefficient boxes of a series were last read from (or written to); none
+    // before the first read.
+    std::optional<DeviceRecord> singleOwner() const { return m_singleOwner; }
+    std::optional<DeviceRecord> threeOwner() const { return m_threeOwner; }
     // The step buttons keep to the step chosen.
     void setMeterControlsEnabled(bool on) override;
 
@@ -50,7 +59,8 @@ public slots:
     void resetCC4();
     void resetCC6();
     // Three-phase: the coefficients of the chosen procedure and of the later ones back to their
-    // initial values; nothing is sent.
+    // initial values; nothing is sent, but the next run of that procedure writes them to the
+    // meter before it measures.
     void ResetCC3Click();
 
     // Single-phase steps 2 to 10 (step 8 is the address changer's).
@@ -87,6 +97,14 @@ private:
     void showSingle(const QList<qint32> &block);
     QList<qint32> threeBlock() const;
     void showThree(const QList<qint32> &block);
+    // The meter of the batch being decoded, as the owner of the boxes it filled.
+    DeviceRecord batchMeter() const;
+    // Before the boxes of `owner` go to the current meter: true when they are its own, or the
+    // user said Yes to writing another meter's.
+    bool ownerConfirmed(const std::optional<DeviceRecord> &owner);
+    // The once-per-run question before `kind` erases: for the current meter, or naming how many
+    // checked meters a group run would erase. False, and nothing is to be done, for No.
+    bool erasureConfirmed(int kind);
     // Sets the single-phase coefficients from block index `from` on to their standard values
     // and writes the block.
     void resetSingleFrom(int from);
@@ -96,12 +114,21 @@ private:
     bool saveSingleFromList();
     void listCoefficientsRead(const QList<qint32> &block, const QByteArray &clockReply);
     bool saveThree();
+    // What a completion that has started its follow-up batch returns; when it could not, the
+    // meter counts as failed.
+    int followedUp(bool sent, int status);
 
     // Runs `step` for the current meter, or hands it to group work when asked to.
     void runStep(int kind, const std::function<void()> &step);
     void sendSingleStep(calibration::Step step);
     int singleStepDone(calibration::Step step, const QList<QByteArray> &replies, int status);
-    void sendProcedure(int procedure);
+    // A reading refused as none: the red line, and the meter counted as failed. `phase` names
+    // the phase of a three-phase reading ("" for none).
+    bool readingRefused(float reading, const calibration::Window &window, const QString &phase,
+                        bool zero);
+    // `reset`: "Сброс КК текущего этапа" was pressed for this procedure, so the meter's block is
+    // read, reset and written before it measures.
+    void sendProcedure(int procedure, bool reset);
     int procedureDone(const QList<QByteArray> &replies, int status);
     void conformityTested(const QList<QByteArray> &replies);
     // A computed coefficient could not be used: the red line, and the meter counted as failed.
@@ -111,9 +138,15 @@ private:
     QList<QSpinBox *> m_single;
     QList<QSpinBox *> m_three;
     QList<QAbstractButton *> m_stepButtons;
-    QList<QAbstractButton *> m_threeButtons;
     bool m_controlsOn = false;
-    // The three-phase procedure whose batch is out, and the variant it was sent for.
+    std::optional<DeviceRecord> m_singleOwner;
+    std::optional<DeviceRecord> m_threeOwner;
+    // The procedure whose coefficients "Сброс КК текущего этапа" reset, until it runs; 0: none.
+    int m_pendingReset = 0;
+    // The three-phase procedure whose batch is out, the variant it was sent for, and what the
+    // batch holds: the block read for a reset only, or a block written in front of the reads.
     int m_procedure = 0;
     int m_variant = 0;
+    bool m_resetRead = false;
+    bool m_blockWritten = false;
 };

@@ -58,6 +58,8 @@ public:
 
     // The meter list's entries: locked while calibration coefficients are written.
     virtual void setMeterEntriesEnabled(bool on) = 0;
+    // How many meters of the list are checked: what group work would run over.
+    virtual int checkedMeterCount() const = 0;
 
     // Group work: `step` starts the operation `kind` for one meter; the group-work controller
     // runs it for every checked meter in turn. This is where that controller plugs in; until it

@@ -353,6 +353,11 @@ void ControlPanelDialog::setMeterEntriesEnabled(bool on)
     ui->devList->setItemsEnabled(on);
 }
 
+int ControlPanelDialog::checkedMeterCount() const
+{
+    return ui->devList->tickedCount();
+}
+
 void ControlPanelDialog::runGroupWork(int kind, const std::function<void()> &step)
 {
     // Asked for while a group runs, the operation is the current meter's; with no meter checked

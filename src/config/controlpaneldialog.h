@@ -81,6 +81,7 @@ public:
     deviceListItem *batchItem() const override { return m_batchItem; }
     void meterChanged(deviceListItem *item) override;
     void setMeterEntriesEnabled(bool on) override;
+    int checkedMeterCount() const override;
     void runGroupWork(int kind, const std::function<void()> &step) override;
     bool groupWorkRunning() const override { return groupRunning(); }
     void skipGroupMeter() override;

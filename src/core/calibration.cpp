@@ -5,6 +5,7 @@
 
 #include <cmath>
 #include <iterator>
+#include <limits>
 
 namespace calibration {
 
@@ -102,9 +103,12 @@ QString valueBytes(qint32 value)
     return bytes.join(QLatin1Char(' '));
 }
 
-QString singleWrite(const QList<qint32> &block)
+QStringList singleWrite(const QList<qint32> &block)
 {
-    return block.size() == kSingleCount ? blockWrite(kBlockObject1, block) : QString();
+    if (block.size() != kSingleCount)
+        return {};
+    return {blockWrite(kBlockObject1, block),
+            catalogue::serviceCommand(catalogue::CalibrationSaved)};
 }
 
 QStringList threeWrite(const QList<qint32> &block)
@@ -202,9 +206,137 @@ std::optional<qint32> singleCoefficient(Step step, float x)
     return std::nullopt;
 }
 
+Verdict judge(float reading, const Window &window)
+{
+    if (reading == 0.0f)
+        return Verdict::Zero;
+    // A reading that is no number is outside every window.
+    if (!(reading > window.low && reading < window.high))
+        return Verdict::OutOfRange;
+    return Verdict::Plausible;
+}
+
+namespace {
+Window aroundNominal(float nominal)
+{
+    return {nominal / 2, nominal * 2};
+}
+} // namespace
+
+Window singleWindow(Step step)
+{
+    switch (step) {
+    case Step::Voltage:
+        return aroundNominal(230.0f);
+    case Step::Power:
+        return aroundNominal(4600.0f);
+    case Step::Phase:
+        return aroundNominal(2300.0f);
+    case Step::PowerOffset:
+        return aroundNominal(115.0f);
+    case Step::StartCurrent:
+        break;
+    }
+    // The coefficient is the reading itself: nothing to compare it with but its sign.
+    return {0.0f, std::numeric_limits<float>::infinity()};
+}
+
+namespace {
+using catalogue::Operation;
+
+constexpr ProcedureRow entry(const char *item, unsigned controls)
+{
+    ProcedureRow row{};
+    row.item = item;
+    row.controls = controls;
+    return row;
+}
+
+// A procedure that reads three phases from `object` on and writes the triple from `number` on,
+// which is also the triple it resets.
+constexpr ProcedureRow procedure(const char *item, Formula formula, int object, int number,
+                                 Operation title, const char *resultText)
+{
+    ProcedureRow row = entry(item, StartControl);
+    row.formula = formula;
+    row.firstObject = object;
+    row.firstNumber = number;
+    row.numbers = 3;
+    row.resetNumber = number;
+    row.title = title;
+    row.resultText = resultText;
+    return row;
+}
+
+constexpr ProcedureRow startsOver(ProcedureRow row)
+{
+    row.startsOver = true;
+    return row;
+}
+
+// Reads nothing and writes the start limit (34) alone; its reset triple is the voltage offsets.
+constexpr ProcedureRow startLimit(const char *item)
+{
+    ProcedureRow row = entry(item, StartControl);
+    row.formula = Formula::StartLimit;
+    row.firstNumber = 34;
+    row.numbers = 1;
+    row.resetNumber = 19;
+    row.titleObject = 0x3a;
+    return row;
+}
+
+// In the order of the list, which is also the order "Сброс КК текущего этапа" resets in.
+const ProcedureRow kRows[kProcedureRows] = {
+    entry("Отображать все", AllControls),
+    entry("Установка времени", TimeControl),
+    entry("Заводская инициализация", FactoryInitControl),
+    startsOver(procedure("1 - Калибровка КП по напряжению", Formula::VoltageTransfer, 0x64, 1,
+                         Operation::CalibrateVoltage, "Рассчитанные КК передачи по напряжению: ")),
+    procedure("2 - Калибровка коэффициента передачи по току", Formula::CurrentTransfer, 0x67, 4,
+              Operation::CalibrateCurrent, "Рассчитанные КК передачи по току: "),
+    procedure("3 - Калибровка КП по активной мощности", Formula::PowerTransfer, 0x6a, 7,
+              Operation::CalibrateActivePower, "Рассчитанные КК передачи по активной мощности: "),
+    procedure("4 - Калибровка КП по полной мощности", Formula::PowerTransfer, 0x72, 13,
+              Operation::CalibrateApparentPower, "Рассчитанные КК передачи по полной мощности: "),
+    procedure("5 - Калибровка смещения по току", Formula::CurrentOffset, 0x67, 22,
+              Operation::CalibrateCurrent, "Рассчитанные КК смещения по току: "),
+    procedure("6 - Калибровка смещения по активной мощности", Formula::PowerOffset, 0x6a, 25,
+              Operation::CalibrateActivePower, "Рассчитанные КК по смещению активной мощности: "),
+    procedure("7 - Калибровка смещения по полной мощности", Formula::ApparentOffset, 0x72, 31,
+              Operation::CalibrateApparentPower, "Рассчитанные КК по смещению полной мощности: "),
+    procedure("8 - Калибровка сдвига фазы", Formula::PhaseShift, 0x6a, 16,
+              Operation::CalibratePhase, "Рассчитанные КК по смещению полной мощности: "),
+    procedure("9 - Калибровка КП по реактивной мощности", Formula::PowerTransfer, 0x6e, 10,
+              Operation::CalibrateReactivePower,
+              "Рассчитанные КК передачи по реактивной мощности: "),
+    procedure("10 - Калибровка смещения по реактивной мощности", Formula::PowerOffset, 0x6e, 28,
+              Operation::CalibrateReactivePower, "Рассчитанные КК по смещению активной мощности: "),
+    startLimit("11 - Калибровка стартового тока"),
+    entry("Установка серийных номеров", SerialNumbersControl),
+    entry("Сброс списков и показаний", ListsResetControl),
+};
+constexpr int kFirstReset = 3;
+constexpr int kLastReset = 14;
+} // namespace
+
+const ProcedureRow &procedureRow(int index)
+{
+    return kRows[index >= 0 && index < kProcedureRows ? index : 0];
+}
+
 bool isProcedure(int index)
 {
-    return index >= VoltageTransfer && index <= StartLimit;
+    return procedureRow(index).formula != Formula::None;
+}
+
+QString procedureTitle(int index)
+{
+    const ProcedureRow &row = procedureRow(index);
+    if (row.formula == Formula::None)
+        return QString();
+    return row.titleObject ? catalogue::readTitle(row.titleObject)
+                           : catalogue::operationTitle(row.title);
 }
 
 Nominal nominal(int variant)
@@ -221,60 +353,7 @@ Nominal nominal(int variant)
     }
 }
 
-int firstCoefficient(int procedure)
-{
-    switch (procedure) {
-    case VoltageTransfer:
-        return 0;
-    case CurrentTransfer:
-        return 3;
-    case ActiveTransfer:
-        return 6;
-    case ReactiveTransfer:
-        return 9;
-    case ApparentTransfer:
-        return 12;
-    case PhaseShift:
-        return kPhaseShiftFirst;
-    case CurrentOffset:
-        return 21;
-    case ActiveOffset:
-        return 24;
-    case ReactiveOffset:
-        return 27;
-    case ApparentOffset:
-        return 30;
-    case StartLimit:
-        return kStartLimitIndex;
-    default:
-        return -1;
-    }
-}
-
-QList<int> phaseObjects(int procedure)
-{
-    switch (procedure) {
-    case VoltageTransfer:
-        return {0x64, 0x65, 0x66};
-    case CurrentTransfer:
-    case CurrentOffset:
-        return {0x67, 0x68, 0x69};
-    case ActiveTransfer:
-    case ActiveOffset:
-    case PhaseShift:
-        return {0x6a, 0x6b, 0x6c};
-    case ApparentTransfer:
-    case ApparentOffset:
-        return {0x72, 0x73, 0x74};
-    case ReactiveTransfer:
-    case ReactiveOffset:
-        return {0x6e, 0x6f, 0x70};
-    default:
-        return {};
-    }
-}
-
-ReplyCheck phaseAverages(const QByteArray *replies, int count, float averages[3])
+ReplyCheck phaseAverages(const QByteArray *replies, int count, float averages[3], bool zero[3])
 {
     if (!replies || count <= 0 || count % 3 != 0)
         return ReplyCheck::Short;
@@ -290,6 +369,8 @@ ReplyCheck phaseAverages(const QByteArray *replies, int count, float averages[3]
     for (int p = 0; p < 3; ++p) {
         const float average = float(sums[p] / rounds);
         averages[p] = average == 0.0f ? kZeroAverage : average;
+        if (zero)
+            zero[p] = average == 0.0f;
     }
     return ReplyCheck::Ok;
 }
@@ -297,43 +378,87 @@ ReplyCheck phaseAverages(const QByteArray *replies, int count, float averages[3]
 std::optional<qint32> threeCoefficient(int procedure, const Nominal &n, float x)
 {
     const float tenX = 10.0f * x;
-    switch (procedure) {
-    case VoltageTransfer:
+    switch (procedureRow(procedure).formula) {
+    case Formula::VoltageTransfer:
         return truncated((n.voltage - x) / x * 1562.0f);
-    case CurrentTransfer:
+    case Formula::CurrentTransfer:
         return truncated((n.current - x) / x * 195.0f);
-    case ActiveTransfer:
-    case ApparentTransfer:
-    case ReactiveTransfer:
+    case Formula::PowerTransfer:
         return truncated((n.power - tenX) / tenX * 5000.0f);
-    case CurrentOffset:
+    case Formula::CurrentOffset:
         return truncated((n.currentOffset - x) * 1000.0f);
-    case ActiveOffset:
-    case ReactiveOffset:
+    case Formula::PowerOffset:
         return truncated((n.powerOffset - tenX) * 50.0f);
-    case ApparentOffset:
+    case Formula::ApparentOffset:
         return truncated((n.powerOffset - tenX) * 100.0f);
-    case PhaseShift:
+    case Formula::PhaseShift:
         return truncated((n.phasePower - tenX) / tenX / 0.00054f + 128.0f);
-    case StartLimit:
+    case Formula::StartLimit:
         return n.startLimit;
-    default:
-        return std::nullopt;
+    case Formula::None:
+        break;
     }
+    return std::nullopt;
+}
+
+float procedureQuantity(int procedure, float average)
+{
+    switch (procedureRow(procedure).formula) {
+    case Formula::PowerTransfer:
+    case Formula::PowerOffset:
+    case Formula::ApparentOffset:
+    case Formula::PhaseShift:
+        return 10.0f * average;
+    default:
+        return average;
+    }
+}
+
+Window procedureWindow(int procedure, const Nominal &n)
+{
+    switch (procedureRow(procedure).formula) {
+    case Formula::VoltageTransfer:
+        return aroundNominal(n.voltage);
+    case Formula::CurrentTransfer:
+        return aroundNominal(n.current);
+    case Formula::PowerTransfer:
+        return aroundNominal(n.power);
+    case Formula::CurrentOffset:
+        return aroundNominal(n.currentOffset);
+    case Formula::PowerOffset:
+    case Formula::ApparentOffset:
+        return aroundNominal(n.powerOffset);
+    case Formula::PhaseShift:
+        return aroundNominal(n.phasePower);
+    case Formula::StartLimit:
+    case Formula::None:
+        break;
+    }
+    return {0.0f, 0.0f};
 }
 
 void resetFrom(int procedure, QList<qint32> *block)
 {
-    // The triples in procedure order, then the voltage offsets as an eleventh.
-    static const int kOrder[] = {0, 3, 6, 12, 21, 24, 30, kPhaseShiftFirst, 9, 27, 18};
-    constexpr int kLastReset = 14;
-    if (procedure < VoltageTransfer || procedure > kLastReset || block->size() != kThreeCount)
+    if (procedure < kFirstReset || procedure > kLastReset || block->size() != kThreeCount)
         return;
     const QList<qint32> initial = threeInitial();
     (*block)[kStartLimitIndex] = 0;
-    for (int p = procedure - VoltageTransfer; p < int(std::size(kOrder)); ++p)
+    for (int p = procedure; p <= kLastReset; ++p) {
+        const int first = kRows[p].resetNumber - 1;
+        if (first < 0)
+            continue;
         for (int phase = 0; phase < 3; ++phase)
-            (*block)[kOrder[p] + phase] = initial[kOrder[p] + phase];
+            (*block)[first + phase] = initial[first + phase];
+    }
+}
+
+bool initialHeld(int procedure, const QList<qint32> &block)
+{
+    if (block.size() != kThreeCount)
+        return false;
+    QList<qint32> reset = block;
+    resetFrom(procedure, &reset);
+    return reset == block;
 }
 
 double versionNumber(const QString &text)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/catalogue.h"
 #include "core/replycheck.h"
 
 #include <QByteArray>
@@ -42,8 +43,9 @@ bool dimensionOk(int index, qint32 value);
 // The four bytes of a value, low byte first, plain lower-case hex: -1 is "ff ff ff ff", 16384 is
 // "0 40 0 0".
 QString valueBytes(qint32 value);
-// "02 0c" and, for each value, a blank and its valueBytes(). Empty unless the block has 7 values.
-QString singleWrite(const QList<qint32> &block);
+// "02 0c" and, for each value, a blank and its valueBytes(), then "02 0d 04", without which the
+// meter forgets the block when it restarts. Empty unless the block has 7 values.
+QStringList singleWrite(const QList<qint32> &block);
 // "02 88" with the 34 values likewise, then "02 0d 04". Empty unless the block has 34 values.
 QStringList threeWrite(const QList<qint32> &block);
 // The starting blocks as the procedures write them, in two-digit pairs: "02 0c 00 40 00 00 00 40"
@@ -80,22 +82,76 @@ ReplyCheck singleAverage(Step step, const QByteArray *replies, int count, float 
 // 1048576, negated unless X is above 2300; power offset (115 - X) / 0.000027668; start current X.
 std::optional<qint32> singleCoefficient(Step step, float average);
 
+// ---- Plausibility of a step's reading
+//
+// A calibration corrects a reading toward what the stand's load should give. A reading of 0 is
+// no reading (a dead phase, a meter that does not measure); one that is not within a factor of
+// two of the expected value is no reading of that load (another load set, wrong wiring, another
+// model): no coefficient computed from either means a correction, and neither is written.
+
+enum class Verdict { Plausible, Zero, OutOfRange };
+// The readings taken as plausible: strictly between `low` and `high` (high infinite: no upper
+// bound).
+struct Window
+{
+    float low;
+    float high;
+};
+Verdict judge(float reading, const Window &window);
+
+// A single-phase step's window, on its average: voltage 115..460 V, power 2300..9200 W, phase
+// 1150..4600 W, power offset 57.5..230 W, start current above 0.
+Window singleWindow(Step step);
+
 // ---- Three-phase procedures, by their index in the procedure list
 
-enum Procedure {
-    VoltageTransfer = 3,
-    CurrentTransfer = 4,
-    ActiveTransfer = 5,
-    ApparentTransfer = 6,
-    CurrentOffset = 7,
-    ActiveOffset = 8,
-    ApparentOffset = 9,
-    PhaseShift = 10,
-    ReactiveTransfer = 11,
-    ReactiveOffset = 12,
-    StartLimit = 13,
+// What an entry of the procedure list enables besides its coefficient boxes.
+enum Control : unsigned {
+    StartControl = 1, // the start of the procedure and "Сброс КК текущего этапа"
+    TimeControl = 2,
+    FactoryInitControl = 4,
+    SerialNumbersControl = 8,
+    ListsResetControl = 16,
+    BlockControls = 32,   // the block's read and write
+    AllControls = 0xffff, // every button and every coefficient box
 };
+
+enum class Formula {
+    None,
+    VoltageTransfer,
+    CurrentTransfer,
+    PowerTransfer,
+    CurrentOffset,
+    PowerOffset,
+    ApparentOffset,
+    PhaseShift,
+    StartLimit,
+};
+
+struct ProcedureRow
+{
+    const char *item = nullptr;      // the entry of the procedure list
+    unsigned controls = 0;           // Control flags
+    Formula formula = Formula::None; // None: no procedure
+    int firstObject = 0; // object read for phase A, B and C the next two; 0: nothing is read
+    int firstNumber = 0; // number (1..34) of phase A's coefficient written; 0: none
+    int numbers = 0;     // how many are written: 3, or 1 (the start limit)
+    // First number of the triple reset with this entry (those of every later entry too); 0: none.
+    int resetNumber = 0;
+    bool startsOver = false; // writes and saves the initial block before it reads
+    // The procedure's log title: the operation's, or when titleObject is not 0 that object's
+    // read title; and the text logged before the coefficients computed (null: nothing logged).
+    catalogue::Operation title = catalogue::Operation::CalibrateVoltage;
+    int titleObject = 0;
+    const char *resultText = nullptr;
+};
+
+// The 16 entries of the procedure list, by index: "Отображать все", the time, the factory
+// initialisation, the 11 procedures (3 to 13), the serial numbers and the lists reset.
+constexpr int kProcedureRows = 16;
+const ProcedureRow &procedureRow(int index); // index outside the list: the row of index 0
 bool isProcedure(int index);
+QString procedureTitle(int index);
 
 // Nominal values of a model variant (threePhaseVariant(): 42, 22 or 21): voltage, current, power
 // of the transfer coefficients, current offset, power offset, power of the phase shift and the
@@ -112,18 +168,12 @@ struct Nominal
 };
 Nominal nominal(int variant);
 
-// The block index of phase A's coefficient of a procedure (phases B and C follow it); the start
-// limit is index 33 alone. -1 for no procedure.
-int firstCoefficient(int procedure);
-// The objects read for phases A, B, C (voltage 64..66, current 67..69, active power 6a..6c,
-// apparent 72..74, reactive 6e..70); none for the start limit or no procedure.
-QList<int> phaseObjects(int procedure);
-
 // Averages of phases A, B, C from rounds of three replies (A, B, C): each value / 1000, summed
-// and divided by the number of rounds; an average of exactly 0 becomes 0.01. Short when `count`
-// is not a whole number of rounds (or 0); a refused reply's check, with the averages untouched,
-// when one cannot be read.
-ReplyCheck phaseAverages(const QByteArray *replies, int count, float averages[3]);
+// and divided by the number of rounds; an average of exactly 0 becomes 0.01, and `zero[p]` (when
+// given) tells that it was. Short when `count` is not a whole number of rounds (or 0); a refused
+// reply's check, with the outputs untouched, when one cannot be read.
+ReplyCheck phaseAverages(const QByteArray *replies, int count, float averages[3],
+                         bool zero[3] = nullptr);
 
 // A procedure's coefficient for a phase average X, with the variant's nominal values V, I, P,
 // Ioff, Poff, Pφ: voltage (V - X) / X × 1562; current (I - X) / X × 195; active, apparent and
@@ -132,12 +182,23 @@ ReplyCheck phaseAverages(const QByteArray *replies, int count, float averages[3]
 // (Pφ - 10X) / 10X / 0.00054 + 128; start limit: the variant's limit.
 std::optional<qint32> threeCoefficient(int procedure, const Nominal &n, float average);
 
+// What a procedure's formula reads, in the quantity's own unit (X, or 10X for the powers, whose
+// readings are in tenths of a watt), and the window of that quantity: within a factor of two of
+// V, I, P, Ioff, Poff or Pφ. An empty window (low = high = 0) for the start limit and no
+// procedure, which read nothing.
+float procedureQuantity(int procedure, float average);
+Window procedureWindow(int procedure, const Nominal &n);
+
 // "Сброс КК текущего этапа" for procedure indices 3 to 14: the start limit (34) becomes 0 and the
 // coefficients of this procedure and of every later one their initial values, in the order
 // voltage, current, active, apparent transfer, current, active, apparent offset, phase shift
 // (128), reactive transfer, reactive offset, then the voltage offsets (19 to 21). Other indices,
 // or a block of another size, change nothing.
 void resetFrom(int procedure, QList<qint32> *block);
+// Whether a procedure finds the coefficients it and every later one compute (those resetFrom()
+// resets) at their initial values: a procedure run again on a calibrated meter would write a
+// correction of an already corrected reading. False for a block of another size.
+bool initialHeld(int procedure, const QList<qint32> &block);
 
 // ---- Step 10 and the hint block
 
