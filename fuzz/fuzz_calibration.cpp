@@ -51,7 +51,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (!std::isfinite(average))
             __builtin_trap();
         (void)calibration::singleCoefficient(step, average);
-        (void)calibration::judge(average, calibration::singleWindow(step));
+        (void)calibration::plausible(average, calibration::singleWindow(step));
     }
     float averages[3] = {-7.0f, -7.0f, -7.0f};
     bool zero[3] = {false, false, false};
@@ -66,8 +66,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
                 for (int procedure = 0; procedure <= 15; ++procedure) {
                     const calibration::Nominal n = calibration::nominal(variant);
                     (void)calibration::threeCoefficient(procedure, n, x);
-                    (void)calibration::judge(calibration::procedureQuantity(procedure, x),
-                                             calibration::procedureWindow(procedure, n));
+                    (void)calibration::plausible(calibration::procedureQuantity(procedure, x),
+                                                 calibration::procedureWindow(procedure, n));
                 }
         }
     } else if (averages[0] != -7.0f || averages[1] != -7.0f || averages[2] != -7.0f) {

@@ -31,6 +31,11 @@ crc-byte-order @@ src/core/wireframe.cpp @@ f.append(char(crc & 0xff));\n    f.a
 sessioncfg-offset @@ src/core/sessionparameters.cpp @@ kPhone = 58, @@ kPhone = 57, @@ tst_sessioncfg
 duplicate-rule @@ src/core/devicerecord.cpp @@ return listed.serialNumber == serialNumber && usesSerialNumber(); @@ return listed.serialNumber == serialNumber; @@ tst_devicerecord tst_devicelist:addItems
 stand-mask @@ src/core/standframe.cpp @@ return quint32(1) << (position - 1); @@ return quint32(1) << position; @@ tst_linkcodec:standRequest tst_stend
+calibration-not-saved @@ src/core/calibration.cpp @@ return {blockWrite(kBlockObject1, block),\n            catalogue::serviceCommand(catalogue::CalibrationSaved)}; @@ return {blockWrite(kBlockObject1, block)}; @@ tst_calibration:byteTexts,stepResults
+calibration-window @@ src/core/calibration.cpp @@ return {nominal / 2, nominal * 2}; @@ return {nominal / 2, nominal * 3}; @@ tst_calibration:stepResults,procedureRefusals
+calibration-repeat @@ src/core/calibration.cpp @@ return reset == block; @@ return true; @@ tst_calibration:procedureRefusals
+calibration-reset-lost @@ src/config/calibrationpage.cpp @@ m_pendingReset = calibration::isProcedure(index) ? index : 0; @@ m_pendingReset = 0; @@ tst_calibration:procedureOnPage
+calibration-owner @@ src/config/calibrationpage.cpp @@ if (!item || !owner || item->record().duplicates(*owner)) @@ if (!item || !owner) @@ tst_calibration:writeToAnotherMeterAsks
 EOF
 
 root=$(cd "$(dirname "$0")/.." && pwd)

@@ -626,7 +626,7 @@ bool CalibrationPage::readingRefused(float reading, const calibration::Window &w
                PageHost::GroupError);
         return true;
     }
-    if (calibration::judge(reading, window) == calibration::Verdict::Plausible)
+    if (calibration::plausible(reading, window))
         return false;
     const QString bounds = std::isinf(window.high) ? tr("больше ") + QString::number(window.low)
                                                    : tr("от ") + QString::number(window.low) +

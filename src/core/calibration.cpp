@@ -206,14 +206,10 @@ std::optional<qint32> singleCoefficient(Step step, float x)
     return std::nullopt;
 }
 
-Verdict judge(float reading, const Window &window)
+bool plausible(float reading, const Window &window)
 {
-    if (reading == 0.0f)
-        return Verdict::Zero;
     // A reading that is no number is outside every window.
-    if (!(reading > window.low && reading < window.high))
-        return Verdict::OutOfRange;
-    return Verdict::Plausible;
+    return reading > window.low && reading < window.high;
 }
 
 namespace {

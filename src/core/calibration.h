@@ -89,15 +89,14 @@ std::optional<qint32> singleCoefficient(Step step, float average);
 // two of the expected value is no reading of that load (another load set, wrong wiring, another
 // model): no coefficient computed from either means a correction, and neither is written.
 
-enum class Verdict { Plausible, Zero, OutOfRange };
 // The readings taken as plausible: strictly between `low` and `high` (high infinite: no upper
-// bound).
+// bound). Every window lies above 0.
 struct Window
 {
     float low;
     float high;
 };
-Verdict judge(float reading, const Window &window);
+bool plausible(float reading, const Window &window);
 
 // A single-phase step's window, on its average: voltage 115..460 V, power 2300..9200 W, phase
 // 1150..4600 W, power offset 57.5..230 W, start current above 0.
