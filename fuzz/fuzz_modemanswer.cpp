@@ -1,8 +1,8 @@
 // A modem's answer, cut into packets at random, against the AT dialogue's rules: the dialogue
 // must decide the same whether the answer comes whole or in pieces, every decision must use up
 // bytes (or the transport would spin), and nothing may be read or handed on beyond what came in.
-// Byte 0 is the state (mod 10), byte 1 bit 0 the PIN flag and the rest of it the seed of the
-// cuts; the rest is the answer.
+// Byte 0 is the state (mod 12), byte 1 bit 0 the PIN flag and the rest of it the seed of the
+// cuts; the rest is the answer. Online, what is left when the packets end goes through quiet().
 #include "core/modemanswer.h"
 
 #include <QList>
@@ -30,7 +30,8 @@ bool sameDecision(const modemanswer::Step &a, const modemanswer::Step &b)
 {
     return a.action == b.action && a.nextState == b.nextState && a.command == b.command &&
            a.message == b.message && a.manualHangUp == b.manualHangUp &&
-           a.waitsConnect == b.waitsConnect && a.showReceived == b.showReceived;
+           a.waitsConnect == b.waitsConnect && a.showReceived == b.showReceived &&
+           a.callUp == b.callUp;
 }
 
 // The transport's loop over the packets: what it would hand to the frame codec.
@@ -64,6 +65,15 @@ void drive(int state, const QByteArray &answer, const QList<int> &ends,
             state = step.nextState;
         }
     }
+    if (state == 7 && !buffer.isEmpty()) {
+        // The line goes quiet: everything gathered is decided on.
+        const modemanswer::Step step = modemanswer::quiet(buffer);
+        if (step.consumed != buffer.size() ||
+            (step.action != Action::Data && step.action != Action::Ignore))
+            __builtin_trap();
+        if (step.action == Action::Data)
+            handedOn += step.consumed;
+    }
     if (handedOn > answer.size())
         __builtin_trap();
 }
@@ -74,7 +84,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
     if (size < 2)
         return 0;
-    const int state = data[0] % 10;
+    const int state = data[0] % 12;
     const modemanswer::Settings settings{"0000", "89001234567", (data[1] & 1) != 0};
     const QByteArray answer(reinterpret_cast<const char *>(data + 2), qsizetype(size - 2));
     const QList<int> ends = cuts(answer, data[1] >> 1);

@@ -210,7 +210,7 @@ void TestConnection::gsmSession()
     // The emulated modem on COM1 dials the meters of the line.
     SessionRig rig;
     QVERIFY(rig.startLine({"--no-tcp", "--modem", "--modem-link-com", "1", "--workdir",
-                           rig.work.path(), "--modem-dial-ms", "50", "--modem-guard-ms", "50"}));
+                           rig.work.path(), "--modem-dial-ms", "50"}));
     SessionParameters p = SessionRig::defaults();
     p.connectionType = 1;
     p.phoneNumber = " +79001234567 ";

@@ -263,9 +263,8 @@ void TestEngine::channelReplyTime()
     if (channel == 0)
         args += QStringList{"--no-tcp", "--pty"};
     if (channel == 1) {
-        args += QStringList{
-            "--no-tcp",        "--modem", "--modem-link-com", "1", "--workdir", rig.work.path(),
-            "--modem-dial-ms", "50",      "--modem-guard-ms", "50"};
+        args += QStringList{"--no-tcp",  "--modem",       "--modem-link-com", "1",
+                            "--workdir", rig.work.path(), "--modem-dial-ms",  "50"};
         p.phoneNumber = "+79001234567";
     }
     QVERIFY(rig.startLine(args));

@@ -1,6 +1,7 @@
 // meterjob, the program without windows, run as a user runs it: a child process with a command
 // line, against the virtual meter line, its records read from standard output, its exit status,
 // summary and log file checked. Its tables must be the configurator's, cell for cell.
+#include "support/logfile.h"
 #include "support/sessionrig.h"
 
 #include "config/controlpaneldialog.h"
@@ -49,25 +50,6 @@ Job runJob(const QStringList &args, const QString &dir)
 QStringList lines(const QByteArray &out)
 {
     return QString::fromUtf8(out).split(QLatin1Char('\n'), Qt::SkipEmptyParts);
-}
-
-// The log files of `dir` as text lines, time stamps cut off.
-QStringList logLines(const QString &dir)
-{
-    QStringList out;
-    QDir logDir(dir + QStringLiteral("/log"));
-    for (const QString &name : logDir.entryList(QDir::Files)) {
-        QFile f(logDir.filePath(name));
-        if (!f.open(QIODevice::ReadOnly))
-            continue;
-        for (QString line : QString::fromUtf8(f.readAll()).split(QLatin1Char('\n'))) {
-            line.remove(QRegularExpression(QStringLiteral("<[^>]*>")));
-            line.remove(QRegularExpression(QStringLiteral("^\\d\\d:\\d\\d:\\d\\d - ")));
-            if (!line.isEmpty())
-                out << line;
-        }
-    }
-    return out;
 }
 
 int indexStarting(const QStringList &list, const QString &prefix, int from = 0)
@@ -319,10 +301,10 @@ void TestMeterJob::channels()
     QFETCH(QString, logged);
     QTemporaryDir dir;
     MeterSimProcess line;
-    QVERIFY2(line.start({"--meter", "210.1,addr=1", "--pty", "--link-com", "1", "--modem",
-                         "--modem-link-com", "2", "--workdir", dir.path(), "--modem-dial-ms", "50",
-                         "--modem-guard-ms", "50"}),
-             qPrintable(line.errorString()));
+    QVERIFY2(
+        line.start({"--meter", "210.1,addr=1", "--pty", "--link-com", "1", "--modem",
+                    "--modem-link-com", "2", "--workdir", dir.path(), "--modem-dial-ms", "50"}),
+        qPrintable(line.errorString()));
     channel.replaceInStrings("TCP", line.tcpHost() + ':' + QString::number(line.tcpPort()));
     const Job job = runJob(channel + QStringList{"--address", "1", "--info"}, dir.path());
     QCOMPARE(job.status, 0);
@@ -330,7 +312,7 @@ void TestMeterJob::channels()
              (QStringList{"1;;;210.1;info;ok;;Имя устройства;210.1;",
                           "1;;;210.1;info;ok;;Версия программного обеспечения;1.10;",
                           "1;;;210.1;info;ok;;Цифровой идентификатор ПО;2d41;"}));
-    const QStringList log = logLines(dir.path());
+    const QStringList log = logFileLines(dir.path());
     QVERIFY(log.contains(logged));
     QVERIFY(log.contains(QStringLiteral("Сессия открыта")));
     QVERIFY(log.contains(QStringLiteral("Сессия закрыта")));
@@ -371,7 +353,7 @@ void TestMeterJob::channelRefused()
                  job.err.contains(says),
              qPrintable(job.err));
     // The attempt is in the log all the same.
-    QVERIFY(logLines(dir.path()).contains(QStringLiteral("Попытка открытия сессии")));
+    QVERIFY(logFileLines(dir.path()).contains(QStringLiteral("Попытка открытия сессии")));
 }
 
 void TestMeterJob::lineLost()
@@ -600,7 +582,7 @@ void TestMeterJob::standClock()
     QCOMPARE(out.size(), 4);
     QCOMPARE(out[0], QStringLiteral("address;serial;position;name;operation;status;reason;"
                                     "Текущее;Смещение времени;"));
-    const QStringList log = logLines(work.path());
+    const QStringList log = logFileLines(work.path());
     int at = 0;
     for (int p = 1; p <= 3; ++p) {
         QVERIFY2(out[p].startsWith(QStringLiteral("255;;%1;210.1;set-clock;ok;;").arg(p)),
@@ -668,7 +650,7 @@ void TestMeterJob::stop()
     QVERIFY(
         QString::fromUtf8(p.readAllStandardError()).contains(QLatin1String("stopped by signal")));
     // The request on the wire got its reply; nothing was sent after.
-    const QStringList log = logLines(dir.path());
+    const QStringList log = logFileLines(dir.path());
     const int at = log.indexOf(stopped);
     QVERIFY(at > 0);
     const QStringList after = log.mid(at + 1);

@@ -12,6 +12,7 @@ class TestModemAnswer : public QObject
 private slots:
     void answers_data();
     void answers();
+    void quiet();
     void logText();
 };
 
@@ -36,9 +37,9 @@ void TestModemAnswer::answers_data()
     QTest::newRow("AT: echo, split inside OK")
         << 1 << false << QByteArrayList{"AT\r", "\r\nO", "K\r\n"} << Action::Next << 2
         << QByteArray("AT+CPIN?\r") << QString() << -1;
-    QTest::newRow("AT: RING in front")
+    QTest::newRow("AT: RING in front, the SIM asked before any PIN")
         << 1 << true << QByteArrayList{"\r\nRING\r\n", "\r\nOK\r\n"} << Action::Next << 2
-        << QByteArray("AT+CPIN=0000\r") << QString() << -1;
+        << QByteArray("AT+CPIN?\r") << QString() << -1;
     QTest::newRow("AT: ERROR") << 1 << false << QByteArrayList{"AT\r\r\nERROR\r\n"} << Action::Fail
                                << 0 << QByteArray() << badAnswer << -1;
     QTest::newRow("CPIN?: READY, then OK apart")
@@ -47,10 +48,19 @@ void TestModemAnswer::answers_data()
     QTest::newRow("CPIN?: SIM PIN")
         << 2 << false << QByteArrayList{"\r\n+CPIN: SIM PIN\r\n\r\nOK\r\n"} << Action::Fail << 0
         << QByteArray() << simError << -1;
+    QTest::newRow("CPIN?: READY, the PIN option on: no PIN")
+        << 2 << true << QByteArrayList{"AT+CPIN?\r\r\n+CPIN: READY\r\n\r\nOK\r\n"} << Action::Next
+        << 3 << QByteArray("AT+CREG=1\r") << QString() << -1;
+    QTest::newRow("CPIN?: SIM PIN, the PIN option on")
+        << 2 << true << QByteArrayList{"\r\n+CPIN: SIM PIN\r\n", "\r\nOK\r\n"} << Action::Next << 10
+        << QByteArray("AT+CPIN=0000\r") << QString() << -1;
+    QTest::newRow("CPIN?: SIM PIN2 is not the PIN asked")
+        << 2 << true << QByteArrayList{"\r\n+CPIN: SIM PIN2\r\n\r\nOK\r\n"} << Action::Fail << 0
+        << QByteArray() << simError << -1;
     QTest::newRow("CPIN=: bare OK")
-        << 2 << true << QByteArrayList{"AT+CPIN=0000\r\r\nOK\r\n"} << Action::Next << 3
+        << 10 << true << QByteArrayList{"AT+CPIN=0000\r\r\nOK\r\n"} << Action::Next << 3
         << QByteArray("AT+CREG=1\r") << QString() << -1;
-    QTest::newRow("CPIN=: wrong PIN") << 2 << true << QByteArrayList{"\r\n+CME ERROR: 16\r\n"}
+    QTest::newRow("CPIN=: wrong PIN") << 10 << true << QByteArrayList{"\r\n+CME ERROR: 16\r\n"}
                                       << Action::Fail << 0 << QByteArray() << simError << -1;
     QTest::newRow("CREG?: stray 1,1 in front of roaming")
         << 4 << false << QByteArrayList{"\r\n+CREG: 1,1\r\n", "\r\n+CREG: 1,5\r\n\r\nOK\r\n"}
@@ -58,8 +68,15 @@ void TestModemAnswer::answers_data()
     QTest::newRow("CREG?: stray report in front of home")
         << 4 << false << QByteArrayList{"\r\n+CREG: 5\r\nAT+CREG?\r\r\n+CREG: 1,1\r\n\r\nOK\r\n"}
         << Action::Next << 5 << QByteArray("ATD123\r") << QString() << -1;
-    QTest::newRow("CREG?: not registered")
-        << 4 << false << QByteArrayList{"\r\n+CREG: 1,0\r\n\r\nOK\r\n"} << Action::Fail << 0
+    QTest::newRow("CREG?: searching")
+        << 4 << false << QByteArrayList{"AT+CREG?\r\r\n+CREG: 1,2\r\n", "\r\nOK\r\n"}
+        << Action::Again << 4 << QByteArray("AT+CREG?\r")
+        << QStringLiteral("Ожидание регистрации в сети") << -1;
+    QTest::newRow("CREG?: not registered, asked again")
+        << 4 << false << QByteArrayList{"\r\n+CREG: 1, 0\r\n\r\nOK\r\n"} << Action::Again << 4
+        << QByteArray("AT+CREG?\r") << QStringLiteral("Ожидание регистрации в сети") << -1;
+    QTest::newRow("CREG?: registration denied")
+        << 4 << false << QByteArrayList{"\r\n+CREG: 1,3\r\n\r\nOK\r\n"} << Action::Fail << 0
         << QByteArray() << noNetwork << -1;
     QTest::newRow("ATD: echo split, CONNECT left for the next state")
         << 5 << false << QByteArrayList{"AT", "D123\r\r\nCONNECT 9600\r\n"} << Action::Next << 6
@@ -88,10 +105,15 @@ void TestModemAnswer::answers_data()
         << 7 << false << QByteArrayList{"\r\nNO CAR", "RIER\r\n"} << Action::Fail << 7
         << QByteArray() << QStringLiteral("Соединение разорвано удаленным узлом") << -1;
     QTest::newRow("online: meter 13 replies with CR LF in front")
-        << 7 << false << QByteArrayList{QByteArray::fromHex("0d0a0e00c1d2")} << Action::Data << 7
+        << 7 << false << QByteArrayList{QByteArray::fromHex("0d0a0e0026ea")} << Action::Data << 7
         << QByteArray() << QString() << -1;
-    QTest::newRow("online: line end alone") << 7 << false << QByteArrayList{"\n"} << Action::Ignore
-                                            << 7 << QByteArray() << QString() << -1;
+    QTest::newRow("online: meter 13's reply paused after its CR LF")
+        << 7 << false
+        << QByteArrayList{"\r\n", QByteArray::fromHex("0e"), QByteArray::fromHex("0026ea")}
+        << Action::Data << 7 << QByteArray() << QString() << -1;
+    QTest::newRow("online: line ends, then a report")
+        << 7 << false << QByteArrayList{"\r\n", "+CREG: 1,1\r\n"} << Action::Report << 7
+        << QByteArray() << QString() << -1;
     QTest::newRow("+++: OK") << 8 << false << QByteArrayList{"\r\nOK\r\n"} << Action::Next << 9
                              << QByteArray("ATH\r") << QString() << -1;
     QTest::newRow("ATH: call end reported first")
@@ -100,6 +122,15 @@ void TestModemAnswer::answers_data()
     QTest::newRow("ATH: ERROR") << 9 << false << QByteArrayList{"\r\nERROR\r\n"} << Action::Fail
                                 << 0 << QByteArray() << QStringLiteral("Ошибка разрыва соединения")
                                 << -1;
+    QTest::newRow("dial aborted: NO CARRIER")
+        << 11 << false << QByteArrayList{"\r\nNO CAR", "RIER\r\n"} << Action::Done << 0
+        << QByteArray() << QString() << -1;
+    QTest::newRow("dial aborted: already in command mode")
+        << 11 << false << QByteArrayList{"AT\r\r\nOK\r\n"} << Action::Done << 0 << QByteArray()
+        << QString() << -1;
+    QTest::newRow("dial aborted: CONNECT came first")
+        << 11 << false << QByteArrayList{"\r\nCONNECT 9600\r\n"} << Action::Next << 8
+        << QByteArray() << QString() << -1;
     QTest::newRow("garbage without a line end")
         << 3 << false << QByteArrayList{QByteArray(1000, 'O'), QByteArray(30, 'K')} << Action::Fail
         << 0 << QByteArray() << QStringLiteral("Ошибка модема при регистрации в сети") << -1;
@@ -139,11 +170,25 @@ void TestModemAnswer::answers()
     QCOMPARE(step.manualHangUp, action == Action::Fail && (state == 8 || state == 9));
     QCOMPARE(step.showReceived, state == 7 && (action == Action::Fail || action == Action::Report));
     QCOMPARE(step.waitsConnect, state == 5 && action == Action::Next);
+    // Failures that leave the call up, to be hung up before the port closes.
+    const QStringList callUp = {"ATD: no echo", "online: +CREG: 0 split"};
+    QCOMPARE(step.callUp, callUp.contains(QLatin1String(QTest::currentDataTag())));
 
     // What a step leaves is the next state's: the echo's CONNECT is not lost.
     if (state == 5 && action == Action::Next)
         QCOMPARE(modemanswer::judge(6, received.mid(step.consumed), settings).action,
                  Action::Connected);
+}
+
+// Online, once the line has been quiet: a piece is handed on, line ends alone are dropped.
+void TestModemAnswer::quiet()
+{
+    const QByteArray piece = QByteArray::fromHex("0d0a0e");
+    QCOMPARE(modemanswer::quiet(piece).action, Action::Data);
+    QCOMPARE(modemanswer::quiet(piece).consumed, 3);
+    QCOMPARE(modemanswer::quiet("\r\n\n").action, Action::Ignore);
+    QCOMPARE(modemanswer::quiet("\r\n\n").consumed, 3);
+    QCOMPARE(modemanswer::quiet(QByteArray()).action, Action::NeedMore);
 }
 
 void TestModemAnswer::logText()

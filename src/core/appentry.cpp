@@ -7,15 +7,38 @@
 #include <QTranslator>
 
 #include <csignal>
+#include <utility>
 
 bool isDeveloperMode(const QStringList &arguments)
 {
     return arguments.size() >= 2 && arguments.at(1) == QLatin1String("dev");
 }
 
+namespace {
+ExitDelay g_exitDelay;
+bool g_delaying = false;
+
+void leave()
+{
+    g_delaying = false;
+    QCoreApplication::exit(0);
+}
+} // namespace
+
 void endProgram()
 {
-    QCoreApplication::exit(0);
+    if (g_exitDelay && !g_delaying) {
+        g_delaying = true;
+        if (g_exitDelay(leave))
+            return;
+    }
+    leave();
+}
+
+void setExitDelay(ExitDelay delay)
+{
+    g_exitDelay = std::move(delay);
+    g_delaying = false;
 }
 
 UnixSignalWatcher *watchStopSignals(QObject *parent)

@@ -2,6 +2,8 @@
 
 #include <QStringList>
 
+#include <functional>
+
 class QCoreApplication;
 class QObject;
 class UnixSignalWatcher;
@@ -12,8 +14,15 @@ bool isDeveloperMode(const QStringList &arguments);
 
 // Leaves every running event loop at once, a modal question's included. QCoreApplication::quit()
 // would first ask each window to close, and the configurator closing hands the user back to the
-// session dialog instead of ending the program.
+// session dialog instead of ending the program. With an exit delay set, that goes first.
 void endProgram();
+
+// What has to end before the program does (a GSM call that costs until it is hung up). Given the
+// way out, it returns true when it has started ending and will take the way out once done, false
+// when there is nothing to wait for. A second endProgram() while it runs leaves at once. An empty
+// function removes it.
+using ExitDelay = std::function<bool(std::function<void()> leave)>;
+void setExitDelay(ExitDelay delay);
 
 // SIGINT, SIGTERM and SIGHUP end the program through endProgram(), so a stop from outside stores
 // the log and the session parameters like a closed window does.

@@ -1,6 +1,10 @@
 #include "core/modemanswer.h"
 
+#include "core/wireframe.h"
+
 #include <QList>
+
+#include <algorithm>
 
 namespace modemanswer {
 
@@ -110,7 +114,10 @@ Step failure(int state, int consumed)
     case 8:
         return fail("Ошибка возврата в режим управления", consumed, true);
     case 9:
+    case 11:
         return fail("Ошибка разрыва соединения", consumed, true);
+    case 10:
+        return fail("Ошибка SIM-карты", consumed);
     default:
         return fail(kMachineError, consumed);
     }
@@ -138,34 +145,47 @@ Step online(const QByteArray &bytes)
         } else {
             s = fail("Проблема связи модема с оператором", all);
             s.nextState = 7;
+            // The call may outlast the network's report.
+            s.callUp = true;
         }
         s.showReceived = true;
         s.consumed = all;
         return s;
     }
-    qsizetype text = 0;
-    while (text < bytes.size() && isLineEnd(bytes[text]))
-        ++text;
-    s.consumed = all;
-    if (text == bytes.size()) {
-        s.action = Action::Ignore;
-        return s;
+    // A reply that a fade in the radio link has paused waits for its rest.
+    if (wireframe::crcMatches(bytes) || all >= kMaxGathered) {
+        s.action = Action::Data;
+        s.consumed = all;
     }
-    // No meter reply starts like these (its function byte would be 'C', 'O', 'G' or 'A'), so
-    // holding such a start until the rest of the report comes costs no frame.
-    const QByteArray start = bytes.mid(text);
-    if (QByteArrayLiteral("+CREG: ").startsWith(start) ||
-        QByteArrayLiteral("NO CARRIER").startsWith(start)) {
-        s.consumed = 0;
-        return s;
-    }
-    s.action = Action::Data;
     return s;
 }
 
 bool isOk(const QByteArray &text)
 {
     return text.contains("OK") && !text.contains("ERROR");
+}
+
+// The <stat> of the "+CREG: <n>,<stat>" line of an answer: 0 not registered, 1 home, 2
+// searching, ...; -1 without such a line.
+int registrationStat(const QByteArray &text)
+{
+    for (const QByteArray &line : text.split('\n')) {
+        if (!line.startsWith("+CREG:"))
+            continue;
+        const QList<QByteArray> fields = line.mid(6).split(',');
+        bool ok = false;
+        const int stat = fields.size() >= 2 ? fields[1].trimmed().toInt(&ok) : -1;
+        return ok ? stat : -1;
+    }
+    return -1;
+}
+
+Step simple(Action action, int consumed)
+{
+    Step s;
+    s.action = action;
+    s.consumed = consumed;
+    return s;
 }
 
 } // namespace
@@ -177,7 +197,7 @@ Step judge(int state, const QByteArray &received, const Settings &settings)
     if (state == 7)
         return online(received);
     const int all = int(received.size());
-    if (state < 1 || state > 9)
+    if (state < 1 || state > 11)
         return fail(kMachineError, all);
 
     const Answer answer = gather(state, received);
@@ -190,24 +210,37 @@ Step judge(int state, const QByteArray &received, const Settings &settings)
     case 1:
         if (!isOk(text))
             break;
-        return next(2,
-                    settings.pinEnabled ? QByteArray("AT+CPIN=") + settings.pin + '\r'
-                                        : QByteArray("AT+CPIN?\r"),
-                    used);
+        return next(2, "AT+CPIN?\r", used);
     case 2:
-        // A standard modem takes the right PIN with a bare "OK"; asked for the state, it must
-        // say READY.
-        if (!isOk(text) || (!settings.pinEnabled && !text.contains("READY")))
+        if (isOk(text) && text.contains("READY"))
+            return next(3, "AT+CREG=1\r", used);
+        // The PIN only when the SIM waits for it: an unlocked one answers "+CME ERROR: 3".
+        if (settings.pinEnabled && isOk(text) && text.split('\n').contains("+CPIN: SIM PIN"))
+            return next(10, QByteArray("AT+CPIN=") + settings.pin + '\r', used);
+        break;
+    case 10:
+        // A standard modem takes the right PIN with a bare "OK".
+        if (!isOk(text))
             break;
         return next(3, "AT+CREG=1\r", used);
     case 3:
         if (!isOk(text))
             break;
         return next(4, "AT+CREG?\r", used);
-    case 4:
-        if (!isOk(text) || !text.contains("1,1"))
+    case 4: {
+        if (!isOk(text))
             break;
-        return next(5, QByteArray("ATD") + settings.phoneNumber + '\r', used);
+        if (text.contains("1,1"))
+            return next(5, QByteArray("ATD") + settings.phoneNumber + '\r', used);
+        const int stat = registrationStat(text);
+        if (stat != 0 && stat != 2)
+            break;
+        // Normal for seconds after power-up or the PIN.
+        Step s = next(4, "AT+CREG?\r", used);
+        s.action = Action::Again;
+        s.message = QString::fromUtf8("Ожидание регистрации в сети");
+        return s;
+    }
     case 5: {
         if (!text.contains("ATD") || text.contains("ERROR"))
             break;
@@ -218,11 +251,9 @@ Step judge(int state, const QByteArray &received, const Settings &settings)
     }
     case 6: {
         if (text.contains("CONNECT") && !text.contains("ERROR")) {
-            Step s;
-            s.action = Action::Connected;
+            Step s = simple(Action::Connected, all);
             s.nextState = 7;
             // Nothing was sent through the call yet: whatever followed CONNECT is no reply.
-            s.consumed = all;
             return s;
         }
         if (text.contains("BUSY"))
@@ -238,14 +269,28 @@ Step judge(int state, const QByteArray &received, const Settings &settings)
     case 9:
         if (!isOk(text))
             break;
-        {
-            Step s;
-            s.action = Action::Done;
-            s.consumed = used;
-            return s;
-        }
+        return simple(Action::Done, used);
+    case 11:
+        // The dial had got through after all: the call has to be left and hung up.
+        if (text.contains("CONNECT") && !text.contains("ERROR"))
+            return next(8, QByteArray(), used);
+        return simple(Action::Done, used);
     }
-    return failure(state, used);
+    Step s = failure(state, used);
+    // Without echo the dial's CONNECT comes in place of the echo: the call is up.
+    s.callUp = state == 5 && text.contains("CONNECT");
+    return s;
+}
+
+Step quiet(const QByteArray &received)
+{
+    if (received.isEmpty())
+        return Step();
+    const bool lineEndsOnly =
+        std::all_of(received.cbegin(), received.cend(), [](char c) { return isLineEnd(c); });
+    Step s = simple(lineEndsOnly ? Action::Ignore : Action::Data, int(received.size()));
+    s.nextState = 7;
+    return s;
 }
 
 QByteArray startCommand()
@@ -261,6 +306,11 @@ QByteArray escapeCommand()
 QByteArray hangUpCommand()
 {
     return QByteArrayLiteral("ATH\r");
+}
+
+QByteArray abortCommand()
+{
+    return QByteArrayLiteral("AT\r");
 }
 
 QString logText(const QByteArray &bytes)

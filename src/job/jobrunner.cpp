@@ -20,7 +20,7 @@
 namespace {
 // The stand's block answers a switch at once; past this it is not going to.
 constexpr int kStandAnswerMs = 5000;
-// Leaving a GSM call takes the modem's guard time and two answers of up to 5 s each.
+// Leaving a GSM call takes two guard times of the modem and two answers of up to 5 s each.
 constexpr int kCloseLimitMs = 20000;
 // Data bytes of the link parameters: the meter's address, and one past the hold time.
 constexpr int kLinkAddressByte = 0;
@@ -654,6 +654,12 @@ void JobRunner::closeChannel()
         m_closeTimer.start(kCloseLimitMs);
         // Its connIsEstablished(false) brings done().
         m_engine->logout();
+        return;
+    }
+    // Stopped while the modem dials: the dial is aborted before the job ends.
+    if (m_engine->releaseCall()) {
+        progressText(QStringLiteral("closing the channel"));
+        m_closeTimer.start(kCloseLimitMs);
         return;
     }
     done();

@@ -22,6 +22,12 @@ public:
     QTimer pollTimer;
     QByteArray rxBuffer;
 
+    // The connection is being let go: nothing more may be written, the session's end follows.
+    virtual bool closing() const { return false; }
+    // A call that costs until it is hung up may be up (or being dialled): close() ends it, and
+    // connIsEstablished(false) follows once it has.
+    virtual bool callMayBeUp() const { return false; }
+
 public slots:
     // Starts the connection; the outcome is reported through connIsEstablished().
     virtual bool open() = 0;

@@ -54,7 +54,7 @@ bool comport::open()
     return true;
 }
 
-comport::LineOpen comport::openLine(int rate)
+comport::LineOpen comport::openLine(int rate, bool dataTerminalReady)
 {
     if (serial.isOpen())
         return LineOpen::Failed;
@@ -66,7 +66,7 @@ comport::LineOpen comport::openLine(int rate)
         serial.clearError();
         return LineOpen::Failed;
     }
-    if (!configure(rate))
+    if (!configure(rate, dataTerminalReady))
         return LineOpen::Misconfigured;
     serial.clearError();
     rxBuffer.clear();
@@ -75,7 +75,7 @@ comport::LineOpen comport::openLine(int rate)
     return LineOpen::Opened;
 }
 
-bool comport::configure(int rate)
+bool comport::configure(int rate, bool dataTerminalReady)
 {
     if (rate < 0)
         return false;
@@ -84,7 +84,7 @@ bool comport::configure(int rate)
         !serial.setFlowControl(QSerialPort::NoFlowControl))
         return false;
     // Best effort: a pseudo-terminal or a bare UART without modem lines refuses these.
-    serial.setDataTerminalReady(false);
+    serial.setDataTerminalReady(dataTerminalReady);
     serial.setRequestToSend(false);
     return true;
 }
@@ -94,6 +94,8 @@ bool comport::closeLine()
     if (!serial.isOpen())
         return false;
     pollTimer.stop();
+    // A modem set to hang up on DTR does so now, whatever the driver does on close.
+    serial.setDataTerminalReady(false);
     serial.close();
     serial.clearError();
     // A packet cut short by the close would only confuse the next session.

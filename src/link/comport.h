@@ -46,10 +46,11 @@ private slots:
 protected:
     // For transports that run a serial line of their own way (the GSM modem).
     enum class LineOpen { Opened, Failed, Misconfigured };
-    // Opens the port of portNumber at `rate` bit/s with the fixed line settings, without a word
-    // to the outside. Misconfigured: the port is open but refused a setting; the caller closes it.
-    LineOpen openLine(int rate);
-    // Closes the port without a word; false when it was not open.
+    // Opens the port of portNumber at `rate` bit/s with the fixed line settings, DTR raised when
+    // asked (best effort), without a word to the outside. Misconfigured: the port is open but
+    // refused a setting; the caller closes it.
+    LineOpen openLine(int rate, bool dataTerminalReady = false);
+    // Drops DTR and closes the port without a word; false when it was not open.
     bool closeLine();
     // One packet off the line; comport passes it on as receivePaket.
     virtual void packetReceived(const QByteArray &packet);
@@ -57,7 +58,7 @@ protected:
     virtual void lineFailed();
 
 private:
-    bool configure(int rate);
+    bool configure(int rate, bool dataTerminalReady);
     void deliver();
     void readFailure(int opening);
 

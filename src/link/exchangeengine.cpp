@@ -187,6 +187,19 @@ void ExchangeEngine::logout()
         m_transport->close();
 }
 
+bool ExchangeEngine::releaseCall()
+{
+    if (!m_transport || !m_transport->callMayBeUp())
+        return false;
+    m_transport->close();
+    return true;
+}
+
+bool ExchangeEngine::lineClosing() const
+{
+    return m_transport && m_transport->closing();
+}
+
 void ExchangeEngine::closeStand()
 {
     emit log(tr("Соединение со стендом разорвано"), logcolour::success, true, false);
@@ -200,7 +213,7 @@ bool ExchangeEngine::load_from_device(const exchangerules::Address &meter, int t
 {
     if (cmds.isEmpty())
         return false;
-    if (exchangeMode != ModeIdle) {
+    if (exchangeMode != ModeIdle || lineClosing()) {
         // The running batch owns the engine until it reports.
         emit log(exchangerules::busyRequestRefused(), logcolour::error, true, false);
         return false;
@@ -230,6 +243,11 @@ void ExchangeEngine::sendTextCmd(const exchangerules::Address &meter, const QStr
 
 void ExchangeEngine::transmit(const QByteArray &frame, int ackTimeOut)
 {
+    if (lineClosing()) {
+        // A modem takes "+++" only after silence; the session ends in a moment anyway.
+        emit log(exchangerules::busyRequestRefused(), logcolour::error, true, false);
+        return;
+    }
     emit log(QStringLiteral("TX: ") + hextext::fromBytes(frame), logcolour::info, true, false);
     m_codec.sendFrame(frame, ackTimeOut);
 }
@@ -410,7 +428,7 @@ int ExchangeEngine::lastSearchAddress() const
 
 bool ExchangeEngine::searchStart(int min, int max)
 {
-    if (exchangeMode != ModeIdle) {
+    if (exchangeMode != ModeIdle || lineClosing()) {
         emit log(exchangerules::busySearchRefused(), logcolour::error, true, false);
         return false;
     }

@@ -41,6 +41,12 @@ public:
     void initConnection(const SessionParameters &params);
     // Closes the transport; its connIsEstablished(false) ends the session.
     void logout();
+    // For the program's end: starts ending a GSM call that may be up (or a dial that may run).
+    // True when that is under way and connIsEstablished(false) will follow; false when nothing
+    // needs waiting for.
+    bool releaseCall();
+    // The channel is being let go (the silence around a modem's escape): requests are refused.
+    bool lineClosing() const;
     // "Соединение со стендом разорвано", then the stand link is closed.
     void closeStand();
     // The parameters of the current or last session; before the first one, those the program
@@ -57,12 +63,14 @@ public:
     // Starts a batch of command texts for the meter at `meter`; each request allows ackTimeOut ms
     // besides the channel's base time. While `meterGuard` (if given) lives, the meter is there; a
     // batch whose meter has gone ends at its next request with status 2. Refused (false, nothing
-    // emitted) without commands, or while another batch or a search runs (that is logged).
+    // emitted) without commands, or while another batch or a search runs or the channel is
+    // being let go (that is logged).
     bool load_from_device(const exchangerules::Address &meter, int type, const QStringList &cmds,
                           int ackTimeOut, QObject *meterGuard = nullptr);
     // Builds the frame of one command text for `meter` and sends it, whatever runs.
     void sendTextCmd(const exchangerules::Address &meter, const QString &str, int ackTimeOut);
-    // Logs the frame as "TX: " + its bytes and writes it; ackTimeOut -1 awaits no reply.
+    // Logs the frame as "TX: " + its bytes and writes it; ackTimeOut -1 awaits no reply. Refused
+    // (logged) while the channel is being let go.
     void transmit(const QByteArray &frame, int ackTimeOut);
     // Ends a failed batch: status 2.
     void abortExchange();

@@ -85,7 +85,21 @@ SysMonitorDialog::SysMonitorDialog(bool developerMode, QWidget *parent)
     connect(this, &Self::unknownLoadComplate, m_config, &ControlPanelDialog::unknownLoadComplate);
     connect(m_config, &ControlPanelDialog::sendTextCmd, this, &Self::sendTextCmd);
     connect(m_config, &ControlPanelDialog::stendSelectAddr, this, &Self::stendSelect);
-    m_config->exchangeBusy = [this] { return m_engine->exchangeBusy(); };
+    m_config->exchangeBusy = [this] { return exchangeBusy(); };
+    // A GSM call up (or being dialled) when the program ends is hung up first.
+    m_exitLimit.setSingleShot(true);
+    m_exitLimit.setInterval(kExitLimitMs);
+    connect(&m_exitLimit, &QTimer::timeout, this, [this] {
+        if (m_leave)
+            std::exchange(m_leave, {})();
+    });
+    setExitDelay([this](std::function<void()> leave) {
+        if (!m_engine->releaseCall())
+            return false;
+        m_leave = std::move(leave);
+        m_exitLimit.start();
+        return true;
+    });
 
     writeWelcome();
     inputCmd();
@@ -99,6 +113,7 @@ SysMonitorDialog::SysMonitorDialog(bool developerMode, QWidget *parent)
 
 SysMonitorDialog::~SysMonitorDialog()
 {
+    setExitDelay({});
     // Whether or not a session ran, the dialog's choices are what the next start shows.
     m_auth->readParams();
     sessioncfg::save(sessioncfg::filePath(), m_auth->params());
@@ -165,6 +180,12 @@ void SysMonitorDialog::connIsEstablished(bool st)
     m_progress->hide();
     m_config->hide();
     log(tr("<strong>Сессия закрыта</strong>"), logcolour::success, true, false);
+    if (m_leave) {
+        // The program was ending and only waited for the call to be hung up.
+        m_exitLimit.stop();
+        std::exchange(m_leave, {})();
+        return;
+    }
     showAuthDialog();
     if (params.connectionType == Channel::Stand)
         m_engine->closeStand();
@@ -194,7 +215,7 @@ void SysMonitorDialog::showAuthDialog()
 
 bool SysMonitorDialog::exchangeBusy() const
 {
-    return m_engine->exchangeBusy();
+    return m_engine->exchangeBusy() || m_engine->lineClosing();
 }
 
 bool SysMonitorDialog::load_from_device(deviceListItem *item, int type, QStringList cmd,

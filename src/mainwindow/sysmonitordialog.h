@@ -12,6 +12,8 @@
 #include <QStringList>
 #include <QTimer>
 
+#include <functional>
+
 namespace Ui {
 class SysMonitorDialog;
 }
@@ -50,7 +52,8 @@ public:
     // The parameters of the current or last session; what the exit writes to "session.cfg".
     const SessionParameters &sessionParameters() const;
 
-    // A batch or a search is running: load_from_device() would refuse a new batch.
+    // A batch or a search is running, or the channel is being let go: load_from_device() would
+    // refuse a new batch.
     bool exchangeBusy() const;
 
     // Logs the frame as "TX: " + its bytes and writes it; ackTimeOut -1 awaits no reply.
@@ -120,6 +123,12 @@ private:
     // Log lines, as HTML with their time stamps, not yet in the view.
     QStringList m_pendingLog;
     QTimer m_logRedraw;
+
+    // The program's end, waiting for a GSM call to be hung up (at most kExitLimitMs: the modem's
+    // guard times and two answers).
+    static constexpr int kExitLimitMs = 20000;
+    std::function<void()> m_leave;
+    QTimer m_exitLimit;
 
     // The meter last selected in the list; the meter of the running batch.
     QPointer<deviceListItem> targetItem;

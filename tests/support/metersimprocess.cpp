@@ -41,6 +41,15 @@ void MeterSimProcess::stop()
     m_process = nullptr;
 }
 
+QString MeterSimProcess::ask(const QString &line, int timeoutMs)
+{
+    if (!isRunning())
+        return QString();
+    m_process->write((line + QLatin1Char('\n')).toUtf8());
+    m_process->waitForBytesWritten(timeoutMs);
+    return readLine(timeoutMs);
+}
+
 QString MeterSimProcess::standardError()
 {
     if (m_process)
@@ -131,9 +140,7 @@ bool MeterSimProcess::command(const QString &line, int timeoutMs)
         m_error = QStringLiteral("metersim is not running");
         return false;
     }
-    m_process->write((line + QLatin1Char('\n')).toUtf8());
-    m_process->waitForBytesWritten(timeoutMs);
-    const QString answer = readLine(timeoutMs);
+    const QString answer = ask(line, timeoutMs);
     if (answer == QLatin1String("ok"))
         return true;
     m_error = answer.isEmpty() ? QStringLiteral("no answer to \"%1\"").arg(line) : answer;

@@ -47,6 +47,9 @@ public:
     // Sends a control line ("fault drop@obj=0e", "faults off") and waits for its answer; true
     // for "ok".
     bool command(const QString &line, int timeoutMs = 5000);
+    // Sends a control line and returns its answer ("call none" for "modem call"); empty when none
+    // came within timeoutMs.
+    QString ask(const QString &line, int timeoutMs = 5000);
 
     // What metersim has written to stderr so far.
     QString standardError();

@@ -41,6 +41,19 @@ bool ModemConfig::apply(const QString &name, const QString &value, QString *erro
     } else if (name == QLatin1String("guard-ms")) {
         if (!textnumber::toBounded(v, 10, 0, 10000, &guardMs))
             return fail(QStringLiteral("0..10000 ms"));
+    } else if (name == QLatin1String("register-ms")) {
+        if (!textnumber::toBounded(v, 10, 0, 600000, &registerMs))
+            return fail(QStringLiteral("0..600000 ms"));
+    } else if (name == QLatin1String("pause")) {
+        if (!textnumber::toBounded(v, 10, 0, 10000, &pauseMs))
+            return fail(QStringLiteral("0..10000 ms"));
+    } else if (name == QLatin1String("dtr")) {
+        const QStringList modes = {QStringLiteral("ignore"), QStringLiteral("command"),
+                                   QStringLiteral("hangup")};
+        const int i = int(modes.indexOf(v));
+        if (i < 0)
+            return fail(modes.join(QStringLiteral(", ")));
+        dtr = Dtr(i);
     } else if (name == QLatin1String("error")) {
         if (v == QLatin1String("off"))
             errorCommands.clear();
@@ -57,17 +70,18 @@ bool ModemConfig::apply(const QString &name, const QString &value, QString *erro
 
 QStringList ModemConfig::names()
 {
-    return {QStringLiteral("echo"),     QStringLiteral("sim"),  QStringLiteral("pin"),
-            QStringLiteral("creg"),     QStringLiteral("dial"), QStringLiteral("dial-ms"),
-            QStringLiteral("guard-ms"), QStringLiteral("error")};
+    return {QStringLiteral("echo"),     QStringLiteral("sim"),   QStringLiteral("pin"),
+            QStringLiteral("creg"),     QStringLiteral("dial"),  QStringLiteral("dial-ms"),
+            QStringLiteral("guard-ms"), QStringLiteral("error"), QStringLiteral("register-ms"),
+            QStringLiteral("dtr"),      QStringLiteral("pause")};
 }
 
 QString ModemConfig::help()
 {
     return QStringLiteral(
-        "The GSM modem (--modem): AT commands with verbose answers (\"\\r\\nOK\\r\\n\"), then a\n"
-        "data call to the meters of the line. Settings, as --modem-NAME VALUE or as the control\n"
-        "line \"modem NAME VALUE\":\n"
+        "The GSM modem (--modem): a standard AT modem with verbose answers (\"\\r\\nOK\\r\\n\"),\n"
+        "then a data call to the meters of the line. Settings, as --modem-NAME VALUE or as the\n"
+        "control line \"modem NAME VALUE\":\n"
         "  echo on|off        echo of command characters (default on)\n"
         "  sim ready|pin      SIM state: READY, or waiting for its PIN (default ready)\n"
         "  pin CODE           the PIN that AT+CPIN= accepts (default 0000)\n"
@@ -76,10 +90,20 @@ QString ModemConfig::help()
         "  dial OUTCOME       what ATD ends in: connect (\"CONNECT\"), connect9600 (default,\n"
         "                     \"CONNECT 9600\"), busy, nocarrier, silent (no answer at all)\n"
         "  dial-ms MS         time from ATD to its outcome (default 1000)\n"
-        "  guard-ms MS        silence after \"+++\" before \"OK\" (default 1000)\n"
+        "  guard-ms MS        silence before and after \"+++\" for it to leave data mode\n"
+        "                     (default 1000); \"+++\" without it is data for the meter\n"
+        "  register-ms MS     \"+CREG: N,2\" (searching) for MS after start-up and after the\n"
+        "                     PIN (default 0)\n"
+        "  dtr MODE           when the program closes its port (DTR drops): ignore (&D0),\n"
+        "                     command (&D1: command mode, the call stays), hangup (&D2,\n"
+        "                     default)\n"
+        "  pause MS           each reply through the call stops for MS after its third\n"
+        "                     byte, a fade in the radio link (default 0)\n"
         "  error CMD|off      answer the command line CMD (e.g. AT, AT+CREG=1) with ERROR\n"
         "                     (repeatable); off: no more such errors\n"
         "Control lines while running: \"modem hangup\" ends the call from the far side (NO\n"
         "CARRIER); \"modem urc TEXT\" sends TEXT as an unsolicited line, e.g. \"modem urc\n"
-        "+CREG: 0\" (registration lost), \"modem urc +CREG: 1,1\", \"modem urc RING\".\n");
+        "+CREG: 0\" (registration lost), \"modem urc +CREG: 1,1\", \"modem urc RING\";\n"
+        "\"modem call\" is answered \"call none|dialling|data|command\" (command: the call\n"
+        "is up, the modem in command mode after \"+++\").\n");
 }

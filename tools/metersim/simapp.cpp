@@ -99,6 +99,8 @@ int SimApp::start()
             return fail(error, ChannelFailed);
         m_modem = new SimModem(m_line.get(), m_options.modemConfig, m_modemPty->sink(),
                                m_options.paceBaud, m_options.trace, this);
+        if (!m_modem->watchPort(m_modemPty->slavePath(), &error))
+            return fail(error, ChannelFailed);
         if (m_options.modemLinkCom > 0 &&
             !m_modemPty->linkAs(m_options.modemLinkCom, m_options.workDir, &modemLink, &error))
             return fail(error, ChannelFailed);
@@ -265,6 +267,10 @@ void SimApp::modemControl(const QString &line)
     const QString value = line.section(QLatin1Char(' '), 1).trimmed();
     if (name == QLatin1String("hangup")) {
         say(m_modem->hangUp() ? QStringLiteral("ok") : QStringLiteral("error no call"));
+        return;
+    }
+    if (name == QLatin1String("call")) {
+        say(QStringLiteral("call ") + m_modem->callState());
         return;
     }
     if (name == QLatin1String("urc")) {

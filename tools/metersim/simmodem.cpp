@@ -1,24 +1,48 @@
 #include "metersim/simmodem.h"
 
 #include "metersim/lineport.h"
+#include "metersim/modemdtr.h"
 
 #include <cstdio>
+#include <utility>
 
 namespace {
 // A command line longer than this is noise.
 const int kMaxCommandLine = 256;
+// A fade in the radio link (pause) comes after this many bytes of a reply.
+const int kPauseAfter = 3;
+// <stat> of "+CREG: <n>,<stat>" while the network is searched.
+const int kSearching = 2;
 } // namespace
 
 SimModem::SimModem(SimLine *line, const ModemConfig &config, PacedWriter::Sink sink, int paceBaud,
                    bool trace, QObject *parent)
-    : QObject(parent), m_config(config), m_sink(sink),
-      m_port(new LinePort(line, sink, paceBaud, QStringLiteral("modem"), this)), m_trace(trace)
+    : QObject(parent), m_config(config), m_sink(sink), m_trace(trace)
 {
+    // The line's replies pass through the call, not straight to the program.
+    m_port = new LinePort(
+        line, [this](const QByteArray &bytes) { return fromLine(bytes); }, paceBaud,
+        QStringLiteral("modem"), this);
     m_port->setTrace(trace);
     m_dialTimer.setSingleShot(true);
     m_guardTimer.setSingleShot(true);
+    m_searchTimer.setSingleShot(true);
+    m_pauseTimer.setSingleShot(true);
     connect(&m_dialTimer, &QTimer::timeout, this, &SimModem::dialled);
     connect(&m_guardTimer, &QTimer::timeout, this, &SimModem::guardPassed);
+    connect(&m_searchTimer, &QTimer::timeout, this, &SimModem::searchOver);
+    connect(&m_pauseTimer, &QTimer::timeout, this, &SimModem::pauseOver);
+    m_silence.start();
+    // Powered up now.
+    startSearch();
+}
+
+bool SimModem::watchPort(const QString &path, QString *error)
+{
+    delete m_dtr;
+    m_dtr = new ModemDtr(
+        path, [this] { dtrDropped(); }, this);
+    return m_dtr->start(error);
 }
 
 void SimModem::trace(const char *what, const QByteArray &bytes) const
@@ -45,19 +69,39 @@ void SimModem::report(const QByteArray &text)
     answer(text);
 }
 
-void SimModem::receive(const QByteArray &bytes)
+QString SimModem::callState() const
 {
     switch (m_mode) {
+    case Dialling:
+        return QStringLiteral("dialling");
+    case Data:
+        return QStringLiteral("data");
+    case OnlineCommand:
+        return QStringLiteral("command");
+    case Command:
+        break;
+    }
+    return QStringLiteral("none");
+}
+
+void SimModem::receive(const QByteArray &bytes)
+{
+    const qint64 silentMs = m_silence.restart();
+    switch (m_mode) {
     case Data: {
-        // "+++" alone, then silence, is the escape; anything else, pluses included, is data.
+        // "+++" after a guard time of silence, then silence again, is the escape; anything else,
+        // pluses straight after data included, is data.
         const QByteArray held = m_pluses + bytes;
-        if (held.size() <= 3 && held.count('+') == held.size()) {
+        const bool escapeStarts = !m_pluses.isEmpty() || silentMs >= m_config.guardMs;
+        if (escapeStarts && held.size() <= 3 && held.count('+') == held.size()) {
             m_pluses = held;
             m_guardTimer.start(m_config.guardMs);
             return;
         }
         m_guardTimer.stop();
         m_pluses.clear();
+        // A new request: its reply may fade.
+        m_replyBytes = 0;
         m_port->receive(held);
         return;
     }
@@ -102,6 +146,10 @@ void SimModem::command(const QByteArray &line)
         m_config.echo = up == "ATE1";
         return answer("OK");
     }
+    if (up == "AT&D0" || up == "AT&D1" || up == "AT&D2") {
+        m_config.dtr = ModemConfig::Dtr(up.back() - '0');
+        return answer("OK");
+    }
     if (up == "AT+CPIN?")
         return answer(m_config.simReady ? "+CPIN: READY\r\n\r\nOK" : "+CPIN: SIM PIN\r\n\r\nOK");
     if (up.startsWith("AT+CPIN=")) {
@@ -113,6 +161,7 @@ void SimModem::command(const QByteArray &line)
         if (code != m_config.pinCode)
             return answer("+CME ERROR: 16"); // incorrect password
         m_config.simReady = true;
+        startSearch();
         return answer("OK");
     }
     if (up == "AT+CREG=0" || up == "AT+CREG=1" || up == "AT+CREG=2") {
@@ -121,10 +170,9 @@ void SimModem::command(const QByteArray &line)
     }
     if (up == "AT+CREG?")
         return answer("+CREG: " + QByteArray::number(m_cregMode) + ',' +
-                      QByteArray::number(m_config.registration) + "\r\n\r\nOK");
+                      QByteArray::number(registration()) + "\r\n\r\nOK");
     if (up == "ATH" || up == "ATH0") {
-        m_mode = Command;
-        m_pluses.clear();
+        endCall();
         return answer("OK");
     }
     if (up == "ATO" || up == "ATO0") {
@@ -145,12 +193,34 @@ void SimModem::command(const QByteArray &line)
     answer("ERROR");
 }
 
+int SimModem::registration() const
+{
+    if (!m_config.simReady)
+        return 0; // no network without the SIM
+    if (m_searchTimer.isActive())
+        return kSearching;
+    return m_config.registration;
+}
+
+void SimModem::startSearch()
+{
+    if (m_config.registerMs > 0)
+        m_searchTimer.start(m_config.registerMs);
+}
+
+void SimModem::searchOver()
+{
+    // With reports on (AT+CREG=1), a standard modem tells of the change at once.
+    if (m_cregMode > 0 && m_mode == Command)
+        answer("+CREG: " + QByteArray::number(registration()));
+}
+
 void SimModem::dialled()
 {
     if (m_mode != Dialling)
         return;
-    const bool registered = m_config.registration == 1 || m_config.registration == 5;
-    if (!registered) {
+    const int stat = registration();
+    if (stat != 1 && stat != 5) {
         m_mode = Command;
         return answer("NO CARRIER");
     }
@@ -185,14 +255,75 @@ void SimModem::guardPassed()
     answer("OK");
 }
 
+void SimModem::endCall()
+{
+    m_dialTimer.stop();
+    m_guardTimer.stop();
+    m_pauseTimer.stop();
+    m_pluses.clear();
+    m_held.clear();
+    m_mode = Command;
+}
+
+void SimModem::dtrDropped()
+{
+    m_commandLine.clear();
+    switch (m_config.dtr) {
+    case ModemConfig::DtrIgnored:
+        return;
+    case ModemConfig::DtrCommandMode:
+        if (m_mode == Data) {
+            m_guardTimer.stop();
+            m_pluses.clear();
+            m_mode = OnlineCommand;
+        }
+        return;
+    case ModemConfig::DtrHangsUp:
+        // Nobody listens: no result code goes out to wait for the next program.
+        trace("dtr", m_mode == Command ? "dropped" : "dropped, call ended");
+        endCall();
+        return;
+    }
+}
+
 bool SimModem::hangUp()
 {
     if (m_mode == Command)
         return false;
-    m_dialTimer.stop();
-    m_guardTimer.stop();
-    m_pluses.clear();
-    m_mode = Command;
+    endCall();
     answer("NO CARRIER");
     return true;
+}
+
+qint64 SimModem::fromLine(const QByteArray &bytes)
+{
+    // Without a call in data mode the far side's bytes reach nobody.
+    if (m_mode != Data)
+        return bytes.size();
+    if (m_config.pauseMs <= 0)
+        return m_sink ? m_sink(bytes) : -1;
+    if (m_pauseTimer.isActive() || !m_held.isEmpty()) {
+        m_held += bytes;
+        return bytes.size();
+    }
+    // Up to the fade as it comes, the rest of the reply after it.
+    const qsizetype now = m_replyBytes < kPauseAfter
+                              ? qMin<qsizetype>(kPauseAfter - m_replyBytes, bytes.size())
+                              : bytes.size();
+    const bool fades = m_replyBytes < kPauseAfter && m_replyBytes + now == kPauseAfter;
+    m_replyBytes += int(now);
+    send(bytes.left(now));
+    if (fades) {
+        trace("fade", QByteArray::number(m_config.pauseMs) + " ms");
+        m_held = bytes.mid(now);
+        m_pauseTimer.start(m_config.pauseMs);
+    }
+    return bytes.size();
+}
+
+void SimModem::pauseOver()
+{
+    // The rest of the reply, then nothing more until the next request.
+    m_replyBytes = kPauseAfter + 1;
+    send(std::exchange(m_held, {}));
 }

@@ -68,8 +68,20 @@ struct Parser
              QStringLiteral("Time from ATD to its outcome in ms (default 1000)."),
              QStringLiteral("MS")},
             {QStringLiteral("modem-guard-ms"),
-             QStringLiteral("Silence after \"+++\" before the modem answers OK, in ms "
-                            "(default 1000)."),
+             QStringLiteral("Silence before and after \"+++\" for the modem to leave data "
+                            "mode, in ms (default 1000)."),
+             QStringLiteral("MS")},
+            {QStringLiteral("modem-register-ms"),
+             QStringLiteral("\"+CREG: N,2\" (searching) for MS after start-up and after the "
+                            "PIN (default 0)."),
+             QStringLiteral("MS")},
+            {QStringLiteral("modem-dtr"),
+             QStringLiteral("What the program closing its port (DTR dropping) does: ignore, "
+                            "command or hangup (default)."),
+             QStringLiteral("MODE")},
+            {QStringLiteral("modem-pause"),
+             QStringLiteral("Each reply through the call stops for MS after its third byte "
+                            "(default 0)."),
              QStringLiteral("MS")},
             {QStringLiteral("modem-error"),
              QStringLiteral("Answer the command line CMD (e.g. AT) with ERROR (repeatable)."),
