@@ -9,6 +9,7 @@
 #include "config/paramspage.h"
 #include "config/slicepage.h"
 #include "config/tarifpage.h"
+#include "core/batchrules.h"
 #include "core/catalogue.h"
 #include "core/commandtext.h"
 #include "core/exchangerules.h"
@@ -32,13 +33,8 @@
 #include <QTimer>
 
 namespace {
-// Hold time of a meter that reports 0 minutes.
-constexpr int kDefaultHoldMinutes = 10;
 // The operation of "Закрыть все", which is no request kind.
 constexpr int kCloseAll = -2;
-// Data bytes of the link parameters: address and hold time.
-constexpr int kLinkAddressByte = 0;
-constexpr int kLinkHoldByte = 3;
 } // namespace
 
 ControlPanelDialog::ControlPanelDialog(QWidget *parent)
@@ -297,10 +293,7 @@ bool ControlPanelDialog::sendBatch(int kind, const QStringList &commands, const 
     QWidget *frame = frameOf(kind);
     if (frame)
         frame->setEnabled(false);
-    QStringList batch;
-    if (!info->followUp)
-        batch << sessionOpenCommand();
-    batch << commands;
+    const QStringList batch = batchrules::compose(kind, sessionOpenCommand(), commands);
 
     const QString text = title.isEmpty() ? requestkinds::title(kind) : title;
     if (!text.isEmpty())
@@ -330,12 +323,8 @@ void ControlPanelDialog::loadComplate(int type, QList<QByteArray> replies, int s
         route.frame->setEnabled(true);
 
     int passed = status;
-    if (route.run && (status == 0 || route.anyStatus)) {
-        // Follow-up batches have no session-open command in front.
-        if (!info->followUp && !replies.isEmpty())
-            replies.removeFirst();
-        passed = route.run(replies, status);
-    }
+    if (route.run && (status == 0 || route.anyStatus))
+        passed = route.run(batchrules::ownReplies(type, replies), status);
     if (info->group && passed != kFollowedUp)
         groupReport(type, passed);
 }
@@ -674,16 +663,13 @@ int ControlPanelDialog::sessionOpened(const QList<QByteArray> &replies, int stat
         item->updateView();
         return status;
     }
-    // Replies of "01 20" (device name), "01 29" (link parameters), "01 21" (version).
+    const batchrules::SessionReplies read = batchrules::sessionReplies(replies);
     if (!replies.isEmpty())
-        record.version = measures::deviceText(replies[0]);
-    QByteArray link;
-    if (replies.size() > 1 && measures::dataBytes(replies[1], &link) &&
-        link.size() > kLinkHoldByte) {
+        record.version = read.version;
+    if (read.linkRead) {
         if (record.usesSerialNumber())
-            record.address = quint8(link[kLinkAddressByte]);
-        const int minutes = quint8(link[kLinkHoldByte]);
-        record.sessionTimeout = minutes ? minutes : kDefaultHoldMinutes;
+            record.address = read.address;
+        record.sessionTimeout = read.holdMinutes;
     } else {
         emit log(tr("Ошибка: некорректный размер пакета"), logcolour::error, true, false);
     }
