@@ -1,5 +1,6 @@
 #include "job/jobrunner.h"
 
+#include "core/batchrules.h"
 #include "core/catalogue.h"
 #include "core/clockdecoders.h"
 #include "core/commandtext.h"
@@ -10,6 +11,7 @@
 #include "core/recorddecoders.h"
 #include "core/requestkinds.h"
 #include "link/exchangeengine.h"
+#include "link/grouprun.h"
 #include "link/logcolours.h"
 #include "link/stend.h"
 
@@ -18,13 +20,8 @@
 #include <QHash>
 
 namespace {
-// The stand's block answers a switch at once; past this it is not going to.
-constexpr int kStandAnswerMs = 5000;
 // Leaving a GSM call takes two guard times of the modem and two answers of up to 5 s each.
 constexpr int kCloseLimitMs = 20000;
-// Data bytes of the link parameters: the meter's address, and one past the hold time.
-constexpr int kLinkAddressByte = 0;
-constexpr int kLinkBytes = 4;
 // Not a kind of the configurator: the batch that ends a meter's session.
 constexpr int kCloseKind = -1;
 // Record numbers go out as two bytes: no more of them can be read.
@@ -52,22 +49,45 @@ QList<QByteArray> answered(const QList<QByteArray> &replies)
 } // namespace
 
 JobRunner::JobRunner(const JobOptions &options, QObject *parent)
-    : QObject(parent), m_options(options), m_engine(new ExchangeEngine(this))
+    : QObject(parent), m_options(options), m_engine(new ExchangeEngine(this)),
+      m_run(new GroupRun(this))
 {
     m_engine->standLink()->port = options.standPort;
-    m_standTimer.setSingleShot(true);
     m_closeTimer.setSingleShot(true);
-    connect(&m_standTimer, &QTimer::timeout, this, [this] {
-        if (!m_awaitingStand)
-            return;
-        log(tr("Ошибка: коммутационный блок не ответил"), logcolour::error, true, false);
-        standAnswer(false);
+    // The meters in turn, each switched in on the stand first, as the configurator's group work.
+    m_run->setStand(options.session.connectionType == Channel::Stand);
+    connect(m_run, &GroupRun::log, this, &JobRunner::log);
+    connect(m_run, &GroupRun::standSelect, m_engine, &ExchangeEngine::stendSelect);
+    connect(m_engine, &ExchangeEngine::stendSelectAccept, m_run, &GroupRun::standAnswer);
+    connect(m_run, &GroupRun::meterStarted, this, &JobRunner::meterStarted);
+    connect(m_run, &GroupRun::meterFinished, this, [this](const GroupResult &result) {
+        // Refused, or its stand failed, before any operation ran: each is reported failed.
+        if (result.status != groupgrid::Ok && m_operationIndex < 0)
+            failRest(result.reason, false);
+    });
+    connect(m_run, &GroupRun::interruptRequested, this, [this] {
+        if (m_engine->exchangeBusy())
+            // The batch ends at its next reply or time-out; its replies come back with status 1.
+            m_engine->stopAfterExchange();
+        else
+            m_run->meterDone(groupgrid::Error);
+    });
+    connect(m_run, &GroupRun::finished, this, &JobRunner::finish);
+    connect(m_run, &GroupRun::stopped, this, [this](const QList<GroupResult> &results) {
+        // A stand error ends the run: the meters after it are not worked.
+        if (m_phase == Phase::Working && !m_signal && !results.isEmpty()) {
+            const QString why = results.last().reason;
+            for (int m = int(results.size()); m < m_options.meters.size(); ++m) {
+                meterStarted(m);
+                failRest(why, false);
+            }
+        }
+        finish();
     });
     connect(&m_closeTimer, &QTimer::timeout, this, &JobRunner::done);
     connect(m_engine, &ExchangeEngine::log, this, &JobRunner::log);
     connect(m_engine, &ExchangeEngine::connIsEstablished, this, &JobRunner::connection);
     connect(m_engine, &ExchangeEngine::standRefused, this, &JobRunner::standRefused);
-    connect(m_engine, &ExchangeEngine::stendSelectAccept, this, &JobRunner::standAnswer);
     connect(m_engine, &ExchangeEngine::loadComplate, this, &JobRunner::batchDone);
     connect(m_engine, &ExchangeEngine::progressChanged, this, [this](int percent) {
         if (m_phase == Phase::Working && m_operationIndex >= 0 &&
@@ -123,7 +143,7 @@ void JobRunner::connection(bool up)
         log(tr("Порт открыт"), logcolour::success, true, false);
         log(tr("<strong>Сессия открыта</strong>"), logcolour::success, true, false);
         m_phase = Phase::Working;
-        nextMeter();
+        startRun();
         return;
     }
     const bool wasUp = m_connected;
@@ -147,10 +167,10 @@ void JobRunner::connection(bool up)
     case Phase::Working:
         // Whatever was on its way will not come: the batch ended without a word.
         m_next = nullptr;
-        m_awaitingStand = false;
-        m_standTimer.stop();
         failRest(m_lastError.isEmpty() ? tr("Сессия закрыта") : m_lastError, true);
         m_phase = Phase::Finishing;
+        m_run->stop(QString());
+        m_run->meterDone(groupgrid::Error);
         done();
         return;
     case Phase::Finishing:
@@ -193,16 +213,12 @@ void JobRunner::stop(int signalNumber)
         closeChannel();
         return;
     case Phase::Working:
-        if (m_engine->exchangeBusy()) {
-            // The batch ends at its next reply or time-out; its replies come back with status 1.
-            m_engine->stopAfterExchange();
-            return;
-        }
-        if (m_awaitingStand) {
-            m_awaitingStand = false;
-            m_standTimer.stop();
-        }
-        finish();
+        // Waiting on the stand it ends at once; a meter being worked first lets its exchange
+        // on the wire finish.
+        if (m_run->running())
+            m_run->stop(QString());
+        else
+            finish();
         return;
     default:
         return;
@@ -213,14 +229,11 @@ void JobRunner::stop(int signalNumber)
 
 void JobRunner::send(int kind, const QStringList &commands, Next next, const QColor &titleColour)
 {
-    const requestkinds::KindInfo *info = requestkinds::find(kind);
-    QStringList cmds;
-    if (!info->followUp) {
-        cmds << commandtext::sessionOpen(
-            m_options.session.accessLevel,
-            m_options.session.passwords[size_t(m_options.session.level())]);
-    }
-    cmds << commands;
+    const QStringList cmds = batchrules::compose(
+        kind,
+        commandtext::sessionOpen(m_options.session.accessLevel,
+                                 m_options.session.passwords[size_t(m_options.session.level())]),
+        commands);
     const QString title = requestkinds::title(kind);
     if (!title.isEmpty())
         log(title, titleColour, true, true);
@@ -250,53 +263,35 @@ void JobRunner::batchDone(int type, QList<QByteArray> replies, int status)
 {
     if (!m_next)
         return;
-    const requestkinds::KindInfo *info = requestkinds::find(type);
-    // The session-open command's reply is nobody's business but the engine's.
-    if (info && !info->followUp && !replies.isEmpty())
-        replies.removeFirst();
     Next next = std::exchange(m_next, nullptr);
-    next(replies, status);
+    next(batchrules::ownReplies(type, replies), status);
 }
 
 // ---- Meters
 
-void JobRunner::nextMeter()
+void JobRunner::startRun()
 {
-    if (m_signal) {
+    QList<GroupMeter> meters;
+    for (const DeviceRecord &record : std::as_const(m_options.meters))
+        meters.append({record, QString()});
+    if (!m_run->start(meters, [this](const GroupMeter &) { openSession(); }))
         finish();
-        return;
-    }
-    ++m_meterIndex;
-    if (m_meterIndex >= m_options.meters.size()) {
-        finish();
-        return;
-    }
-    m_meter = m_options.meters[m_meterIndex];
-    m_series = MeterSeries::Unrecognised;
-    m_operationIndex = -1;
-    if (m_meter.standMode && m_options.session.connectionType == Channel::Stand) {
-        progressText(QStringLiteral("switching in"));
-        m_awaitingStand = true;
-        m_standTimer.start(kStandAnswerMs);
-        m_lastError.clear();
-        m_engine->stendSelect(m_meter.standAddr);
-        return;
-    }
-    openSession();
 }
 
-void JobRunner::standAnswer(bool accepted)
+void JobRunner::meterStarted(int index)
 {
-    if (!m_awaitingStand)
-        return;
-    m_awaitingStand = false;
-    m_standTimer.stop();
-    if (accepted) {
-        openSession();
-        return;
-    }
-    failRest(reason(), false);
-    nextMeter();
+    m_meterIndex = index;
+    m_meter = m_options.meters.value(index);
+    m_series = MeterSeries::Unrecognised;
+    m_operationIndex = -1;
+    m_meterFailed = false;
+    if (m_meter.standMode && m_options.session.connectionType == Channel::Stand)
+        progressText(QStringLiteral("switching in"));
+}
+
+void JobRunner::meterEnd()
+{
+    m_run->meterDone(m_meterFailed ? groupgrid::Error : groupgrid::Ok);
 }
 
 void JobRunner::openSession()
@@ -311,21 +306,21 @@ void JobRunner::openSession()
 void JobRunner::sessionOpened(const QList<QByteArray> &replies, int status)
 {
     if (status == 1) {
-        finish();
+        meterEnd();
         return;
     }
     if (status != 0) {
         failRest(reason(), false);
-        nextMeter();
+        meterEnd();
         return;
     }
     // Replies of "01 20" (device name), "01 29" (link parameters), "01 21" (version), read as the
     // configurator reads them.
-    m_meter.version = measures::deviceText(replies.value(0));
-    QByteArray link;
-    if (measures::dataBytes(replies.value(1), &link) && link.size() >= kLinkBytes) {
+    const batchrules::SessionReplies read = batchrules::sessionReplies(replies);
+    m_meter.version = read.version;
+    if (read.linkRead) {
         if (m_meter.usesSerialNumber())
-            m_meter.address = quint8(link[kLinkAddressByte]);
+            m_meter.address = read.address;
     } else {
         log(tr("Ошибка: некорректный размер пакета"), logcolour::error, true, false);
     }
@@ -336,7 +331,7 @@ void JobRunner::sessionOpened(const QList<QByteArray> &replies, int status)
 void JobRunner::nextOperation()
 {
     if (m_signal) {
-        finish();
+        meterEnd();
         return;
     }
     ++m_operationIndex;
@@ -356,10 +351,8 @@ void JobRunner::closeSession()
     // The meter would close it after its hold time; a job leaves no session open behind it.
     // Whether it answers changes nothing of what was read.
     batch(kCloseKind, {catalogue::sessionClose()}, [this](const QList<QByteArray> &, int status) {
-        if (status == 1)
-            finish();
-        else
-            nextMeter();
+        Q_UNUSED(status)
+        meterEnd();
     });
 }
 
@@ -576,7 +569,7 @@ void JobRunner::conclude(int status, const QStringList &columns, const QList<QSt
     case 1:
         // Only a stop from outside interrupts a batch here.
         report(op, JobRecord::Status::Interrupted, stopReason(), columns, rows);
-        finish();
+        meterEnd();
         return;
     default:
         report(op, JobRecord::Status::Failed, reason());
@@ -601,6 +594,7 @@ void JobRunner::report(JobOperation operation, JobRecord::Status status, const Q
         break;
     case JobRecord::Status::Failed:
         ++m_failed;
+        m_meterFailed = true;
         m_failures << jobrecord::meterName(m_meter) + QStringLiteral(": ") +
                           jobrecord::operationName(operation) + QStringLiteral(": ") + why;
         break;

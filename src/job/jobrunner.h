@@ -15,6 +15,7 @@
 #include <functional>
 
 class ExchangeEngine;
+class GroupRun;
 
 // Works a job without any window: opens the session on the job's channel through the exchange
 // engine, then, meter after meter (each switched in first when it sits on the stand), opens the
@@ -55,7 +56,6 @@ private:
     void log(const QString &text, const QColor &colour, bool timeStamp, bool newLine);
     void connection(bool up);
     void standRefused();
-    void standAnswer(bool accepted);
     void batchDone(int type, QList<QByteArray> replies, int status);
 
     // Starts a batch of `kind` for the current meter (the session-open command first unless the
@@ -67,7 +67,11 @@ private:
     QString reason() const;
     QString stopReason() const;
 
-    void nextMeter();
+    // The meters go through a GroupRun: switched in on the stand, one status each.
+    void startRun();
+    void meterStarted(int index);
+    // The current meter is done with: the run goes on with the next (or ends after a stop).
+    void meterEnd();
     void openSession();
     void sessionOpened(const QList<QByteArray> &replies, int status);
     void nextOperation();
@@ -113,8 +117,8 @@ private:
     int m_operationIndex = -1;
     DeviceRecord m_meter;
     MeterSeries m_series = MeterSeries::Unrecognised;
-    bool m_awaitingStand = false;
-    QTimer m_standTimer;
+    bool m_meterFailed = false;
+    GroupRun *m_run;
     QTimer m_closeTimer;
     Next m_next;
     // What a follow-up batch needs of the batch before it.
