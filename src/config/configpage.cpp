@@ -10,6 +10,27 @@
 #include <QPushButton>
 #include <QTableView>
 
+namespace {
+struct NoGroup : GroupHost
+{
+    void work(int, const std::function<void()> &step) override { step(); }
+    bool running() const override { return false; }
+    int checkedCount() const override { return 0; }
+    void mark(int) override {}
+    void noteAddress(int) override {}
+    void stopAll() override {}
+    bool listMode() const override { return false; }
+    QString listLine() const override { return QString(); }
+    void appendListLine(const QString &) override {}
+};
+} // namespace
+
+GroupHost *ConfigPage::group() const
+{
+    static NoGroup none;
+    return m_group ? m_group : &none;
+}
+
 ConfigPage::ConfigPage(PageHost *host, QWidget *parent) : QWidget(parent), m_host(host) {}
 
 QWidget *ConfigPage::control(const char *name) const

@@ -96,7 +96,7 @@ void LimitsPage::SavePulseSpecClick()
 
 void LimitsPage::savePulseSpecAllClick()
 {
-    host()->runGroupWork(requestkinds::SavePulseSpec, [this] { SavePulseSpecClick(); });
+    group()->work(requestkinds::SavePulseSpec, [this] { SavePulseSpecClick(); });
 }
 
 void LimitsPage::savePulseSpecMode1HzClick()

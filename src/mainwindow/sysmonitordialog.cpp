@@ -86,6 +86,7 @@ SysMonitorDialog::SysMonitorDialog(bool developerMode, QWidget *parent)
     connect(m_config, &ControlPanelDialog::sendTextCmd, this, &Self::sendTextCmd);
     connect(m_config, &ControlPanelDialog::stendSelectAddr, this, &Self::stendSelect);
     m_config->exchangeBusy = [this] { return exchangeBusy(); };
+    m_config->interruptExchange = [this] { interruptLoadClick(); };
     // A GSM call up (or being dialled) when the program ends is hung up first.
     m_exitLimit.setSingleShot(true);
     m_exitLimit.setInterval(kExitLimitMs);
