@@ -3,6 +3,7 @@
 // summary and log file checked. Its tables must be the configurator's, cell for cell.
 #include "support/logfile.h"
 #include "support/sessionrig.h"
+#include "support/standblock.h"
 
 #include "config/controlpaneldialog.h"
 #include "core/meterlistfile.h"
@@ -89,6 +90,7 @@ private slots:
     void archiveJson();
     void sameCellsAsConfigurator();
     void standClock();
+    void standError();
     void stop_data();
     void stop();
 
@@ -617,6 +619,40 @@ void TestMeterJob::standClock()
     }
     const qint64 off = noted.secsTo(QDateTime::currentDateTime().addSecs(3 * 3600));
     QVERIFY2(noted.isValid() && qAbs(off) < 120, qPrintable(noted.toString()));
+}
+
+// A wrong answer of the switching block ends the run as in the configurator: the meters after it
+// are reported failed with the stand's red line, and nothing more is switched or sent.
+void TestMeterJob::standError()
+{
+    WorkDir work;
+    StandBlock block;
+    QVERIFY2(block.start(QString(), 0), qPrintable(block.errorString()));
+    MeterSimProcess line;
+    QVERIFY(line.start({"--no-tcp", "--pty", "--meter", "210.1,addr=255"}));
+    QVERIFY(QDir(work.path()).mkdir(QStringLiteral("ports")));
+    QVERIFY(QFile::link(line.ptyPath(), work.filePath(QStringLiteral("ports/COM1"))));
+    block.injectReply(QByteArray::fromHex("000000000006010f00000018"));
+    block.injectReply(QByteArray::fromHex("000000000003018f02"));
+    const Job job = runJob({"--com", "1", "--stand",
+                            block.address() + ':' + QString::number(block.port()), "--position",
+                            "1-3", "--info"},
+                           work.path());
+    QCOMPARE(job.status, 1);
+    const QStringList out = lines(job.out);
+    // The header, the three rows of position 1's table, one line each for positions 2 and 3.
+    QVERIFY2(out.size() == 6, job.out.constData());
+    QVERIFY2(out[1].startsWith(QStringLiteral("255;;1;210.1;info;ok;;")), qPrintable(out[1]));
+    const QString why = QStringLiteral("Работа с группой прекращена из-за некорректного выбор "
+                                       "адреса на стенде или аппаратной ошибки стенда");
+    for (int p = 2; p <= 3; ++p)
+        QVERIFY2(out[p + 2].startsWith(QStringLiteral("255;;%1;-;info;failed;%2;").arg(p).arg(why)),
+                 qPrintable(out[p + 2]));
+    QCOMPARE(block.requestCount(), 2);
+    const QStringList log = logFileLines(work.path());
+    const int second = indexStarting(log, QStringLiteral("Выбор счетчика на стенде: 02"));
+    QVERIFY(second > indexStarting(log, QStringLiteral("TX: ff 08 ")));
+    QCOMPARE(indexStarting(log, QStringLiteral("TX: "), second), -1);
 }
 
 void TestMeterJob::stop_data()

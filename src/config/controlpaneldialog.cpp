@@ -554,6 +554,12 @@ void ControlPanelDialog::initAddClick()
         m_editor->hide();
         return;
     }
+    if (groupWorkRunning()) {
+        // The run works its meters as they were when it started; an edit now would address the
+        // next batch elsewhere.
+        inform(tr("Невозможно изменить"), tr("Идет групповая работа"));
+        return;
+    }
     if (!m_edited) {
         // The row went while the editor was open.
         m_editor->hide();

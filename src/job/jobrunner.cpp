@@ -60,6 +60,7 @@ JobRunner::JobRunner(const JobOptions &options, QObject *parent)
     connect(m_run, &GroupRun::standSelect, m_engine, &ExchangeEngine::stendSelect);
     connect(m_engine, &ExchangeEngine::stendSelectAccept, m_run, &GroupRun::standAnswer);
     connect(m_run, &GroupRun::meterStarted, this, &JobRunner::meterStarted);
+    connect(m_run, &GroupRun::meterFinished, this, &JobRunner::meterFinished);
     connect(m_run, &GroupRun::meterFinished, this, [this](const GroupResult &result) {
         // Refused, or its stand failed, before any operation ran: each is reported failed.
         if (result.status != groupgrid::Ok && m_operationIndex < 0)
@@ -285,13 +286,16 @@ void JobRunner::meterStarted(int index)
     m_series = MeterSeries::Unrecognised;
     m_operationIndex = -1;
     m_meterFailed = false;
+    m_written.clear();
     if (m_meter.standMode && m_options.session.connectionType == Channel::Stand)
         progressText(QStringLiteral("switching in"));
 }
 
 void JobRunner::meterEnd()
 {
-    m_run->meterDone(m_meterFailed ? groupgrid::Error : groupgrid::Ok);
+    // The address the meter answered at (a serial-numbered one tells it at its session open).
+    m_run->meterDone(GroupOutcome{m_meterFailed ? groupgrid::Error : groupgrid::Ok, m_written,
+                                  m_meterFailed ? m_lastError : QString(), m_meter.address});
 }
 
 void JobRunner::openSession()
@@ -550,8 +554,11 @@ void JobRunner::setClock()
     const QStringList header{tr("Текущее"), tr("Смещение времени")};
     const QStringList row{time.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
                           QString::number(m_options.hourShift)};
-    send(requestkinds::SaveTime, {meterclock::timeWrite(time)},
-         [this, header, row](const QList<QByteArray> &, int status) {
+    const QString write = meterclock::timeWrite(time);
+    send(requestkinds::SaveTime, {write},
+         [this, header, row, write](const QList<QByteArray> &, int status) {
+             if (status == 0)
+                 m_written = write;
              conclude(status, header, status == 0 ? QList<QStringList>{row} : QList<QStringList>());
          });
 }
@@ -671,6 +678,11 @@ void JobRunner::done()
         m_logStored = logline::appendDocument(QDir::currentPath(), QDate::currentDate(),
                                               logline::document(m_paragraphs));
     emit finished(exitStatus());
+}
+
+QList<GroupResult> JobRunner::meterResults() const
+{
+    return m_run->results();
 }
 
 int JobRunner::exitStatus() const

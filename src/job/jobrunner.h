@@ -3,6 +3,7 @@
 #include "core/meterseries.h"
 #include "job/joboptions.h"
 #include "job/jobrecord.h"
+#include "link/grouprun.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -15,7 +16,6 @@
 #include <functional>
 
 class ExchangeEngine;
-class GroupRun;
 
 // Works a job without any window: opens the session on the job's channel through the exchange
 // engine, then, meter after meter (each switched in first when it sits on the stand), opens the
@@ -44,8 +44,13 @@ public:
     // Lines for standard error: the counts, each failure with its reason, how the job ended.
     QStringList summary() const;
 
+    // One result per meter worked so far (position, serial number, address, what was written,
+    // status, time), as the run's meterFinished() gave them.
+    QList<GroupResult> meterResults() const;
+
 signals:
     void record(const JobRecord &record);
+    void meterFinished(const GroupResult &result);
     // What is being done, for a progress line.
     void progress(const QString &text);
     void finished(int exitStatus);
@@ -118,6 +123,7 @@ private:
     DeviceRecord m_meter;
     MeterSeries m_series = MeterSeries::Unrecognised;
     bool m_meterFailed = false;
+    QString m_written;
     GroupRun *m_run;
     QTimer m_closeTimer;
     Next m_next;
