@@ -1,6 +1,6 @@
-// A batch of replies for the measurements page (and a session open's): every decoder and table must stay inside each
-// reply and give one value per row. The input is a run of replies, each a length byte and that
-// many bytes (the last one cut short by the end of the input).
+// A batch of replies for the measurements page (and a session open's): every decoder and table must
+// stay inside each reply and give one value per row. The input is a run of replies, each a length
+// byte and that many bytes (the last one cut short by the end of the input).
 #include "core/batchrules.h"
 #include "core/measuredecoders.h"
 #include "core/phasors.h"

@@ -52,20 +52,18 @@ struct Rig
                              logged.append({s, c});
                          });
         QObject::connect(&run, &GroupRun::standSelect, &engine, &ExchangeEngine::stendSelect);
-        QObject::connect(&engine, &ExchangeEngine::stendSelectAccept, &run,
-                         &GroupRun::standAnswer);
+        QObject::connect(&engine, &ExchangeEngine::stendSelectAccept, &run, &GroupRun::standAnswer);
         QObject::connect(&run, &GroupRun::interruptRequested, &engine,
                          &ExchangeEngine::interruptLoadClick);
-        QObject::connect(&engine, &ExchangeEngine::loadComplate, &run,
-                         [this](int type, const QList<QByteArray> &replies, int status) {
-                             names << batchrules::sessionReplies(
-                                          batchrules::ownReplies(type, replies))
-                                          .version;
-                             if (status == 1)
-                                 run.meterInterrupted();
-                             else
-                                 run.meterDone(status == 0 ? groupgrid::Ok : groupgrid::Error);
-                         });
+        QObject::connect(
+            &engine, &ExchangeEngine::loadComplate, &run,
+            [this](int type, const QList<QByteArray> &replies, int status) {
+                names << batchrules::sessionReplies(batchrules::ownReplies(type, replies)).version;
+                if (status == 1)
+                    run.meterInterrupted();
+                else
+                    run.meterDone(status == 0 ? groupgrid::Ok : groupgrid::Error);
+            });
         engine.standLink()->port = standPort;
         SessionParameters p;
         p.connectionType = 2;
@@ -89,7 +87,8 @@ struct Rig
             const int kind = requestkinds::SessionOpen;
             engine.load_from_device(
                 exchangerules::addressOf(m.record), kind,
-                batchrules::compose(kind, commandtext::sessionOpen(0, passwordtext::factoryDefault(0)),
+                batchrules::compose(kind,
+                                    commandtext::sessionOpen(0, passwordtext::factoryDefault(0)),
                                     requestkinds::fixedCommands(kind)),
                 0);
         });

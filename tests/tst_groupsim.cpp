@@ -12,13 +12,13 @@
 #include "widgets/progressdialog.h"
 
 #include <QAction>
-#include <QMenu>
 #include <QComboBox>
+#include <QMenu>
 #include <QPlainTextEdit>
-#include <QSpinBox>
-#include <QTableView>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableView>
 #include <QtTest>
 
 namespace {
@@ -559,7 +559,8 @@ void TestGroupSim::mixedScheduleWrite()
     // 07:30, working day and holiday tariff 2 (11), Saturday 3 and Sunday 1 (20).
     QStringList january;
     for (int a = 1; a <= 3; ++a) {
-        const QList<SessionRig::LogLine> sent = g.rig.lines(QStringLiteral("TX: 0%1 02 14 ").arg(a));
+        const QList<SessionRig::LogLine> sent =
+            g.rig.lines(QStringLiteral("TX: 0%1 02 14 ").arg(a));
         QCOMPARE(sent.size(), 1);
         QVERIFY2(sent[0].text.startsWith(QStringLiteral("TX: 0%1 02 14 07 1e 11 20 ").arg(a)),
                  qPrintable(sent[0].text));
@@ -607,8 +608,8 @@ void TestGroupSim::clicksWhileSwitching()
     QVERIFY(!g.list()->itemAt(2)->record().sessionOpen);
     QCOMPARE(g.rig.lines(QStringLiteral("TX: ff 08 ")).size(), 1);
     QVERIFY(g.rig.lines(QStringLiteral("Получение параметров связи")).isEmpty());
-    QVERIFY(g.rig.hasLine(QStringLiteral("Ошибка: позиция на стенде 30 вне 1..24, счетчик пропущен"),
-                          kRed));
+    QVERIFY(g.rig.hasLine(
+        QStringLiteral("Ошибка: позиция на стенде 30 вне 1..24, счетчик пропущен"), kRed));
     // The selected meter is switched in again afterwards.
     QTRY_COMPARE_WITH_TIMEOUT(block.requestCount(), asked + 2, 10000);
 }

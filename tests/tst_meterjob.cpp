@@ -634,10 +634,10 @@ void TestMeterJob::standError()
     QVERIFY(QFile::link(line.ptyPath(), work.filePath(QStringLiteral("ports/COM1"))));
     block.injectReply(QByteArray::fromHex("000000000006010f00000018"));
     block.injectReply(QByteArray::fromHex("000000000003018f02"));
-    const Job job = runJob({"--com", "1", "--stand",
-                            block.address() + ':' + QString::number(block.port()), "--position",
-                            "1-3", "--info"},
-                           work.path());
+    const Job job =
+        runJob({"--com", "1", "--stand", block.address() + ':' + QString::number(block.port()),
+                "--position", "1-3", "--info"},
+               work.path());
     QCOMPARE(job.status, 1);
     const QStringList out = lines(job.out);
     // The header, the three rows of position 1's table, one line each for positions 2 and 3.

@@ -256,8 +256,7 @@ void CalibrationPage::clockCSecInput()
 
 void CalibrationPage::SaveRealTimeClick()
 {
-    emit realTimeRequested(ui->sbTimeShiftCC->value(),
-                           calibrateSelected() && !group()->running());
+    emit realTimeRequested(ui->sbTimeShiftCC->value(), calibrateSelected() && !group()->running());
 }
 
 // ---- Coefficient blocks
@@ -407,8 +406,7 @@ void CalibrationPage::SaveCCClick()
     case MeterSeries::ThreePhase:
         // A list line holds a single-phase block: the boxes' 34 values are no meter's own.
         if (group()->listMode())
-            refuse(tr("Ошибка: записи КК списка только для однофазных счетчиков"),
-                   groupgrid::Skip);
+            refuse(tr("Ошибка: записи КК списка только для однофазных счетчиков"), groupgrid::Skip);
         else if (ownerConfirmed(m_threeOwner))
             saveThree();
         break;
@@ -507,18 +505,18 @@ bool CalibrationPage::erasureConfirmed(int kind)
     QString text;
     if (kind == requestkinds::FactoryInit)
         text = all ? tr("<p>Вы действительно хотите произвести заводскую инициализацию "
-                          "отмеченных счетчиков (%1)?<br>Их настройки будут сброшены к "
-                          "заводским.")
-                           .arg(count)
-                     : tr("<p>Вы действительно хотите произвести заводскую инициализацию "
-                          "счетчика?<br>Его настройки будут сброшены к заводским.");
+                        "отмеченных счетчиков (%1)?<br>Их настройки будут сброшены к "
+                        "заводским.")
+                         .arg(count)
+                   : tr("<p>Вы действительно хотите произвести заводскую инициализацию "
+                        "счетчика?<br>Его настройки будут сброшены к заводским.");
     else
         text = all ? tr("<p>Вы действительно хотите сбросить списки и показания отмеченных "
-                          "счетчиков (%1)?<br>Их показания, архивы и списки событий будут "
-                          "удалены.")
-                           .arg(count)
-                     : tr("<p>Вы действительно хотите сбросить списки и показания "
-                          "счетчика?<br>Показания, архивы и списки событий будут удалены.");
+                        "счетчиков (%1)?<br>Их показания, архивы и списки событий будут "
+                        "удалены.")
+                         .arg(count)
+                   : tr("<p>Вы действительно хотите сбросить списки и показания "
+                        "счетчика?<br>Показания, архивы и списки событий будут удалены.");
     return confirmDeletion(text);
 }
 
@@ -622,8 +620,7 @@ bool CalibrationPage::readingRefused(float reading, const calibration::Window &w
     const QString which = phase.isEmpty() ? QString() : tr(" фазы ") + phase;
     const QString cannot = tr(" - невозможно осуществить калибровку, сохранение отменено");
     if (zero) {
-        refuse(tr("Ошибка: среднее показание") + which + tr(" равно 0") + cannot,
-               groupgrid::Error);
+        refuse(tr("Ошибка: среднее показание") + which + tr(" равно 0") + cannot, groupgrid::Error);
         return true;
     }
     if (calibration::plausible(reading, window))
@@ -725,8 +722,7 @@ void CalibrationPage::sendProcedure(int procedure, bool reset)
     const int variant = threePhaseVariant(item->record().version);
     if (calibration::nominal(variant).voltage == 0) {
         // Nominal values of nothing would calibrate the meter to nothing: it is not touched.
-        refuse(tr("Ошибка: модель счетчика не определена, калибровка отменена"),
-               groupgrid::Skip);
+        refuse(tr("Ошибка: модель счетчика не определена, калибровка отменена"), groupgrid::Skip);
         return;
     }
     const calibration::ProcedureRow &row = calibration::procedureRow(procedure);

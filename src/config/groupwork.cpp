@@ -239,9 +239,9 @@ void GroupWork::ended(const QList<GroupResult> &results)
         else if (ok == m_items.size() && lacking == 0)
             emit log(tr("Записи КК считаны без ошибок"), logcolour::success, false, false);
         else
-            emit log(tr("Записи КК считаны не со всех счетчиков: в списке недостает %1")
-                         .arg(lacking),
-                     logcolour::notice, false, false);
+            emit log(
+                tr("Записи КК считаны не со всех счетчиков: в списке недостает %1").arg(lacking),
+                logcolour::notice, false, false);
     }
     m_kind = -1;
     m_step = nullptr;
@@ -286,21 +286,24 @@ void GroupWork::saveListSN()
 {
     ParamsPage *page = m_window->m_paramsPage;
     if (!running() && listFits(tr("серийных номеров")))
-        start(requestkinds::SaveDeviceID, [page] { page->saveDeviceIDFromList(); }, true);
+        start(
+            requestkinds::SaveDeviceID, [page] { page->saveDeviceIDFromList(); }, true);
 }
 
 void GroupWork::saveListAddr()
 {
     ParamsPage *page = m_window->m_paramsPage;
     if (!running() && listFits(tr("адресов")))
-        start(requestkinds::SaveLink, [page] { page->SaveLinkFromList(); }, true);
+        start(
+            requestkinds::SaveLink, [page] { page->SaveLinkFromList(); }, true);
 }
 
 void GroupWork::saveListCC()
 {
     CalibrationPage *page = m_window->m_calibrationPage;
     if (!running() && listFits(tr("КК")))
-        start(requestkinds::SaveCC, [page] { page->SaveCCClick(); }, true);
+        start(
+            requestkinds::SaveCC, [page] { page->SaveCCClick(); }, true);
 }
 
 void GroupWork::loadListCC()
@@ -309,7 +312,8 @@ void GroupWork::loadListCC()
         return;
     m_window->m_addressChanger->listClear();
     CalibrationPage *page = m_window->m_calibrationPage;
-    start(requestkinds::CC, [page] { page->loadCCClick(); }, true);
+    start(
+        requestkinds::CC, [page] { page->loadCCClick(); }, true);
 }
 
 void GroupWork::openAll()
@@ -325,12 +329,13 @@ void GroupWork::closeAll()
             open << row;
     // Each meter in turn, switched in on the stand: its "09 01" and the answer to it (or its
     // time-out) before the next, since the meters share one line.
-    startOver(kCloseAll,
-              [this] {
-                  if (m_window->exchangeBusy())
-                      return;
-                  m_awaitingClose = true;
-                  m_window->closeSessionClick();
-              },
-              false, open);
+    startOver(
+        kCloseAll,
+        [this] {
+            if (m_window->exchangeBusy())
+                return;
+            m_awaitingClose = true;
+            m_window->closeSessionClick();
+        },
+        false, open);
 }

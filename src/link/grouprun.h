@@ -25,7 +25,7 @@ struct GroupMeter
 // What became of one meter of a run.
 struct GroupResult
 {
-    int index = -1; // among the run's meters
+    int index = -1;   // among the run's meters
     int position = 0; // stand position, 0 off the stand
     QByteArray serialNumber;
     int address = 0; // after the work: an address write changes it
