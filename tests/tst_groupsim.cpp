@@ -568,6 +568,24 @@ void TestGroupSim::mixedScheduleWrite()
     }
     QCOMPARE(january.count(january[0]), 3);
     QVERIFY(g.rig.lines(QStringLiteral("TX: 04 02 ")).isEmpty());
+
+    // The three-phase table shown, using tariff 5 alone: the single-phase meters are skipped,
+    // and the three-phase one ends the run with its red line and the grid.
+    QTest::mouseClick(g.list()->itemAt(3), Qt::LeftButton);
+    QTRY_COMPARE(calendar->rowCount(), 16);
+    for (int r = 0; r < 16; ++r)
+        for (int c = 2; c <= 5; ++c)
+            calendar->setData(calendar->index(r, c), QStringLiteral("5"));
+    g.config->findChild<QAction *>(QStringLiteral("actCopyToAllMonths"))->trigger();
+    g.press("pbSaveCalendarAll");
+    const QString refused = QStringLiteral("Тарифное рассписание некорректно! Запись отменена.");
+    QVERIFY(g.rig.waitLine(refused));
+    QTRY_COMPARE(grid.size(), 1);
+    QCOMPARE(words(grid.takeFirst().at(0).toString()),
+             QStringList({"SKIP", "SKIP", "SKIP", "SKIP"}));
+    QVERIFY(!g.config->groupWorkRunning());
+    QCOMPARE(g.rig.lines(kEnd).size(), 2);
+    QVERIFY(g.rig.lines(QStringLiteral("TX: 04 02 ")).isEmpty());
 }
 
 // On the stand: a row clicked and a page button pressed while the stand switches the group's

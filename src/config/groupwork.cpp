@@ -162,12 +162,10 @@ void GroupWork::stopAll()
 {
     if (!running())
         return;
+    // The meter refused: nothing was sent to it. The run ends at its report, which the stop
+    // asks for at once when nothing runs.
+    m_outcome.status = groupgrid::Skip;
     m_run.stop(QString());
-    if (m_awaitingReport) {
-        m_awaitingReport = false;
-        m_outcome.status = groupgrid::Skip;
-        m_run.meterDone(m_outcome);
-    }
 }
 
 void GroupWork::stop()
@@ -244,7 +242,7 @@ void GroupWork::ended(const QList<GroupResult> &results)
                 logcolour::notice, false, false);
     }
     m_kind = -1;
-    m_step = nullptr;
+    // m_step stays until the next start: the run may end from inside it.
     m_items.clear();
     m_listMode = false;
     m_awaitingReport = m_awaitingClose = false;

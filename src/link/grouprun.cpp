@@ -24,8 +24,10 @@ bool GroupRun::start(const QList<GroupMeter> &meters, Operation operation)
     m_operation = std::move(operation);
     m_results.clear();
     m_stopAsked = false;
+    m_phase = Phase::Between;
     emit log(tr("Инициализация групповой работы"), logcolour::info, true, false);
-    stepInto(0);
+    if (m_phase == Phase::Between)
+        stepInto(0);
     return true;
 }
 
@@ -181,7 +183,7 @@ void GroupRun::end(bool early)
     ++m_generation;
     m_phase = Phase::Idle;
     m_standTimeout.stop();
-    m_operation = nullptr;
+    // m_operation stays: the run may end from inside it.
     if (!early)
         emit log(tr("Завершение групповой работы"), logcolour::success, true, false);
     QList<groupgrid::Cell> cells;
