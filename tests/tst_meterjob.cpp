@@ -84,6 +84,8 @@ private slots:
     void channelRefused_data();
     void channelRefused();
     void lineLost();
+    void partialRead_data();
+    void partialRead();
     void failures_data();
     void failures();
     void archiveJson_data();
@@ -380,6 +382,52 @@ void TestMeterJob::lineLost()
                                                    "2;;;-;info;failed;Сессия закрыта;",
                                                    "2;;;-;archive;failed;Сессия закрыта;"}));
     QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains("1 ok, 3 failed"));
+}
+
+void TestMeterJob::partialRead_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("fault"); // a size the meter does not hold
+    QTest::addColumn<QStringList>("firstCells");
+    QTest::addColumn<QString>("count");
+    // The meter holds four messages, one error and one warning; reading message 4 is refused.
+    QTest::newRow("events, 6 messages said")
+        << "--events" << "reply:063b020600@fn=06,obj=3b" << QStringList{"M0", "M1", "M2", "M3"}
+        << "Прочитано 4 из 8 записей";
+    // Six monthly slices held, sixteen said.
+    QTest::newRow("monthly slices, 16 said")
+        << "--month-slices" << "reply:0643021000@fn=06,obj=43" << QStringList(6, QString())
+        << "Прочитано 6 из 16 записей";
+}
+
+void TestMeterJob::partialRead()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, fault);
+    QFETCH(QStringList, firstCells);
+    QFETCH(QString, count);
+    MeterSimProcess gateway;
+    QVERIFY(gateway.start({"--meter", "210.1,addr=1", "--fault", fault}));
+    QTemporaryDir dir;
+    const Job job = runJob({"--tcp", gateway.tcpHost() + ':' + QString::number(gateway.tcpPort()),
+                            "--address", "1", operation},
+                           dir.path());
+    QCOMPARE(job.status, 1);
+    const QStringList out = lines(job.out);
+    QCOMPARE(out.size(), 1 + firstCells.size());
+    const QString identity = QStringLiteral("1;;;210.1;%1;failed;Ошибка: некорректное значение "
+                                            "данных. %2;")
+                                 .arg(operation.mid(2), count);
+    for (int i = 0; i < firstCells.size(); ++i) {
+        QVERIFY2(out[1 + i].startsWith(identity), qPrintable(out[1 + i]));
+        const QStringList cells = out[1 + i].mid(identity.size()).split(';');
+        if (operation == "--events")
+            QCOMPARE(cells.value(2), firstCells[i]);
+        else
+            QVERIFY(QDate::fromString(cells.value(0), QStringLiteral("dd.MM.yyyy")).isValid());
+    }
+    QVERIFY2(job.err.contains(count), qPrintable(job.err));
+    QVERIFY(logFileLines(dir.path()).contains(count));
 }
 
 void TestMeterJob::failures_data()

@@ -1,6 +1,7 @@
 #include "config/configpage.h"
 
 #include "core/csvtable.h"
+#include "core/recorddecoders.h"
 #include "core/requestkinds.h"
 #include "widgets/readingtable.h"
 
@@ -58,6 +59,22 @@ void ConfigPage::route(int kind, QWidget *frame, Decoder decoder)
 void ConfigPage::routeCompletion(int kind, QWidget *frame, Completion completion)
 {
     m_host->addRoute(kind, frame, std::move(completion), true);
+}
+
+void ConfigPage::routeRecords(int kind, QWidget *frame, Decoder fill)
+{
+    routeCompletion(kind, frame, [this, fill](const QList<QByteArray> &replies, int status) {
+        if (status == 0) {
+            fill(replies);
+            return status;
+        }
+        // What was read is shown, so that a long read cut short is not lost.
+        const QList<QByteArray> read = records::answeredRecords(replies);
+        fill(read);
+        emit log(records::partialReadNotice(int(read.size()), int(replies.size())),
+                 logcolour::notice, true, false);
+        return status;
+    });
 }
 
 void ConfigPage::applyAccessLevel(int level)

@@ -130,6 +130,9 @@ protected:
 
     void route(int kind, QWidget *frame, Decoder decoder = Decoder());
     void routeCompletion(int kind, QWidget *frame, Completion completion);
+    // A batch of list records: `fill` gets every reply on success; after a failure or an
+    // interruption it gets those read before it, and the log says how many of how many.
+    void routeRecords(int kind, QWidget *frame, Decoder fill);
 
     // Connects a page button to what it does.
     template <typename Page> void wire(QAbstractButton *button, void (Page::*slot)())

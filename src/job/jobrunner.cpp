@@ -34,18 +34,6 @@ QList<QStringList> labelled(const QStringList &labels, const QStringList &values
         rows.append({labels[i], values.value(i, QStringLiteral("-"))});
     return rows;
 }
-
-// The replies a batch got before it ended: those in front of the first one missing.
-QList<QByteArray> answered(const QList<QByteArray> &replies)
-{
-    QList<QByteArray> out;
-    for (const QByteArray &r : replies) {
-        if (r.isEmpty())
-            break;
-        out.append(r);
-    }
-    return out;
-}
 } // namespace
 
 JobRunner::JobRunner(const JobOptions &options, QObject *parent)
@@ -459,13 +447,15 @@ void JobRunner::readSlices(int list, int sizeKind, int recordsKind)
                  conclude(0, header);
                  return;
              }
-             send(recordsKind, records::sliceCommands(list, *count),
-                  [this, header](const QList<QByteArray> &replies, int status) {
+             if (const QString notice = records::unreadRecordsNotice(*count); !notice.isEmpty())
+                 log(notice, logcolour::notice, true, false);
+             const int readable = records::readableRecords(*count);
+             send(recordsKind, records::sliceCommands(list, readable),
+                  [this, header, readable](const QList<QByteArray> &replies, int status) {
                       QList<QStringList> rows;
-                      if (status != 2)
-                          for (const QByteArray &r : answered(replies))
-                              rows.append(records::sliceRow(m_series, r));
-                      conclude(status, header, rows);
+                      for (const QByteArray &r : records::answeredRecords(replies))
+                          rows.append(records::sliceRow(m_series, r));
+                      concludeRecords(status, header, rows, readable);
                   });
          });
 }
@@ -496,15 +486,15 @@ void JobRunner::readArchive()
         }
         m_archiveStart = start;
         send(three ? ArchiveRead3 : ArchiveRead, records::archiveCommands(start, end),
-             [this, three, header](const QList<QByteArray> &replies, int status) {
+             [this, three, header, count = end - start](const QList<QByteArray> &replies,
+                                                        int status) {
                  QList<QStringList> rows;
                  const records::ArchiveEnergy energy =
                      records::archiveEnergy(three, m_meter.version);
-                 const QList<QByteArray> got =
-                     status == 2 ? QList<QByteArray>() : answered(replies);
+                 const QList<QByteArray> got = records::answeredRecords(replies);
                  for (int i = 0; i < got.size(); ++i)
                      rows.append(records::archiveRecord(energy, got[i], m_archiveStart + i).cells);
-                 conclude(status, header, rows);
+                 concludeRecords(status, header, rows, count);
              });
     });
 }
@@ -531,19 +521,24 @@ void JobRunner::readEvents()
             conclude(0, records::eventHeader());
             return;
         }
-        m_eventLists = records::eventLists(*messages, *errors, *warnings);
-        send(EventRecords, records::eventCommands(*messages, *errors, *warnings),
-             [this](const QList<QByteArray> &replies, int status) {
+        for (const int count : {*messages, *errors, *warnings})
+            if (const QString notice = records::unreadRecordsNotice(count); !notice.isEmpty())
+                log(notice, logcolour::notice, true, false);
+        const int m = records::readableRecords(*messages);
+        const int e = records::readableRecords(*errors);
+        const int w = records::readableRecords(*warnings);
+        m_eventLists = records::eventLists(m, e, w);
+        send(EventRecords, records::eventCommands(m, e, w),
+             [this, count = m + e + w](const QList<QByteArray> &replies, int status) {
                  QList<QStringList> rows;
                  QHash<int, int> counters;
-                 const QList<QByteArray> got =
-                     status == 2 ? QList<QByteArray>() : answered(replies);
+                 const QList<QByteArray> got = records::answeredRecords(replies);
                  for (int i = 0; i < got.size(); ++i) {
                      // The batch knows each record's list, as the events page does.
                      const int list = m_eventLists.value(i);
                      rows.append(records::eventRow(list, m_series, got[i], counters[list]++));
                  }
-                 conclude(status, records::eventHeader(), rows);
+                 concludeRecords(status, records::eventHeader(), rows, count);
              });
     });
 }
@@ -583,6 +578,25 @@ void JobRunner::conclude(int status, const QStringList &columns, const QList<QSt
         nextOperation();
         return;
     }
+}
+
+void JobRunner::concludeRecords(int status, const QStringList &columns,
+                                const QList<QStringList> &rows, int requested)
+{
+    if (status == 0) {
+        conclude(status, columns, rows);
+        return;
+    }
+    const QString count = records::partialReadNotice(int(rows.size()), requested);
+    log(count, logcolour::notice, true, false);
+    if (status == 1) {
+        conclude(status, columns, rows);
+        return;
+    }
+    // A long read that fails near its end keeps what it read; the reason says how much that is.
+    report(m_options.operations[m_operationIndex], JobRecord::Status::Failed,
+           reason() + QStringLiteral(". ") + count, columns, rows);
+    nextOperation();
 }
 
 void JobRunner::report(JobOperation operation, JobRecord::Status status, const QString &why,

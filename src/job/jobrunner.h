@@ -93,6 +93,10 @@ private:
     // The outcome of the current operation: its record, then the next operation (or the end,
     // after a stop).
     void conclude(int status, const QStringList &columns = {}, const QList<QStringList> &rows = {});
+    // The same for a read of `requested` list records, of which `rows` were read: after a failure
+    // those rows are reported too, with their count.
+    void concludeRecords(int status, const QStringList &columns, const QList<QStringList> &rows,
+                         int requested);
     void report(JobOperation operation, JobRecord::Status status, const QString &reason,
                 const QStringList &columns = {}, const QList<QStringList> &rows = {});
     // Reports every operation not yet done of the current meter (and of the meters after it when

@@ -18,9 +18,27 @@ PacedWriter::PacedWriter(Sink sink, int baud, QObject *parent)
 
 void PacedWriter::send(const QList<SimLine::Chunk> &chunks)
 {
-    for (const SimLine::Chunk &c : chunks)
-        if (!c.bytes.isEmpty())
-            m_queue.append(c);
+    for (const SimLine::Chunk &c : chunks) {
+        if (c.bytes.isEmpty())
+            continue;
+        if (c.apart) {
+            // A reply held up on the way: when its time comes it goes out whole, ahead of a reply
+            // that is only waiting for its own delay, after one already on the wire.
+            QTimer::singleShot(c.delayMs, this, [this, bytes = c.bytes] {
+                qint64 taken = 0;
+                if (m_current.isEmpty() || m_sent == 0)
+                    taken = m_sink(bytes);
+                if (taken < 0)
+                    return;
+                if (taken < bytes.size())
+                    m_queue.prepend({bytes.mid(taken), 0});
+                if (!m_timer.isActive())
+                    pump();
+            });
+            continue;
+        }
+        m_queue.append(c);
+    }
     if (!m_timer.isActive())
         pump();
 }

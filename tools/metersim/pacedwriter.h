@@ -10,7 +10,7 @@
 
 // Writes the replies of a line to its channel in order, keeping each chunk's delay and, when a
 // baud rate is set, the wire time of every byte (11 bits a byte at 8N2): byte k of a chunk goes
-// out (k + 1) byte times after the chunk starts.
+// out (k + 1) byte times after the chunk starts. A chunk `apart` keeps to its own time instead.
 class PacedWriter : public QObject
 {
     Q_OBJECT
