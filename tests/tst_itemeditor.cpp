@@ -1,3 +1,6 @@
+#include "config/controlpaneldialog.h"
+#include "meters/devicelist.h"
+#include "meters/devicelistitem.h"
 #include "meters/itemeditdialog.h"
 
 #include <QCheckBox>
@@ -7,10 +10,10 @@
 #include <QSpinBox>
 #include <QtTest>
 
-namespace
-{
+namespace {
 // The editor's controls, found as the user sees them.
-struct Editor {
+struct Editor
+{
     itemEditDialog dlg;
     QSpinBox *sbAddr = dlg.findChild<QSpinBox *>(QStringLiteral("sbAddr"));
     QSpinBox *sbStendAddr = dlg.findChild<QSpinBox *>(QStringLiteral("sbStendAddr"));
@@ -71,6 +74,8 @@ private slots:
     void standPosition();
     void okKeepsOtherFields();
     void cancelHides();
+    void enterAddsTypedAddress_data();
+    void enterAddsTypedAddress();
 };
 
 void TestItemEditor::form()
@@ -89,7 +94,9 @@ void TestItemEditor::form()
     QVERIFY(!e.pbEsc->icon().isNull());
     QVERIFY(!e.sbStendAddr->isVisible());
     QVERIFY(QTest::qWaitForWindowActive(&e.dlg));
-    QCOMPARE(e.dlg.focusWidget(), e.pbOk);
+    // Typing goes to the address; Enter is "Добавить".
+    QCOMPARE(e.dlg.focusWidget(), e.sbAddr);
+    QVERIFY(e.pbOk->isDefault());
 }
 
 void TestItemEditor::standardPasswordKeepsPassword()
@@ -274,6 +281,37 @@ void TestItemEditor::cancelHides()
     QTest::mouseClick(e.pbEsc, Qt::LeftButton);
     QVERIFY(!e.dlg.isVisible());
     QCOMPARE(spy.count(), 0);
+}
+
+void TestItemEditor::enterAddsTypedAddress_data()
+{
+    QTest::addColumn<QStringList>("typed"); // one entry per opening of the editor
+    QTest::addColumn<QList<int>>("listed");
+    QTest::newRow("typed address") << QStringList{"42"} << QList<int>{42};
+    QTest::newRow("second use types over the first") << QStringList{"42", "7"} << QList<int>{7, 42};
+}
+
+void TestItemEditor::enterAddsTypedAddress()
+{
+    QFETCH(QStringList, typed);
+    QFETCH(QList<int>, listed);
+    ControlPanelDialog w;
+    w.setSession(0, 1, QByteArray(6, '\xe1'));
+    QStringList informed;
+    w.inform = [&](const QString &, const QString &text) { informed << text; };
+    auto *editor = w.findChild<itemEditDialog *>();
+    for (const QString &address : typed) {
+        w.addClick();
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        QTest::keyClicks(editor->focusWidget(), address);
+        QTest::keyClick(editor->focusWidget(), Qt::Key_Return);
+        QVERIFY(!editor->isVisible());
+    }
+    QList<int> addresses;
+    for (int i = 0; deviceListItem *row = w.meterList()->itemAt(i); ++i)
+        addresses << row->record().address;
+    QCOMPARE(addresses, listed);
+    QCOMPARE(informed, QStringList());
 }
 
 QTEST_MAIN(TestItemEditor)

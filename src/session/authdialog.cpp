@@ -36,6 +36,10 @@ AuthDialog::AuthDialog(QWidget *parent) : QDialog(parent), ui(new Ui::AuthDialog
         ui->cbPort->setToolTip(ui->cbPort->currentData(Qt::ToolTipRole).toString());
     });
 
+    passwordviews::acceptBytes(ui->lePwd);
+    passwordviews::acceptDigits(ui->lePin);
+    passwordviews::acceptAscii(ui->leNumber);
+
     m_params.accessLevel = ui->cbAccessLevel->currentIndex();
     inputPwdHex();
     selectConnectionType();
