@@ -13,6 +13,7 @@
 #include "core/commandtext.h"
 #include "core/exchangerules.h"
 #include "core/groupgrid.h"
+#include "core/logline.h"
 #include "core/measuredecoders.h"
 #include "core/meterlistfile.h"
 #include "core/requestkinds.h"
@@ -223,6 +224,20 @@ void ControlPanelDialog::updateDiagramAction()
     m_actDiagram->setEnabled(threePhase && m_meterControlsOn);
 }
 
+void ControlPanelDialog::noteLogLine(const QString &text, const QColor &colour, const QTime &stamp)
+{
+    if (colour == logcolour::error)
+        ui->lbStatusLine->setText(logline::span(
+            text, logline::colourHex(colour.red(), colour.green(), colour.blue()), stamp));
+    else if (colour == logcolour::success)
+        ui->lbStatusLine->clear();
+}
+
+QString ControlPanelDialog::statusLine() const
+{
+    return ui->lbStatusLine->text();
+}
+
 void ControlPanelDialog::enableMeterControls()
 {
     if (m_currentItem && !groupRunning())
@@ -335,6 +350,9 @@ void ControlPanelDialog::loadComplate(int type, QList<QByteArray> replies, int s
         if (!info->followUp && !replies.isEmpty())
             replies.removeFirst();
         passed = route.run(replies, status);
+        for (ConfigPage *page : std::as_const(m_pages))
+            if (page->readsInto(type))
+                page->readingShown(m_batchItem);
     }
     if (info->group && passed != kFollowedUp)
         groupReport(type, passed);
@@ -715,8 +733,24 @@ void ControlPanelDialog::closeSessionClick()
     emit sendTextCmd(m_currentItem, catalogue::sessionClose(), 0);
 }
 
+void ControlPanelDialog::forgetOtherReadings(deviceListItem *current)
+{
+    for (ConfigPage *page : std::as_const(m_pages)) {
+        if (!page->holdsReading())
+            continue;
+        deviceListItem *owner = page->readingOwner();
+        bool listed = false;
+        for (int i = 0; owner && !listed && ui->devList->itemAt(i); ++i)
+            listed = ui->devList->itemAt(i) == owner;
+        // No meter current keeps what a listed meter gave: nothing else has replaced it.
+        if (current ? owner != current : !listed)
+            page->clearReading();
+    }
+}
+
 void ControlPanelDialog::listSelectedItem(deviceListItem *item)
 {
+    forgetOtherReadings(item);
     m_currentItem = item;
     tuneInterface();
     if (groupRunning())

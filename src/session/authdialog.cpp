@@ -45,7 +45,7 @@ AuthDialog::AuthDialog(QWidget *parent) : QDialog(parent), ui(new Ui::AuthDialog
     selectConnectionType();
     pinStCheck();
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(389, 161);
+    showSessionEnd(QString());
     ui->pbConnect->setFocus();
 }
 
@@ -126,6 +126,22 @@ SessionParameters AuthDialog::sessionParams() const
     if (ok)
         p.portNumber = port;
     return p;
+}
+
+void AuthDialog::showSessionEnd(const QString &reason)
+{
+    // The reason gets a strip of its own under the buttons; without one the dialog is as ever.
+    constexpr int kWidth = 389;
+    constexpr int kHeight = 161;
+    constexpr int kReasonHeight = 40;
+    ui->lbSessionEnd->setText(reason);
+    ui->lbSessionEnd->setVisible(!reason.isEmpty());
+    setFixedSize(kWidth, reason.isEmpty() ? kHeight : kHeight + kReasonHeight);
+}
+
+QString AuthDialog::sessionEnd() const
+{
+    return ui->lbSessionEnd->text();
 }
 
 void AuthDialog::pbConnectClick()
