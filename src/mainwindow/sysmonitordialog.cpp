@@ -176,6 +176,7 @@ const SessionParameters &SysMonitorDialog::sessionParameters() const
 void SysMonitorDialog::initConnection()
 {
     m_logoutAsked = false;
+    m_lineUp = false;
     m_sessionError.clear();
     m_auth->showSessionEnd(QString());
     m_engine->initConnection(m_auth->sessionParams());
@@ -185,6 +186,7 @@ void SysMonitorDialog::connIsEstablished(bool st)
 {
     const SessionParameters &params = m_engine->sessionParameters();
     if (st) {
+        m_lineUp = true;
         m_sessionError.clear();
         log(tr("Порт открыт"), logcolour::success, true, false);
         m_config->setSession(params.connectionType, params.accessLevel,
@@ -197,12 +199,15 @@ void SysMonitorDialog::connIsEstablished(bool st)
         return;
     }
     // Unless the user logged out, the dialog that comes back says why: the last error line, or
-    // that the line went without one (a peer that hung up).
+    // that the line went, or never came up, without one (a peer that hung up, a port that would
+    // not open).
     QString reason;
     if (!m_logoutAsked)
-        reason = !m_sessionError.isEmpty() ? m_sessionError
-                                           : logline::span(tr("Соединение разорвано"),
-                                                           errorColourHex(), logline::stampNow());
+        reason = !m_sessionError.isEmpty()
+                     ? m_sessionError
+                     : logline::span(m_lineUp ? tr("Соединение разорвано")
+                                              : tr("Соединение не установлено"),
+                                     errorColourHex(), logline::stampNow());
     m_logoutAsked = false;
     m_auth->showSessionEnd(reason);
     // A batch cut off here ends without loadComplate(); the configurator is hidden with it.

@@ -137,5 +137,6 @@ private:
     // The user asked for the session's end; the last error line since the session's last good
     // batch (a log line as HTML), which is why a session ends when the user did not end it.
     bool m_logoutAsked = false;
+    bool m_lineUp = false;
     QString m_sessionError;
 };
