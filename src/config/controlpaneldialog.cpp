@@ -226,11 +226,15 @@ void ControlPanelDialog::updateDiagramAction()
 
 void ControlPanelDialog::noteLogLine(const QString &text, const QColor &colour, const QTime &stamp)
 {
-    if (colour == logcolour::error)
+    if (colour == logcolour::error) {
         ui->lbStatusLine->setText(logline::span(
             text, logline::colourHex(colour.red(), colour.green(), colour.blue()), stamp));
-    else if (colour == logcolour::success)
+        // The line is cut at the window's width; the tip shows it whole.
+        ui->lbStatusLine->setToolTip(text);
+    } else if (colour == logcolour::success) {
         ui->lbStatusLine->clear();
+        ui->lbStatusLine->setToolTip(QString());
+    }
 }
 
 QString ControlPanelDialog::statusLine() const
