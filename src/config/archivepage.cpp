@@ -56,6 +56,10 @@ ArchivePage::ArchivePage(PageHost *host, QWidget *parent)
     levels.userHidden = {"pbArchiveInit"};
     levels.administratorHidden = {};
     setLevelRules(levels);
+    setReading({ArchiveRead, ArchiveRead3}, [this] {
+        m_model->setRowCount(0);
+        ui->chartArchive->setProfile({}, false);
+    });
 }
 
 ArchivePage::~ArchivePage()

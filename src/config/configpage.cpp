@@ -3,9 +3,11 @@
 #include "core/csvtable.h"
 #include "core/recorddecoders.h"
 #include "core/requestkinds.h"
+#include "meters/devicelistitem.h"
 #include "widgets/readingtable.h"
 
 #include <QAbstractButton>
+#include <QBoxLayout>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
@@ -43,6 +45,54 @@ void ConfigPage::setupTables()
 {
     for (QTableView *table : findChildren<QTableView *>())
         readingtable::applyLook(table);
+}
+
+void ConfigPage::setReading(const QList<int> &kinds, std::function<void()> clear)
+{
+    m_readingKinds = QSet<int>(kinds.begin(), kinds.end());
+    m_clearReading = std::move(clear);
+    m_readingCaption = new QLabel(this);
+    m_readingCaption->setObjectName(QStringLiteral("lbReadingOwner"));
+    m_readingCaption->setTextFormat(Qt::PlainText);
+    // One line's height whether it says something or not, so the tables do not jump.
+    m_readingCaption->setMinimumHeight(m_readingCaption->fontMetrics().height());
+    if (auto *box = qobject_cast<QBoxLayout *>(layout()))
+        box->insertWidget(0, m_readingCaption);
+}
+
+deviceListItem *ConfigPage::readingOwner() const
+{
+    return m_readingOwner;
+}
+
+void ConfigPage::readingShown(deviceListItem *item)
+{
+    m_readingOwner = item;
+    m_holdsReading = true;
+    if (m_readingCaption)
+        m_readingCaption->setText(item ? readingCaption(item->record(), QTime::currentTime())
+                                       : QString());
+}
+
+void ConfigPage::clearReading()
+{
+    m_readingOwner = nullptr;
+    m_holdsReading = false;
+    if (m_clearReading)
+        m_clearReading();
+    if (m_readingCaption)
+        m_readingCaption->clear();
+}
+
+QString readingCaption(const DeviceRecord &meter, const QTime &readAt)
+{
+    QStringList parts{ConfigPage::tr("Счетчик ") + QString::number(meter.address)};
+    if (meter.standMode)
+        parts << ConfigPage::tr("стенд ") + QString::number(meter.standAddr);
+    if (meter.usesSerialNumber())
+        parts << QString::fromLatin1(meter.serialNumber);
+    parts << readAt.toString(QStringLiteral("hh:mm:ss"));
+    return parts.join(QStringLiteral(", "));
 }
 
 void ConfigPage::route(int kind, QWidget *frame, Decoder decoder)

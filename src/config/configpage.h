@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/devicerecord.h"
 #include "core/groupgrid.h"
 #include "core/meterseries.h"
 #include "core/replycheck.h"
@@ -9,14 +10,17 @@
 #include <QByteArray>
 #include <QColor>
 #include <QList>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTime>
 #include <QWidget>
 
 #include <functional>
 
 class deviceListItem;
+class QLabel;
 class QTableView;
 
 // What a finished batch of one kind does with its replies: `replies` are those after the
@@ -116,6 +120,16 @@ public:
     // nothing looks as if it worked when it does not.
     void lockUnbuilt();
 
+    // Reading pages hold one meter's data at a time: the kinds that fill their tables, the meter
+    // they were read from (null once it has left the list), whether they hold anything.
+    bool readsInto(int kind) const { return m_readingKinds.contains(kind); }
+    deviceListItem *readingOwner() const;
+    bool holdsReading() const { return m_holdsReading; }
+    // A batch of `item` filled the tables: the caption names it and the time.
+    void readingShown(deviceListItem *item);
+    // Empties the tables (and charts) and the caption.
+    void clearReading();
+
 signals:
     void log(QString str, QColor clr, bool timeStamp, bool newLine);
 
@@ -125,6 +139,9 @@ protected:
     GroupHost *group() const;
     // Gives every table of the page the look of the reading tables.
     void setupTables();
+    // Makes this a reading page: the batches of `kinds` fill its tables and `clear` empties them.
+    // A caption at the top (lbReadingOwner) says whose data they hold.
+    void setReading(const QList<int> &kinds, std::function<void()> clear);
     // The page's control called `name` (nullptr when the form has none).
     QWidget *control(const char *name) const;
 
@@ -183,4 +200,13 @@ private:
     LevelRules m_levels;
     QWidget *m_singlePhase = nullptr;
     QWidget *m_threePhase = nullptr;
+    QSet<int> m_readingKinds;
+    std::function<void()> m_clearReading;
+    QLabel *m_readingCaption = nullptr;
+    QPointer<deviceListItem> m_readingOwner;
+    bool m_holdsReading = false;
 };
+
+// "Счетчик 2, 000000007654321, 14:07:09": the meter a reading page's data came from (its stand
+// position on the stand, its serial number when it is addressed by one) and when it was read.
+QString readingCaption(const DeviceRecord &meter, const QTime &readAt);

@@ -15,6 +15,7 @@
 #include "core/commandtext.h"
 #include "core/exchangerules.h"
 #include "core/groupgrid.h"
+#include "core/logline.h"
 #include "core/measuredecoders.h"
 #include "core/meterlistfile.h"
 #include "core/requestkinds.h"
@@ -231,6 +232,24 @@ deviceListItem *ControlPanelDialog::currentItem() const
     return m_group->running() ? m_group->item() : m_currentItem.data();
 }
 
+void ControlPanelDialog::noteLogLine(const QString &text, const QColor &colour, const QTime &stamp)
+{
+    if (colour == logcolour::error) {
+        ui->lbStatusLine->setText(logline::span(
+            text, logline::colourHex(colour.red(), colour.green(), colour.blue()), stamp));
+        // The line is cut at the window's width; the tip shows it whole.
+        ui->lbStatusLine->setToolTip(text);
+    } else if (colour == logcolour::success) {
+        ui->lbStatusLine->clear();
+        ui->lbStatusLine->setToolTip(QString());
+    }
+}
+
+QString ControlPanelDialog::statusLine() const
+{
+    return ui->lbStatusLine->text();
+}
+
 void ControlPanelDialog::enableMeterControls()
 {
     if (m_currentItem && !groupWorkRunning())
@@ -338,8 +357,12 @@ void ControlPanelDialog::loadComplate(int type, QList<QByteArray> replies, int s
         route.frame->setEnabled(true);
 
     int passed = status;
-    if (route.run && (status == 0 || route.anyStatus))
+    if (route.run && (status == 0 || route.anyStatus)) {
         passed = route.run(batchrules::ownReplies(type, replies), status);
+        for (ConfigPage *page : std::as_const(m_pages))
+            if (page->readsInto(type))
+                page->readingShown(m_batchItem);
+    }
     if (info->group && passed != kFollowedUp)
         m_group->report(passed);
 }
@@ -487,8 +510,24 @@ void ControlPanelDialog::closeSessionClick()
     emit sendTextCmd(item, catalogue::sessionClose(), 0);
 }
 
+void ControlPanelDialog::forgetOtherReadings(deviceListItem *current)
+{
+    for (ConfigPage *page : std::as_const(m_pages)) {
+        if (!page->holdsReading())
+            continue;
+        deviceListItem *owner = page->readingOwner();
+        bool listed = false;
+        for (int i = 0; owner && !listed && ui->devList->itemAt(i); ++i)
+            listed = ui->devList->itemAt(i) == owner;
+        // No meter current keeps what a listed meter gave: nothing else has replaced it.
+        if (current ? owner != current : !listed)
+            page->clearReading();
+    }
+}
+
 void ControlPanelDialog::listSelectedItem(deviceListItem *item)
 {
+    forgetOtherReadings(item);
     m_currentItem = item;
     tuneInterface();
     if (groupWorkRunning())

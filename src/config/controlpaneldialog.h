@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTime>
 
 #include <functional>
 
@@ -64,6 +65,11 @@ public:
 
     // Shows, hides and enables the page controls for an access level; sends nothing.
     void applyAccessLevel(int level);
+
+    // Every line of the log: an error line stays in the status line under the pages until a
+    // success line follows.
+    void noteLogLine(const QString &text, const QColor &colour, const QTime &stamp);
+    QString statusLine() const;
 
     // The stand has switched the selected meter onto the line.
     void enableMeterControls();
@@ -179,6 +185,9 @@ private:
     // A stand switch went out (the user's selection or the group's): its answer is due.
     void noteStandSwitch(int pos);
     void enableAllFrames();
+    // What the reading pages hold of a meter other than `current`, or of one gone from the list,
+    // is cleared: no table shows one meter's data while another is worked.
+    void forgetOtherReadings(deviceListItem *current);
     int sessionOpened(const QList<QByteArray> &replies, int status);
 
     Ui::ControlPanelDialog *ui;

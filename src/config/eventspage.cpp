@@ -53,6 +53,7 @@ EventsPage::EventsPage(PageHost *host, QWidget *parent)
     levels.userHidden = {"pbClearWarnList", "pbClearErrList", "pbClearMList"};
     levels.administratorHidden = {};
     setLevelRules(levels);
+    setReading({EventRecords}, [this] { emptyTable(); });
 }
 
 EventsPage::~EventsPage()

@@ -81,6 +81,8 @@ ParamsPage::ParamsPage(PageHost *host, QWidget *parent)
     wire(ui->pbLoadDeviceID, &ParamsPage::loadDeviceIDClick);
     wire(ui->pbSaveDeviceID, &ParamsPage::saveDeviceIDClick);
     wire(ui->pbSaveMdl, &ParamsPage::SaveMdlClick);
+    passwordviews::acceptBytes(ui->lePwd);
+    passwordviews::acceptBytes(ui->leDeviceID);
     connect(ui->lePwd, &QLineEdit::textEdited, this, &ParamsPage::inputPwd);
     connect(ui->lePwdHex, &QLineEdit::textEdited, this, &ParamsPage::inputPwdHex);
     connect(ui->leDeviceID, &QLineEdit::textEdited, this, &ParamsPage::inputDeviceID);

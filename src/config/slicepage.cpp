@@ -53,6 +53,7 @@ SlicePage::SlicePage(PageHost *host, QWidget *parent)
     levels.userHidden = {"pbClearSliceDay", "pbClearSliceMonth"};
     levels.administratorHidden = {};
     setLevelRules(levels);
+    setReading({SliceDayRecords, SliceMonthRecords}, [this] { m_model->setRowCount(0); });
 }
 
 SlicePage::~SlicePage()
