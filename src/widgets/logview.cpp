@@ -132,19 +132,20 @@ void LogView::appendToDocument(const QStringList &lines)
 {
     QTextDocument *doc = m_document.get();
     const QTextCharFormat charFormat = m_documentCursor.charFormat();
-    QTextCursor edit(doc);
-    edit.beginEditBlock();
+    const QTextBlockFormat blockFormat = m_documentCursor.blockFormat();
+    // One cursor for all: a cursor made per line costs as much as the line.
+    QTextCursor end(doc);
+    end.beginEditBlock();
     for (const QString &line : lines) {
-        QTextCursor end(doc);
         end.movePosition(QTextCursor::End);
         if (!doc->isEmpty())
-            end.insertBlock(m_documentCursor.blockFormat(), charFormat);
+            end.insertBlock(blockFormat, charFormat);
         else
             end.setCharFormat(charFormat);
         insertLine(end, line);
     }
     m_documentCursor.setCharFormat(charFormat);
-    edit.endEditBlock();
+    end.endEditBlock();
 }
 
 QTextDocument *LogView::lineDocument(int line)
