@@ -33,21 +33,26 @@ void LinePort::receive(const QByteArray &bytes)
     }
     m_quiet.stop();
     trace(QStringLiteral("rx"), frame);
-    const qint64 waitNs = qMax<qint64>(0, m_heardNs - now) + qint64(m_hearingDelayMs) * 1000000;
-    if (waitNs > 0)
+    const qint64 wireNs = qMax<qint64>(0, m_heardNs - now);
+    if (m_hearingDelayMs > 0) {
+        // Who hears the frame is decided once the relays have settled.
+        const qint64 waitNs = wireNs + qint64(m_hearingDelayMs) * 1000000;
         QTimer::singleShot(int((waitNs + 999999) / 1000000), Qt::PreciseTimer, this,
                            [this, frame] { answer(frame); });
-    else
-        answer(frame);
+        return;
+    }
+    // The reply is made now and starts when the request's last byte is in, to the nanosecond
+    // rather than at the next whole millisecond of a timer.
+    answer(frame, wireNs);
 }
 
-void LinePort::answer(const QByteArray &frame)
+void LinePort::answer(const QByteArray &frame, qint64 startNs)
 {
     const QList<SimLine::Chunk> reply = m_line->handleFrame(frame);
     for (const SimLine::Chunk &c : reply)
         trace(c.delayMs ? QStringLiteral("tx +%1 ms").arg(c.delayMs) : QStringLiteral("tx"),
               c.bytes);
-    m_writer.send(reply);
+    m_writer.send(reply, startNs);
 }
 
 void LinePort::quiet()

@@ -31,7 +31,8 @@ public:
 
 private:
     void quiet();
-    void answer(const QByteArray &frame);
+    // Answers `frame`, the reply starting no sooner than `startNs` from now.
+    void answer(const QByteArray &frame, qint64 startNs = 0);
     void trace(const QString &what, const QByteArray &bytes) const;
 
     SimLine *m_line;
