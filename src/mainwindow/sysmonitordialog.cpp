@@ -380,7 +380,7 @@ void SysMonitorDialog::flushLog()
     m_logRedraw.stop();
     if (m_pendingLog.isEmpty())
         return;
-    logview::appendLines(ui->tbLog, std::exchange(m_pendingLog, {}));
+    ui->tbLog->appendLines(std::exchange(m_pendingLog, {}));
 }
 
 void SysMonitorDialog::saveLogFile()
