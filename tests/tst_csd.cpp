@@ -108,6 +108,7 @@ private slots:
     void closeFails();
     void openFails();
     void readFailure();
+    void defaultTimers();
 
 private:
     // Starts the modem with `args` and a transport on it; false when metersim did not start.
@@ -519,6 +520,22 @@ void TestCsd::readFailure()
                                       kClosed, "down"}));
     QCOMPARE(port.modemState, 0);
     QVERIFY(!port.answerTimer.isActive());
+}
+
+// Every other case shortens the timers; the ones a user gets are seen once here, running.
+void TestCsd::defaultTimers()
+{
+    QVERIFY(startModem({"--modem-dial", "silent"}));
+    QVERIFY(modem->open());
+    QVERIFY(modem->answerTimer.isActive());
+    QCOMPARE(modem->answerTimer.interval(), 5000);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        rec->events.contains("log:Ожидание подтверждения установки соединения (до 80 сек)"), kWait);
+    QTRY_VERIFY_WITH_TIMEOUT(modem->answerTimer.interval() == 80000, kWait);
+    QVERIFY(modem->answerTimer.isActive());
+    QVERIFY(modem->answerTimer.remainingTime() > 70000);
+    modem->close();
+    QTRY_VERIFY_WITH_TIMEOUT(rec->events.contains("down"), kWait);
 }
 
 QTEST_MAIN(TestCsd)
