@@ -63,6 +63,11 @@ job-channel-status @@ src/job/jobrunner.cpp @@ return 3; @@ return 1; @@ tst_met
 job-signal-status @@ src/job/jobrunner.cpp @@ return 128 + m_signal; @@ return 128; @@ tst_meterjob
 job-failed-status @@ src/job/jobrunner.cpp @@ return m_failed > 0 ? 1 : 0; @@ return 0; @@ tst_meterjob
 job-undone-count @@ src/job/jobrunner.cpp @@ .arg(all - m_ok - m_failed - m_interrupted); @@ .arg(all - m_ok - m_failed); @@ tst_meterjob
+group-list-tail @@ src/core/changerlist.cpp @@ const QString tail = line.trimmed().right(2); @@ const QString tail = line.trimmed().right(3); @@ tst_addresschanger tst_grouprun tst_groupsim
+group-list-zero @@ src/core/changerlist.cpp @@ if (address == 0) @@ if (address < 0) @@ tst_addresschanger tst_grouprun tst_groupsim
+group-position-range @@ src/link/grouprun.cpp @@ if (pos < 1 || pos > standframe::kPositions) { @@ if (pos < 1) { @@ tst_addresschanger tst_grouprun tst_groupsim
+group-stand-timeout @@ src/link/grouprun.cpp @@ constexpr int kStandTimeoutMs = 5000; @@ constexpr int kStandTimeoutMs = 2000; @@ tst_addresschanger tst_grouprun tst_groupsim
+group-standard-link @@ src/config/paramspage.cpp @@ settings::Link link = settings::standardLink();\n    link.address = *address; @@ settings::Link link = settings::standardLink();\n    link.address = *address;\n    link.attempts = 5; @@ tst_addresschanger tst_grouprun tst_groupsim
 EOF
 
 root=$(cd "$(dirname "$0")/.." && pwd)

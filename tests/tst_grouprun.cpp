@@ -119,6 +119,7 @@ class TestGroupRun : public QObject
 private slots:
     void standRun();
     void silentStand();
+    void defaultStandTimeout();
 };
 
 // Each position is switched in and acknowledged before its meter is worked; position 30 is
@@ -195,6 +196,23 @@ void TestGroupRun::silentStand()
     // A late answer now is nobody's.
     rig.run.standAnswer(true);
     QCOMPARE(rig.count(QStringLiteral("TX: ff 08 ")), 2);
+}
+
+// The other cases shorten the stand's time-out; the operator's is seen once as it is: 5 s.
+void TestGroupRun::defaultStandTimeout()
+{
+    StandBlock block;
+    QVERIFY2(block.start(QString(), 0), qPrintable(block.errorString()));
+    MeterSimProcess line;
+    QVERIFY(line.start({"--no-tcp", "--pty", "--meter", "210.1,addr=255"}));
+    Rig rig;
+    QVERIFY(rig.open(block.address(), block.port(), line.ptyPath()));
+    QSignalSpy stopped(&rig.run, &GroupRun::stopped);
+    block.injectReply(QByteArray());
+    QVERIFY(rig.start({1}));
+    QVERIFY(!stopped.wait(4000));
+    QVERIFY(stopped.wait(20000));
+    QVERIFY(rig.has(QStringLiteral("Ошибка: коммутационный блок не ответил"), QColor(255, 50, 50)));
 }
 
 QTEST_MAIN(TestGroupRun)
