@@ -316,12 +316,14 @@ bool format(const QCommandLineParser &p, JobOptions *o, QString *error)
     if (!p.isSet(QStringLiteral("format")))
         return true;
     const QString format = p.value(QStringLiteral("format"));
-    if (format == QLatin1String("csv"))
+    if (format == QLatin1String("csv")) {
         o->format = RecordWriter::Format::Csv;
-    else if (format == QLatin1String("json"))
+    } else if (format == QLatin1String("json")) {
         o->format = RecordWriter::Format::Json;
-    else
+        o->readSerial = true;
+    } else {
         return fail(error, QStringLiteral("--format wants csv or json, not '%1'").arg(format));
+    }
     return true;
 }
 
@@ -457,9 +459,15 @@ Output:
   --version              the version
 
 CSV lines begin address;serial;position;name;operation;status;reason; and go on with
-one table row's cells, every cell followed by ';'. A header line names the columns
-first and again whenever they change. Status is ok, failed or interrupted; reason
-says why.
+one table row's cells, every cell followed by ';', numbers with a decimal comma. A
+header line names the columns first and again whenever they change. Status is ok,
+failed or interrupted; reason says why.
+
+JSON lines carry the same cells and, beside them, the typed record: "meter" (address,
+serial, position, series, model), "read_at", and "values": each with a quantity
+(energy_active_total, voltage_a, ...), its value as a number in its unit (kWh, kvarh,
+V, A, W, var, VA), the tariff where one applies, and the meter's time of the record
+in ISO 8601 with its offset.
 
 Exit status: 0 every meter and operation succeeded; 1 some failed (each failure is in
 the output, the rest was still done); 2 bad usage; 3 the channel could not be opened;

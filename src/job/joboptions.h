@@ -25,6 +25,8 @@ struct JobOptions
     int hourShift = 0;
     RecordWriter::Format format = RecordWriter::Format::Csv;
     bool writeLog = true;
+    // Ask a meter reached by address for its serial number: typed records name it.
+    bool readSerial = false;
 };
 
 namespace joboptions {

@@ -9,6 +9,7 @@
 #include "core/portpath.h"
 #include "core/recorddecoders.h"
 #include "core/requestkinds.h"
+#include "core/settingsdecoders.h"
 #include "link/exchangeengine.h"
 #include "link/logcolours.h"
 #include "link/stend.h"
@@ -29,6 +30,34 @@ constexpr int kLinkBytes = 4;
 constexpr int kCloseKind = -1;
 // Record numbers go out as two bytes: no more of them can be read.
 constexpr int kAddressableRecords = 0x10000;
+
+// The list's name in a typed record.
+QString listName(int list)
+{
+    switch (list) {
+    case catalogue::MessageList:
+        return QStringLiteral("message");
+    case catalogue::ErrorList:
+        return QStringLiteral("error");
+    case catalogue::WarningList:
+        return QStringLiteral("warning");
+    default:
+        break;
+    }
+    return QStringLiteral("unknown");
+}
+
+JobValue typedValue(const measures::Reading &reading, int row, int column)
+{
+    JobValue v;
+    v.quantity = reading.quantity;
+    v.unit = reading.unit;
+    v.tariff = reading.tariff;
+    v.value = reading.value;
+    v.row = row;
+    v.column = column;
+    return v;
+}
 
 QList<QStringList> labelled(const QStringList &labels, const QStringList &values)
 {
@@ -330,7 +359,25 @@ void JobRunner::sessionOpened(const QList<QByteArray> &replies, int status)
         log(tr("Ошибка: некорректный размер пакета"), logcolour::error, true, false);
     }
     m_series = meterSeriesOf(m_meter.version);
-    nextOperation();
+    m_serialRead.clear();
+    if (!m_options.readSerial || m_meter.usesSerialNumber()) {
+        nextOperation();
+        return;
+    }
+    // A record for a database names the meter by its serial number; older meters have none,
+    // which costs only this read.
+    send(requestkinds::DeviceID, requestkinds::fixedCommands(requestkinds::DeviceID),
+         [this](const QList<QByteArray> &replies, int status) {
+             if (status == 1) {
+                 finish();
+                 return;
+             }
+             QByteArray serial;
+             if (status == 0 &&
+                 settings::decodeSerial(replies.value(0), &serial) == ReplyCheck::Ok)
+                 m_serialRead = serial;
+             nextOperation();
+         });
 }
 
 void JobRunner::nextOperation()
@@ -346,6 +393,7 @@ void JobRunner::nextOperation()
     }
     const JobOperation op = m_options.operations[m_operationIndex];
     progressText(jobrecord::operationName(op));
+    m_values.clear();
     runOperation(op);
 }
 
@@ -381,7 +429,7 @@ void JobRunner::runOperation(JobOperation operation)
     case JobOperation::Info:
         readTable(DeviceInfo, measures::deviceInfoLabels(), [](const QList<QByteArray> &r) {
             return measures::deviceInfoValues(r.constData(), int(r.size()));
-        });
+        }, nullptr);
         return;
     case JobOperation::Energy:
     case JobOperation::Instant: {
@@ -391,15 +439,23 @@ void JobRunner::runOperation(JobOperation operation)
         }
         const MeterSeries series = m_series;
         if (operation == JobOperation::Energy)
-            readTable(three ? Measures3 : Measures, measures::energyLabels(series),
-                      [series](const QList<QByteArray> &r) {
-                          return measures::energyValues(series, r.constData(), int(r.size()));
-                      });
+            readTable(
+                three ? Measures3 : Measures, measures::energyLabels(series),
+                [series](const QList<QByteArray> &r) {
+                    return measures::energyValues(series, r.constData(), int(r.size()));
+                },
+                [series](const QList<QByteArray> &r) {
+                    return measures::energyReadings(series, r.constData(), int(r.size()));
+                });
         else
-            readTable(three ? NowMeasures3 : NowMeasures, measures::instantLabels(series),
-                      [series](const QList<QByteArray> &r) {
-                          return measures::instantValues(series, r.constData(), int(r.size()));
-                      });
+            readTable(
+                three ? NowMeasures3 : NowMeasures, measures::instantLabels(series),
+                [series](const QList<QByteArray> &r) {
+                    return measures::instantValues(series, r.constData(), int(r.size()));
+                },
+                [series](const QList<QByteArray> &r) {
+                    return measures::instantReadings(series, r.constData(), int(r.size()));
+                });
         return;
     }
     case JobOperation::DaySlices:
@@ -430,13 +486,19 @@ void JobRunner::runOperation(JobOperation operation)
 }
 
 void JobRunner::readTable(int kind, const QStringList &labels,
-                          std::function<QStringList(const QList<QByteArray> &)> values)
+                          std::function<QStringList(const QList<QByteArray> &)> values,
+                          std::function<QList<measures::Reading>(const QList<QByteArray> &)> typed)
 {
     send(kind, requestkinds::fixedCommands(kind),
-         [this, labels, values](const QList<QByteArray> &replies, int status) {
+         [this, labels, values, typed](const QList<QByteArray> &replies, int status) {
              if (status != 0) {
                  conclude(status);
                  return;
+             }
+             if (typed) {
+                 const QList<measures::Reading> readings = typed(replies);
+                 for (int i = 0; i < readings.size(); ++i)
+                     m_values << typedValue(readings[i], i, 1);
              }
              conclude(status, {tr("Параметр"), tr("Значение")}, labelled(labels, values(replies)));
          });
@@ -465,9 +527,21 @@ void JobRunner::readSlices(int list, int sizeKind, int recordsKind)
              send(recordsKind, records::sliceCommands(list, *count),
                   [this, header](const QList<QByteArray> &replies, int status) {
                       QList<QStringList> rows;
+                      // The registers are those of the energy totals, at the slice's time.
+                      const QList<measures::Reading> names =
+                          measures::energyReadings(m_series, nullptr, 0);
                       if (status != 2)
-                          for (const QByteArray &r : answered(replies))
-                              rows.append(records::sliceRow(m_series, r));
+                          for (const QByteArray &r : answered(replies)) {
+                              const records::SliceRecord slice = records::sliceRecord(m_series, r);
+                              for (int k = 0; k < slice.registers.size(); ++k) {
+                                  JobValue v = typedValue(names.value(k), int(rows.size()), 2 + k);
+                                  v.value = slice.registers[k];
+                                  v.time = slice.time;
+                                  v.record = int(rows.size());
+                                  m_values << v;
+                              }
+                              rows.append(slice.cells);
+                          }
                       conclude(status, header, rows);
                   });
          });
@@ -498,15 +572,37 @@ void JobRunner::readArchive()
             return;
         }
         m_archiveStart = start;
+        const std::optional<int> periodIndex = records::archivePeriodIndex(replies.value(0));
+        const int period = periodIndex ? records::archivePeriodMinutes(*periodIndex) : 0;
         send(three ? ArchiveRead3 : ArchiveRead, records::archiveCommands(start, end),
-             [this, three, header](const QList<QByteArray> &replies, int status) {
+             [this, three, header, period](const QList<QByteArray> &replies, int status) {
                  QList<QStringList> rows;
                  const records::ArchiveEnergy energy =
                      records::archiveEnergy(three, m_meter.version);
                  const QList<QByteArray> got =
                      status == 2 ? QList<QByteArray>() : answered(replies);
-                 for (int i = 0; i < got.size(); ++i)
-                     rows.append(records::archiveRecord(energy, got[i], m_archiveStart + i).cells);
+                 for (int i = 0; i < got.size(); ++i) {
+                     const records::ArchiveRecord a =
+                         records::archiveRecord(energy, got[i], m_archiveStart + i);
+                     const auto add = [&](const char *quantity, const char *unit, double kwh,
+                                          int column) {
+                         JobValue v;
+                         v.quantity = QLatin1String(quantity);
+                         v.unit = QLatin1String(unit);
+                         if (!qIsNaN(kwh))
+                             v.value = kwh;
+                         v.time = a.end;
+                         v.record = m_archiveStart + i;
+                         v.period = period;
+                         v.row = i;
+                         v.column = column;
+                         m_values << v;
+                     };
+                     add("energy_active", "kWh", a.active, 3);
+                     if (three)
+                         add("energy_reactive", "kvarh", a.reactive, 4);
+                     rows.append(a.cells);
+                 }
                  conclude(status, header, rows);
              });
     });
@@ -544,7 +640,17 @@ void JobRunner::readEvents()
                  for (int i = 0; i < got.size(); ++i) {
                      // The batch knows each record's list, as the events page does.
                      const int list = m_eventLists.value(i);
-                     rows.append(records::eventRow(list, m_series, got[i], counters[list]++));
+                     const records::EventRecord e =
+                         records::eventRecord(list, m_series, got[i], counters[list]);
+                     JobValue v;
+                     v.quantity = QStringLiteral("event");
+                     v.list = listName(list);
+                     v.record = counters[list]++;
+                     v.time = e.time;
+                     v.code = e.code ? int(*e.code) : -1;
+                     v.text = e.cells.value(4);
+                     m_values << v;
+                     rows.append(e.cells);
                  }
                  conclude(status, records::eventHeader(), rows);
              });
@@ -558,7 +664,13 @@ void JobRunner::setClock()
     const QStringList row{time.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
                           QString::number(m_options.hourShift)};
     send(requestkinds::SaveTime, {meterclock::timeWrite(time)},
-         [this, header, row](const QList<QByteArray> &, int status) {
+         [this, header, row, time](const QList<QByteArray> &, int status) {
+             if (status == 0) {
+                 JobValue v;
+                 v.quantity = QStringLiteral("clock_written");
+                 v.time = QDateTime(time.date(), time.time(), Qt::UTC);
+                 m_values << v;
+             }
              conclude(status, header, status == 0 ? QList<QStringList>{row} : QList<QStringList>());
          });
 }
@@ -595,6 +707,9 @@ void JobRunner::report(JobOperation operation, JobRecord::Status status, const Q
     r.reason = why;
     r.columns = columns;
     r.rows = rows;
+    r.values = status == JobRecord::Status::Failed ? QList<JobValue>() : std::exchange(m_values, {});
+    r.readAt = QDateTime::currentDateTime();
+    r.serialRead = m_serialRead;
     switch (status) {
     case JobRecord::Status::Ok:
         ++m_ok;

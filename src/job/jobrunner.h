@@ -1,5 +1,6 @@
 #pragma once
 
+#include "core/measuredecoders.h"
 #include "core/meterseries.h"
 #include "job/joboptions.h"
 #include "job/jobrecord.h"
@@ -75,7 +76,8 @@ private:
     void closeSession();
 
     void readTable(int kind, const QStringList &labels,
-                   std::function<QStringList(const QList<QByteArray> &)> values);
+                   std::function<QStringList(const QList<QByteArray> &)> values,
+                   std::function<QList<measures::Reading>(const QList<QByteArray> &)> typed);
     void readSlices(int list, int sizeKind, int recordsKind);
     void readArchive();
     void readEvents();
@@ -120,6 +122,9 @@ private:
     // What a follow-up batch needs of the batch before it.
     int m_archiveStart = 0;
     QList<int> m_eventLists;
+    // The typed values of the operation under way, and the serial number the meter gave.
+    QList<JobValue> m_values;
+    QByteArray m_serialRead;
 
     int m_ok = 0;
     int m_failed = 0;
