@@ -364,6 +364,7 @@ Outcome parse(const QStringList &arguments, JobOptions *options, QString *messag
         flag("set-clock"),
         value("hour-shift", "HOURS"),
         value("format", "FORMAT"),
+        value("store", "ADDRESS"),
         flag("no-log"),
     });
     if (!p.parse(arguments)) {
@@ -391,6 +392,12 @@ Outcome parse(const QStringList &arguments, JobOptions *options, QString *messag
         !password(p, &pwd, message))
         return Outcome::Usage;
     o.writeLog = !p.isSet(QStringLiteral("no-log"));
+    if (p.isSet(QStringLiteral("store"))) {
+        o.store = recordstore::parseAddress(p.value(QStringLiteral("store")), message);
+        if (!o.store)
+            return Outcome::Usage;
+        o.readSerial = true;
+    }
     // The meters last: the list may be a file to read.
     if (!operations(p, &o, message) || !format(p, &o, message) ||
         !meters(p, o.session.connectionType == Channel::Stand, &o.meters, message))
@@ -454,6 +461,12 @@ Operations (run in the order given):
 
 Output:
   --format FORMAT        csv (default) or json (JSON lines)
+  --store sqlite:PATH    also store the typed records in an SQLite file (made when
+                         missing)
+  --store postgresql://USER@HOST[:PORT]/DB
+                         ... or in a PostgreSQL database; its password comes from
+                         PGPASSWORD or ~/.pgpass. A record stored already (same meter,
+                         kind and meter time) is not stored again: a job can be rerun.
   --no-log               write no log file
   -h, --help             this text
   --version              the version
@@ -471,6 +484,7 @@ in ISO 8601 with its offset.
 
 Exit status: 0 every meter and operation succeeded; 1 some failed (each failure is in
 the output, the rest was still done); 2 bad usage; 3 the channel could not be opened;
+4 the store could not be opened (nothing was done) or written (the output has all);
 128+N stopped by signal N (SIGINT, SIGTERM, SIGHUP: after the exchange in progress,
 with what was read written out and the log stored).
 

@@ -3,6 +3,7 @@
 #include "core/devicerecord.h"
 #include "core/sessionparameters.h"
 #include "job/jobrecord.h"
+#include "job/recordstore.h"
 #include "job/recordwriter.h"
 
 #include <QList>
@@ -27,6 +28,8 @@ struct JobOptions
     bool writeLog = true;
     // Ask a meter reached by address for its serial number: typed records name it.
     bool readSerial = false;
+    // Where the typed records are stored too; none without --store.
+    std::optional<StoreAddress> store;
 };
 
 namespace joboptions {

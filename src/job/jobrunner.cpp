@@ -12,6 +12,7 @@
 #include "core/settingsdecoders.h"
 #include "link/exchangeengine.h"
 #include "link/logcolours.h"
+#include "job/recordstore.h"
 #include "link/stend.h"
 
 #include <QDateTime>
@@ -137,6 +138,23 @@ void JobRunner::start()
 {
     if (m_phase != Phase::Idle)
         return;
+    if (m_options.store) {
+        // A store that cannot take the records is found out before any meter is touched.
+        m_store = std::make_unique<RecordStore>();
+        QStringList operations;
+        for (JobOperation op : std::as_const(m_options.operations))
+            operations << jobrecord::operationName(op);
+        QString error;
+        if (!m_store->open(*m_options.store, &error) ||
+            !m_store->beginRun(channelText(), operations, &error)) {
+            m_store.reset();
+            m_storeUnusable = true;
+            m_storeError = error;
+            m_phase = Phase::Done;
+            emit finished(exitStatus());
+            return;
+        }
+    }
     m_phase = Phase::Connecting;
     progressText(QStringLiteral("opening the channel"));
     m_engine->initConnection(m_options.session);
@@ -723,7 +741,45 @@ void JobRunner::report(JobOperation operation, JobRecord::Status status, const Q
         ++m_interrupted;
         break;
     }
+    // Stored first: a record on standard output is one the store has, even when the job is
+    // killed right after.
+    storeRecord(r);
     emit record(r);
+}
+
+void JobRunner::storeRecord(const JobRecord &record)
+{
+    if (!m_store)
+        return;
+    QString error;
+    if (m_store->store(record, meterKey(record.meter), &error))
+        return;
+    log(tr("Ошибка записи в хранилище: ") + error, logcolour::error, true, false);
+    if (m_storeError.isEmpty())
+        m_storeError = error;
+}
+
+QString JobRunner::channelText() const
+{
+    const SessionParameters &s = m_options.session;
+    switch (s.connectionType) {
+    case Channel::TcpIp:
+        return QStringLiteral("tcp %1:%2").arg(s.ethernetIp).arg(s.ethernetPort);
+    case Channel::Gsm:
+        return QStringLiteral("gsm %1").arg(QString::fromLatin1(s.phoneNumber));
+    case Channel::Stand:
+        return QStringLiteral("stand %1:%2").arg(s.standIp).arg(m_options.standPort);
+    case Channel::Serial:
+        break;
+    }
+    return QStringLiteral("com %1").arg(s.portNumber);
+}
+
+QString JobRunner::meterKey(const DeviceRecord &meter) const
+{
+    if (meter.standMode)
+        return channelText() + QStringLiteral(" position %1").arg(meter.standAddr);
+    return channelText() + QStringLiteral(" address %1").arg(meter.address);
 }
 
 void JobRunner::failRest(const QString &why, bool allMeters)
@@ -791,6 +847,11 @@ void JobRunner::done()
     if (m_options.writeLog)
         m_logStored = logline::appendDocument(QDir::currentPath(), QDate::currentDate(),
                                               logline::document(m_paragraphs));
+    if (m_store) {
+        QString error;
+        if (!m_store->endRun(exitStatus(), &error) && m_storeError.isEmpty())
+            m_storeError = error;
+    }
     emit finished(exitStatus());
 }
 
@@ -800,6 +861,8 @@ int JobRunner::exitStatus() const
         return 128 + m_signal;
     if (m_channelFailed)
         return 3;
+    if (m_storeUnusable || !m_storeError.isEmpty())
+        return 4;
     return m_failed > 0 ? 1 : 0;
 }
 
@@ -807,6 +870,12 @@ QStringList JobRunner::summary() const
 {
     const QString me = QStringLiteral("meterjob: ");
     QStringList lines;
+    if (m_storeUnusable) {
+        lines << me + QStringLiteral("the store could not be opened: ") + m_storeError;
+        return lines;
+    }
+    if (!m_storeError.isEmpty())
+        lines << me + QStringLiteral("the store could not take every record: ") + m_storeError;
     if (m_channelFailed) {
         lines << me + QStringLiteral("the channel could not be opened: ") + m_channelError;
     } else {

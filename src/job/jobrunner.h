@@ -14,8 +14,10 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class ExchangeEngine;
+class RecordStore;
 
 // Works a job without any window: opens the session on the job's channel through the exchange
 // engine, then, meter after meter (each switched in first when it sits on the stand), opens the
@@ -39,7 +41,7 @@ public:
     void stop(int signalNumber);
 
     // 0 every meter and operation succeeded, 1 some failed, 3 the channel could not be opened,
-    // 128 + the signal's number after a stop.
+    // 4 the store could not be opened or written, 128 + the signal's number after a stop.
     int exitStatus() const;
     // Lines for standard error: the counts, each failure with its reason, how the job ended.
     QStringList summary() const;
@@ -97,6 +99,11 @@ private:
     void closeChannel();
     void done();
 
+    // The store's name of a meter without a serial number: the channel and its place on it.
+    QString meterKey(const DeviceRecord &meter) const;
+    QString channelText() const;
+    void storeRecord(const JobRecord &record);
+
     JobOptions m_options;
     ExchangeEngine *m_engine;
     QStringList m_paragraphs;
@@ -125,6 +132,10 @@ private:
     // The typed values of the operation under way, and the serial number the meter gave.
     QList<JobValue> m_values;
     QByteArray m_serialRead;
+
+    std::unique_ptr<RecordStore> m_store;
+    bool m_storeUnusable = false;
+    QString m_storeError;
 
     int m_ok = 0;
     int m_failed = 0;
