@@ -365,6 +365,7 @@ Outcome parse(const QStringList &arguments, JobOptions *options, QString *messag
         value("hour-shift", "HOURS"),
         value("format", "FORMAT"),
         value("store", "ADDRESS"),
+        flag("new-only"),
         flag("no-log"),
     });
     if (!p.parse(arguments)) {
@@ -397,6 +398,18 @@ Outcome parse(const QStringList &arguments, JobOptions *options, QString *messag
         if (!o.store)
             return Outcome::Usage;
         o.readSerial = true;
+    }
+    if (p.isSet(QStringLiteral("new-only"))) {
+        if (!o.store) {
+            *message = QStringLiteral("--new-only goes with --store: the store knows what is new");
+            return Outcome::Usage;
+        }
+        if (p.isSet(QStringLiteral("archive-range"))) {
+            *message = QStringLiteral("--new-only reads the archive from the newest stored "
+                                      "record on: give --archive, not --archive-range");
+            return Outcome::Usage;
+        }
+        o.newOnly = true;
     }
     // The meters last: the list may be a file to read.
     if (!operations(p, &o, message) || !format(p, &o, message) ||
@@ -467,6 +480,8 @@ Output:
                          ... or in a PostgreSQL database; its password comes from
                          PGPASSWORD or ~/.pgpass. A record stored already (same meter,
                          kind and meter time) is not stored again: a job can be rerun.
+  --new-only             with --store: the archive, slices and events only from the
+                         newest record stored for the meter on
   --no-log               write no log file
   -h, --help             this text
   --version              the version

@@ -30,6 +30,8 @@ struct JobOptions
     bool readSerial = false;
     // Where the typed records are stored too; none without --store.
     std::optional<StoreAddress> store;
+    // Archive, slices and events: only the records newer than the newest one stored.
+    bool newOnly = false;
 };
 
 namespace joboptions {

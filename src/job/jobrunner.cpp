@@ -522,6 +522,75 @@ void JobRunner::readTable(int kind, const QStringList &labels,
          });
 }
 
+std::optional<RecordStore::Newest> JobRunner::newestStored(const QString &kind)
+{
+    if (!m_options.newOnly || !m_store)
+        return std::nullopt;
+    JobRecord meter;
+    meter.meter = m_meter;
+    meter.serialRead = m_serialRead;
+    return m_store->newest(meter, meterKey(m_meter), kind);
+}
+
+void JobRunner::readNew(int kind, const std::function<QString(int)> &command, int first, int end,
+                        const std::optional<RecordStore::Newest> &newest,
+                        const std::function<QDateTime(const QByteArray &)> &timeOf,
+                        const std::function<void(const Indexed &, int)> &done)
+{
+    // With a stored record the list is read from that record on: it comes again first, to see
+    // that the list still has it there.
+    if (newest && newest->record >= first && newest->record < end)
+        first = newest->record;
+    const auto fresh = [newest, timeOf](const Indexed &got) {
+        Indexed out;
+        for (const auto &r : got) {
+            const QDateTime t = timeOf(r.second);
+            if (!newest || (t.isValid() && t > newest->time))
+                out << r;
+        }
+        return out;
+    };
+    const auto indexed = [](int from, const QList<QByteArray> &replies) {
+        Indexed out;
+        for (const QByteArray &r : answered(replies))
+            out << qMakePair(from + int(out.size()), r);
+        return out;
+    };
+    QStringList commands;
+    for (int i = first; i < end; ++i)
+        commands << command(i);
+    if (commands.isEmpty()) {
+        done({}, 0);
+        return;
+    }
+    send(kind, commands,
+         [=](const QList<QByteArray> &replies, int status) {
+             if (status == 2) {
+                 done({}, 2);
+                 return;
+             }
+             const Indexed got = indexed(first, replies);
+             const bool moved = newest && first == newest->record && first > 0 &&
+                                (got.isEmpty() || timeOf(got[0].second) != newest->time);
+             if (status != 0 || !moved) {
+                 done(fresh(got), status);
+                 return;
+             }
+             // The list dropped its oldest records or was cleared since: new ones may sit
+             // before the place of the one stored last.
+             QStringList before;
+             for (int i = 0; i < first; ++i)
+                 before << command(i);
+             send(kind, before, [=](const QList<QByteArray> &replies, int status) {
+                 if (status == 2) {
+                     done({}, 2);
+                     return;
+                 }
+                 done(fresh(indexed(0, replies) + got), status);
+             });
+         });
+}
+
 void JobRunner::readSlices(int list, int sizeKind, int recordsKind)
 {
     send(sizeKind, requestkinds::fixedCommands(sizeKind),
@@ -542,26 +611,30 @@ void JobRunner::readSlices(int list, int sizeKind, int recordsKind)
                  conclude(0, header);
                  return;
              }
-             send(recordsKind, records::sliceCommands(list, *count),
-                  [this, header](const QList<QByteArray> &replies, int status) {
-                      QList<QStringList> rows;
-                      // The registers are those of the energy totals, at the slice's time.
-                      const QList<measures::Reading> names =
-                          measures::energyReadings(m_series, nullptr, 0);
-                      if (status != 2)
-                          for (const QByteArray &r : answered(replies)) {
-                              const records::SliceRecord slice = records::sliceRecord(m_series, r);
-                              for (int k = 0; k < slice.registers.size(); ++k) {
-                                  JobValue v = typedValue(names.value(k), int(rows.size()), 2 + k);
-                                  v.value = slice.registers[k];
-                                  v.time = slice.time;
-                                  v.record = int(rows.size());
-                                  m_values << v;
-                              }
-                              rows.append(slice.cells);
-                          }
-                      conclude(status, header, rows);
-                  });
+             const MeterSeries series = m_series;
+             readNew(
+                 recordsKind, [list](int i) { return catalogue::sliceRecordRead(list, i); }, 0,
+                 *count,
+                 newestStored(jobrecord::operationName(m_options.operations[m_operationIndex])),
+                 [series](const QByteArray &r) { return records::sliceRecord(series, r).time; },
+                 [this, header](const Indexed &got, int status) {
+                     QList<QStringList> rows;
+                     // The registers are those of the energy totals, at the slice's time.
+                     const QList<measures::Reading> names =
+                         measures::energyReadings(m_series, nullptr, 0);
+                     for (const auto &[index, reply] : got) {
+                         const records::SliceRecord slice = records::sliceRecord(m_series, reply);
+                         for (int k = 0; k < slice.registers.size(); ++k) {
+                             JobValue v = typedValue(names.value(k), int(rows.size()), 2 + k);
+                             v.value = slice.registers[k];
+                             v.time = slice.time;
+                             v.record = index;
+                             m_values << v;
+                         }
+                         rows.append(slice.cells);
+                     }
+                     conclude(status, header, rows);
+                 });
          });
 }
 
@@ -589,40 +662,39 @@ void JobRunner::readArchive()
             conclude(0, header);
             return;
         }
-        m_archiveStart = start;
         const std::optional<int> periodIndex = records::archivePeriodIndex(replies.value(0));
         const int period = periodIndex ? records::archivePeriodMinutes(*periodIndex) : 0;
-        send(three ? ArchiveRead3 : ArchiveRead, records::archiveCommands(start, end),
-             [this, three, header, period](const QList<QByteArray> &replies, int status) {
-                 QList<QStringList> rows;
-                 const records::ArchiveEnergy energy =
-                     records::archiveEnergy(three, m_meter.version);
-                 const QList<QByteArray> got =
-                     status == 2 ? QList<QByteArray>() : answered(replies);
-                 for (int i = 0; i < got.size(); ++i) {
-                     const records::ArchiveRecord a =
-                         records::archiveRecord(energy, got[i], m_archiveStart + i);
-                     const auto add = [&](const char *quantity, const char *unit, double kwh,
-                                          int column) {
-                         JobValue v;
-                         v.quantity = QLatin1String(quantity);
-                         v.unit = QLatin1String(unit);
-                         if (!qIsNaN(kwh))
-                             v.value = kwh;
-                         v.time = a.end;
-                         v.record = m_archiveStart + i;
-                         v.period = period;
-                         v.row = i;
-                         v.column = column;
-                         m_values << v;
-                     };
-                     add("energy_active", "kWh", a.active, 3);
-                     if (three)
-                         add("energy_reactive", "kvarh", a.reactive, 4);
-                     rows.append(a.cells);
-                 }
-                 conclude(status, header, rows);
-             });
+        const records::ArchiveEnergy energy = records::archiveEnergy(three, m_meter.version);
+        readNew(
+            three ? ArchiveRead3 : ArchiveRead, &catalogue::archiveRecordRead, start, end,
+            newestStored(QStringLiteral("archive")),
+            [energy](const QByteArray &r) { return records::archiveRecord(energy, r, 0).end; },
+            [this, three, header, period, energy](const Indexed &got, int status) {
+                QList<QStringList> rows;
+                for (const auto &[number, reply] : got) {
+                    const records::ArchiveRecord a = records::archiveRecord(energy, reply, number);
+                    const int row = int(rows.size());
+                    const auto add = [&](const char *quantity, const char *unit, double kwh,
+                                         int column) {
+                        JobValue v;
+                        v.quantity = QLatin1String(quantity);
+                        v.unit = QLatin1String(unit);
+                        if (!qIsNaN(kwh))
+                            v.value = kwh;
+                        v.time = a.end;
+                        v.record = number;
+                        v.period = period;
+                        v.row = row;
+                        v.column = column;
+                        m_values << v;
+                    };
+                    add("energy_active", "kWh", a.active, 3);
+                    if (three)
+                        add("energy_reactive", "kvarh", a.reactive, 4);
+                    rows.append(a.cells);
+                }
+                conclude(status, header, rows);
+            });
     });
 }
 
@@ -648,31 +720,74 @@ void JobRunner::readEvents()
             conclude(0, records::eventHeader());
             return;
         }
+        m_events.clear();
+        if (m_options.newOnly) {
+            // Each list from its own newest stored record on, messages, errors, warnings.
+            readEventList({{catalogue::MessageList, *messages},
+                           {catalogue::ErrorList, *errors},
+                           {catalogue::WarningList, *warnings}});
+            return;
+        }
         m_eventLists = records::eventLists(*messages, *errors, *warnings);
         send(EventRecords, records::eventCommands(*messages, *errors, *warnings),
              [this](const QList<QByteArray> &replies, int status) {
-                 QList<QStringList> rows;
                  QHash<int, int> counters;
                  const QList<QByteArray> got =
                      status == 2 ? QList<QByteArray>() : answered(replies);
+                 // The batch knows each record's list, as the events page does.
                  for (int i = 0; i < got.size(); ++i) {
-                     // The batch knows each record's list, as the events page does.
                      const int list = m_eventLists.value(i);
-                     const records::EventRecord e =
-                         records::eventRecord(list, m_series, got[i], counters[list]);
-                     JobValue v;
-                     v.quantity = QStringLiteral("event");
-                     v.list = listName(list);
-                     v.record = counters[list]++;
-                     v.time = e.time;
-                     v.code = e.code ? int(*e.code) : -1;
-                     v.text = e.cells.value(4);
-                     m_values << v;
-                     rows.append(e.cells);
+                     m_events << EventRead{list, counters[list]++, got[i]};
                  }
-                 conclude(status, records::eventHeader(), rows);
+                 concludeEvents(status);
              });
     });
+}
+
+void JobRunner::readEventList(QList<QPair<int, int>> lists)
+{
+    if (lists.isEmpty()) {
+        concludeEvents(0);
+        return;
+    }
+    const auto [list, count] = lists.takeFirst();
+    const MeterSeries series = m_series;
+    readNew(
+        requestkinds::EventRecords, [list = list](int i) { return catalogue::eventRecordRead(list, i); },
+        0, count, newestStored(listName(list)),
+        [series, list = list](const QByteArray &r) {
+            return records::eventRecord(list, series, r, 0).time;
+        },
+        [this, lists, list = list](const Indexed &got, int status) {
+            for (const auto &[index, reply] : got)
+                m_events << EventRead{list, index, reply};
+            if (status != 0) {
+                concludeEvents(status);
+                return;
+            }
+            readEventList(lists);
+        });
+}
+
+void JobRunner::concludeEvents(int status)
+{
+    QList<QStringList> rows;
+    if (status != 2)
+        for (const EventRead &read : std::as_const(m_events)) {
+            const records::EventRecord e =
+                records::eventRecord(read.list, m_series, read.reply, read.index);
+            JobValue v;
+            v.quantity = QStringLiteral("event");
+            v.list = listName(read.list);
+            v.record = read.index;
+            v.time = e.time;
+            v.code = e.code ? int(*e.code) : -1;
+            v.text = e.cells.value(4);
+            m_values << v;
+            rows.append(e.cells);
+        }
+    m_events.clear();
+    conclude(status, records::eventHeader(), rows);
 }
 
 void JobRunner::setClock()

@@ -4,6 +4,7 @@
 #include "core/meterseries.h"
 #include "job/joboptions.h"
 #include "job/jobrecord.h"
+#include "job/recordstore.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -17,7 +18,6 @@
 #include <memory>
 
 class ExchangeEngine;
-class RecordStore;
 
 // Works a job without any window: opens the session on the job's channel through the exchange
 // engine, then, meter after meter (each switched in first when it sits on the stand), opens the
@@ -83,6 +83,20 @@ private:
     void readSlices(int list, int sizeKind, int recordsKind);
     void readArchive();
     void readEvents();
+    void readEventList(QList<QPair<int, int>> lists);
+    void concludeEvents(int status);
+
+    // Records of a list with their place in it.
+    using Indexed = QList<QPair<int, QByteArray>>;
+    // Reads records first..end-1 of a list as batches of `kind`; with `newest` (--new-only) only
+    // those newer than it, asking first for it again at its place to see whether the list has
+    // moved since. `done` gets the records read and the status.
+    void readNew(int kind, const std::function<QString(int)> &command, int first, int end,
+                 const std::optional<RecordStore::Newest> &newest,
+                 const std::function<QDateTime(const QByteArray &)> &timeOf,
+                 const std::function<void(const Indexed &, int)> &done);
+    // The newest stored record of `kind` for the current meter, with --new-only.
+    std::optional<RecordStore::Newest> newestStored(const QString &kind);
     void setClock();
 
     // The outcome of the current operation: its record, then the next operation (or the end,
@@ -129,6 +143,13 @@ private:
     // What a follow-up batch needs of the batch before it.
     int m_archiveStart = 0;
     QList<int> m_eventLists;
+    struct EventRead
+    {
+        int list;
+        int index;
+        QByteArray reply;
+    };
+    QList<EventRead> m_events;
     // The typed values of the operation under way, and the serial number the meter gave.
     QList<JobValue> m_values;
     QByteArray m_serialRead;
