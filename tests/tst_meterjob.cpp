@@ -288,6 +288,15 @@ void TestMeterJob::usage_data()
         << meter + QStringList{"--info", "--password", "1234567"} << "--password wants";
     QTest::newRow("password hex of 5")
         << meter + QStringList{"--info", "--password-hex", "e1e1e1e1e1"} << "--password-hex wants";
+    QTest::newRow("password file missing")
+        << meter + QStringList{"--info", "--password-file", "none.txt"}
+        << "cannot read the password file none.txt";
+    QTest::newRow("password twice")
+        << meter + QStringList{"--info", "--password", "abc", "--password-file", "bad.txt"}
+        << "give the password once";
+    QTest::newRow("password file of serial numbers")
+        << meter + QStringList{"--info", "--password-file", "bad.txt"}
+        << "the password file bad.txt wants 1 to 6 Latin-1 characters";
     QTest::newRow("speed 1000") << QStringList{"--com",     "1", "--speed", "1000",
                                                "--address", "1", "--info"}
                                 << "--speed wants";
@@ -324,7 +333,9 @@ void TestMeterJob::help()
           "--list FILE",        "--info",         "--energy",       "--instant",
           "--day-slices",       "--month-slices", "--archive ",     "--archive-range START:END",
           "--events",           "--set-clock",    "--hour-shift H", "--format FORMAT",
-          "--no-log",           "--help",         "--version"})
+          "--no-log",           "--help",         "--version",      "--password-file FILE",
+          "--store sqlite:PATH", "--store postgresql://USER@HOST[:PORT]/DB", "--new-only",
+          "other users of the\n                         computer can see a command line"})
         QVERIFY2(text.contains(QLatin1String(option)), option);
     // An example for each channel.
     for (const char *example : {"  meterjob --tcp ", "  meterjob --com 1 --list ",

@@ -101,6 +101,8 @@ private slots:
     void killedJob();
     void oldSchema_data() { backends(); }
     void oldSchema();
+    void secrets_data() { backends(); }
+    void secrets();
     void refused_data();
     void refused();
 
@@ -398,6 +400,78 @@ void TestStore::oldSchema()
     QCOMPARE(count(db, "SELECT COUNT(*) FROM results WHERE serial = '000000001111111' AND "
                        "address = 1"),
              2);
+}
+
+void TestStore::secrets()
+{
+    STORE_OR_SKIP(db, store);
+    // An administrator password other than the factory's: the clock write needs it.
+    const QString password = QStringLiteral("Zq7#k2");
+    const QString hex = QStringLiteral("5a7137236b32");
+    MeterSimProcess meter;
+    QVERIFY2(meter.start({"--meter", "210.1,addr=1,serial=000000004444444,pwd1=" + hex}),
+             qPrintable(meter.errorString()));
+    QTemporaryDir work;
+    QFile file(work.filePath("secret"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(password.toUtf8() + "\n");
+    file.close();
+    const QStringList args{"--tcp",     meter.tcpHost() + ':' + QString::number(meter.tcpPort()),
+                           "--address", "1",
+                           "--level",   "admin",
+                           "--set-clock", "--energy",
+                           "--store",   store};
+    const struct
+    {
+        const char *name;
+        QStringList extra;
+        QString variable;
+        int status;
+    } cases[] = {
+        {"the factory password fails", {}, {}, 1},
+        {"from a file", {"--password-file", file.fileName()}, {}, 0},
+        {"from the environment", {}, password, 0},
+        {"a file before the environment", {"--password-file", file.fileName()}, "wrong1", 0},
+    };
+    for (const auto &c : cases) {
+        QProcessEnvironment e = env();
+        if (!c.variable.isEmpty())
+            e.insert("METERJOB_PASSWORD", c.variable);
+        QProcess p;
+        p.setWorkingDirectory(work.path());
+        p.setProcessEnvironment(e);
+        p.start(QStringLiteral(METERJOB_BIN), args + c.extra);
+        QVERIFY(p.waitForStarted());
+        // What every user of the computer sees of the job.
+        QFile cmdline(QStringLiteral("/proc/%1/cmdline").arg(p.processId()));
+        QVERIFY(cmdline.open(QIODevice::ReadOnly));
+        const QByteArray shown = cmdline.readAll();
+        QVERIFY(!shown.contains(password.toUtf8()) && !shown.contains(hex.toLatin1()));
+        QVERIFY(p.waitForFinished(60000));
+        QVERIFY2(p.exitCode() == c.status, c.name);
+    }
+    QCOMPARE(count(db, "SELECT COUNT(*) FROM results WHERE operation = 'set-clock' AND "
+                       "status = 'ok' AND written IS NOT NULL"),
+             3);
+
+    // Nowhere in the store: every cell of every table, as text.
+    QStringList cells;
+    for (const QString &table : db.tables()) {
+        QSqlQuery q(db);
+        QVERIFY(q.exec("SELECT * FROM " + table));
+        while (q.next())
+            for (int i = 0; i < q.record().count(); ++i)
+                cells << q.value(i).toString();
+    }
+    QVERIFY(cells.size() > 100);
+    const QString all = cells.join('\n');
+    for (const QString &secret : {password, hex, QStringLiteral("5a 71 37 23 6b 32")})
+        QVERIFY2(!all.contains(secret, Qt::CaseInsensitive), qPrintable(secret));
+    if (store.startsWith("sqlite:")) {
+        QFile raw(store.mid(7));
+        QVERIFY(raw.open(QIODevice::ReadOnly));
+        QVERIFY(!raw.readAll().contains(password.toUtf8()));
+    }
 }
 
 void TestStore::refused_data()
