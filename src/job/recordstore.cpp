@@ -452,23 +452,10 @@ bool RecordStore::store(const JobRecord &record, const QString &meterKey, QStrin
     result.status = jobrecord::statusName(record.status);
     result.reason = record.reason;
     result.at = record.readAt;
-    QSqlQuery r(db);
-    r.prepare(QStringLiteral("INSERT INTO results (run_id, meter_id, position, serial, address, "
-                             "operation, written, status, reason, at) VALUES "
-                             "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-    r.addBindValue(m_run);
-    r.addBindValue(*meter);
-    r.addBindValue(result.position > 0 ? QVariant(result.position)
-                                       : QVariant(QMetaType::fromType<int>()));
-    r.addBindValue(text(QString::fromLatin1(result.serial)));
-    r.addBindValue(result.address);
-    r.addBindValue(result.operation);
-    r.addBindValue(text(result.written));
-    r.addBindValue(result.status);
-    r.addBindValue(text(result.reason));
-    r.addBindValue(readAt);
-    if (!r.exec())
-        return fail(r);
+    if (!insertResult(result, *meter, error)) {
+        db.rollback();
+        return false;
+    }
     if (!db.commit()) {
         *error = oneLine(db.lastError());
         db.rollback();
@@ -479,23 +466,37 @@ bool RecordStore::store(const JobRecord &record, const QString &meterKey, QStrin
 
 bool RecordStore::storeResult(const MeterResult &result, QString *error)
 {
+    // The meter as it is known by its serial number, when it is.
+    std::optional<qint64> meter;
+    if (!result.serial.isEmpty()) {
+        QSqlQuery q(QSqlDatabase::database(m_connection));
+        q.prepare(QStringLiteral("SELECT id FROM meters WHERE serial = ? LIMIT 1"));
+        q.addBindValue(QString::fromLatin1(result.serial));
+        if (q.exec() && q.next())
+            meter = q.value(0).toLongLong();
+    }
+    return insertResult(result, meter, error);
+}
+
+bool RecordStore::insertResult(const MeterResult &result, std::optional<qint64> meter,
+                               QString *error)
+{
     QSqlQuery r(QSqlDatabase::database(m_connection));
     r.prepare(QStringLiteral("INSERT INTO results (run_id, meter_id, position, serial, address, "
-                             "operation, written, status, reason, at) SELECT ?, "
-                             "(SELECT id FROM meters WHERE serial = ? LIMIT 1), ?, ?, ?, ?, ?, ?, "
-                             "?, ?"));
-    const QString serial = QString::fromLatin1(result.serial);
+                             "operation, written, status, reason, at) VALUES "
+                             "(?, ?, ?, ?, ?, ?, ?, ?, ?, ?)"));
     r.addBindValue(m_run);
-    r.addBindValue(text(serial));
+    r.addBindValue(meter ? QVariant(*meter) : QVariant(QMetaType::fromType<qint64>()));
     r.addBindValue(result.position > 0 ? QVariant(result.position)
                                        : QVariant(QMetaType::fromType<int>()));
-    r.addBindValue(text(serial));
+    r.addBindValue(text(QString::fromLatin1(result.serial)));
     r.addBindValue(result.address);
     r.addBindValue(result.operation);
     r.addBindValue(text(result.written));
     r.addBindValue(result.status);
     r.addBindValue(text(result.reason));
-    r.addBindValue(result.at.toOffsetFromUtc(result.at.offsetFromUtc()).toString(Qt::ISODate));
+    r.addBindValue(result.at.toOffsetFromUtc(result.at.offsetFromUtc())
+                       .toString(Qt::ISODateWithMs));
     if (!r.exec()) {
         *error = failure(r);
         return false;

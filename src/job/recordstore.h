@@ -65,6 +65,8 @@ public:
     // Stores the typed values of a successful record and the record's result; `meterKey` names
     // the meter when it has no serial number (the channel and its address).
     bool store(const JobRecord &record, const QString &meterKey, QString *error);
+    // One meter's result of group work (the stand's clock write, and what the group work
+    // reports of each meter), for the production record; store() records its own.
     bool storeResult(const MeterResult &result, QString *error);
 
     // The newest stored record of `kind` ("day-slices", "month-slices", "archive" or an event
@@ -85,6 +87,7 @@ private:
     bool exec(const QString &sql, QString *error);
     bool createSchema(QString *error);
     bool migrate(int from, QString *error);
+    bool insertResult(const MeterResult &result, std::optional<qint64> meter, QString *error);
     std::optional<qint64> meterId(const JobRecord &record, const QString &meterKey,
                                   QString *error);
 
