@@ -28,6 +28,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         __builtin_trap();
 
     for (const QString &line : lines) {
+        // An address from the list is one a meter can take.
+        const std::optional<int> address = changerlist::listAddress(line);
+        if (address && (*address < 1 || *address > 99))
+            __builtin_trap();
         QList<int> values;
         if (!changerlist::parseCoefficients(line, &values))
             continue;

@@ -1,6 +1,7 @@
-// A batch of replies for the measurements page: every decoder and table must stay inside each
-// reply and give one value per row. The input is a run of replies, each a length byte and that
-// many bytes (the last one cut short by the end of the input).
+// A batch of replies for the measurements page (and a session open's): every decoder and table must
+// stay inside each reply and give one value per row. The input is a run of replies, each a length
+// byte and that many bytes (the last one cut short by the end of the input).
+#include "core/batchrules.h"
 #include "core/measuredecoders.h"
 #include "core/phasors.h"
 #include "replies.h"
@@ -39,6 +40,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
             __builtin_trap();
     }
     if (measures::deviceInfoValues(replies.constData(), count).size() != 3)
+        __builtin_trap();
+
+    // A session open's replies, as the configurator and meterjob read them.
+    const batchrules::SessionReplies opened = batchrules::sessionReplies(replies);
+    if (opened.linkRead && (opened.address > 255 || opened.holdMinutes < 1))
+        __builtin_trap();
+    if (batchrules::ownReplies(43, replies).size() != qMax(0, count - 1))
         __builtin_trap();
 
     double values[9] = {};

@@ -14,7 +14,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
         if (records::sliceRow(s, record).size() != records::sliceHeader(s).size())
             __builtin_trap();
     }
-    if (const std::optional<int> n = records::listCount(record); n && (*n < 0 || *n > 255))
+    if (const std::optional<int> n = records::listCount(record);
+        n && (*n < 0 || *n > 0xffff || records::readableRecords(*n) > 255))
         __builtin_trap();
     return 0;
 }

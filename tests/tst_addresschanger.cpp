@@ -18,6 +18,8 @@ class TestAddressChanger : public QObject
 private slots:
     void split_data();
     void split();
+    void listAddress_data();
+    void listAddress();
     void coefficients_data();
     void coefficients();
     void modes_data();
@@ -59,6 +61,28 @@ void TestAddressChanger::split()
     QCOMPARE(changer.loadList(), int(lines.size()));
     QCOMPARE(changer.lines(), lines);
     QCOMPARE(changer.hasDuplicates(), duplicates);
+}
+
+void TestAddressChanger::listAddress_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<int>("address"); // 0: refused
+    QTest::newRow("serial number line") << "000000000000117" << 17;
+    QTest::newRow("above 2^31") << "9999999999" << 99;
+    QTest::newRow("two digits") << "19" << 19;
+    QTest::newRow("one digit") << "7" << 7;
+    QTest::newRow("line end of a pasted file") << "000000000000105\r" << 5;
+    QTest::newRow("ends in 00") << "000000000000100" << 0;
+    QTest::newRow("letter last") << "00000000000011a" << 0;
+    QTest::newRow("sign before the digit") << "-5" << 0;
+}
+
+// The address a list line gives its meter is its last two characters.
+void TestAddressChanger::listAddress()
+{
+    QFETCH(QString, line);
+    QFETCH(int, address);
+    QCOMPARE(changerlist::listAddress(line).value_or(0), address);
 }
 
 void TestAddressChanger::coefficients_data()

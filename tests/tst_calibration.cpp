@@ -49,7 +49,7 @@ const QList<qint32> kInitial{16384, 16384, 0, 0, 0, 0, 0};
 const QByteArray kWritten = reply(0x02, 0x0c, QByteArray());
 
 // What the configurator is to a page, written down instead of sent.
-struct Host : PageHost
+struct Host : PageHost, GroupHost
 {
     struct Batch
     {
@@ -80,15 +80,19 @@ struct Host : PageHost
     deviceListItem *batchItem() const override { return item.get(); }
     void meterChanged(deviceListItem *) override {}
     void setMeterEntriesEnabled(bool on) override { entriesOn = on; }
-    int checkedMeterCount() const override { return checked; }
-    void runGroupWork(int, const std::function<void()> &step) override
+    int checkedCount() const override { return checked; }
+    void work(int, const std::function<void()> &step) override
     {
         ++groupRuns;
         step();
     }
-    bool groupWorkRunning() const override { return group; }
+    bool running() const override { return group; }
     bool calibrateSelected() const override { return false; }
-    void markGroupStatus(GroupStatus status) override { marks << status; }
+    void mark(int status) override { marks << status; }
+    void noteAddress(int) override {}
+    bool listMode() const override { return listed; }
+    QString listLine() const override { return line; }
+    void appendListLine(const QString &l) override { appended << l; }
     bool confirm(const QString &title, const QString &text) override
     {
         questions << title + "|" + text;
@@ -102,8 +106,7 @@ struct Host : PageHost
     {
         return QString();
     }
-    void skipGroupMeter() override {}
-    void stopGroupWork() override {}
+    void stopAll() override {}
 
     // The last batch comes back with `replies` (after the session command).
     int answer(const QList<QByteArray> &replies, int status = 0)
@@ -117,6 +120,9 @@ struct Host : PageHost
     QHash<int, Route> routes;
     QList<int> marks;
     bool group = false;
+    bool listed = false;
+    QString line;
+    QStringList appended;
     bool entriesOn = true;
     int checked = 0;
     int groupRuns = 0;
@@ -133,6 +139,7 @@ struct Page
         r.address = address;
         host.item = std::make_unique<deviceListItem>(nullptr, r);
         page = std::make_unique<CalibrationPage>(&host);
+        page->setGroupWork(&host);
         QObject::connect(page.get(), &ConfigPage::log, page.get(),
                          [this](const QString &text, const QColor &colour) {
                              log << QStringLiteral("%1|%2").arg(colour.name(), text);

@@ -74,7 +74,8 @@ const QStringList kUserWrites{
     "pbSaveTimeMode",   "pbSaveHolidays",    "pbSaveCalendar",  "pbSaveCalendarAll",
     "pbSaveDisplayAll", "pbSaveTarif",       "pbSaveTarifAll",  "pbSaveLink",
     "pbSaveDisplay",    "pbSaveLimit",       "pbSavePulseSpec", "pbSavePulseSpecAll",
-    "pbSavePwd",        "pbSaveDeviceID",    "cbDisplayAuto"};
+    "pbSavePwd",        "pbSaveDeviceID",    "cbDisplayAuto",   "pbPulseSpec1Hz",
+    "pbPulseSpecStd"};
 const QStringList kCalibration{"frCC",         "frCC3",      "pbCalcClockCC", "dsbClockCSec",
                                "lblClockCSec", "pbOptoTest", "pbSaveClockCC", "pbAddrTableInput"};
 } // namespace

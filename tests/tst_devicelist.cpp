@@ -6,14 +6,14 @@
 #include <QCheckBox>
 #include <QImage>
 #include <QPointer>
+#include <QScrollBar>
 #include <QTimer>
 #include <QtTest>
 
 #include <algorithm>
 #include <random>
 
-namespace
-{
+namespace {
 rowLabel *labelOf(deviceListItem *row)
 {
     return row->findChild<rowLabel *>(QStringLiteral("lblText"));
@@ -33,7 +33,8 @@ const QColor kGreen(92, 170, 100);
 const QColor kBlack(0, 0, 0);
 
 // A shown list, tall enough for a few rows and some empty area below them.
-struct ShownList {
+struct ShownList
+{
     deviceList list;
     ShownList()
     {
@@ -93,6 +94,9 @@ private slots:
     void deselectAndReemit();
     void rowsFollowWidth();
     void manyRowsInRandomOrder();
+    void duplicatesInList_data();
+    void duplicatesInList();
+    void onlyRowsInViewShown();
 };
 
 void TestDeviceList::initTestCase()
@@ -516,6 +520,66 @@ void TestDeviceList::manyRowsInRandomOrder()
     for (int i = 0; i < 60; ++i)
         QCOMPARE(s.list.itemAt(i)->record().address, i + 1);
     verifyLayout(s.list);
+}
+
+void TestDeviceList::duplicatesInList_data()
+{
+    QTest::addColumn<DeviceRecord>("candidate");
+    QTest::addColumn<bool>("duplicate");
+    // Listed: 5 without a serial number, 7 with 123, 9 with 124, stand position 2 at 255.
+    QTest::newRow("same address, no serial") << meterRecord(5) << true;
+    QTest::newRow("same address, zeros") << meterRecord(5, "000000000000000") << true;
+    QTest::newRow("new address") << meterRecord(6) << false;
+    QTest::newRow("serial moved to a new address") << meterRecord(8, "000000000000123") << true;
+    QTest::newRow("new serial at a listed address") << meterRecord(7, "000000000000125") << false;
+    QTest::newRow("same last digit, other serial") << meterRecord(8, "000000000001124") << false;
+    QTest::newRow("same digits, shorter") << meterRecord(8, "00000000000124") << false;
+    QTest::newRow("serial at an address listed without")
+        << meterRecord(5, "000000000000126") << false;
+    QTest::newRow("stand: same position") << meterRecord(255, {}, 2, true) << true;
+    QTest::newRow("stand: other position") << meterRecord(255, {}, 3, true) << false;
+}
+
+void TestDeviceList::duplicatesInList()
+{
+    QFETCH(DeviceRecord, candidate);
+    QFETCH(bool, duplicate);
+    deviceList list;
+    for (const DeviceRecord &r : {meterRecord(5), meterRecord(7, "000000000000123"),
+                                  meterRecord(9, "000000000000124"), meterRecord(255, {}, 2, true)})
+        QVERIFY(list.addItem(r));
+    QCOMPARE(list.findDuplicate(candidate), duplicate);
+    QCOMPARE(list.addItem(candidate), !duplicate);
+}
+
+void TestDeviceList::onlyRowsInViewShown()
+{
+    // 200 px: ten rows on screen, the rest hidden until scrolled to.
+    ShownList s;
+    for (int a = 200; a >= 1; --a)
+        QVERIFY(s.list.addItem(meterRecord(a)));
+    verifyLayout(s.list);
+    const auto shown = [&] {
+        QList<int> out;
+        for (int i = 0; i < s.list.count(); ++i)
+            if (s.list.itemAt(i)->isVisible())
+                out << i;
+        return out;
+    };
+    QList<int> first = shown();
+    QVERIFY2(first.size() >= 10 && first.size() < 30, qPrintable(QString::number(first.size())));
+    QCOMPARE(first.first(), 0);
+    s.list.verticalScrollBar()->setValue(s.list.verticalScrollBar()->maximum());
+    const QList<int> last = shown();
+    QCOMPARE(last.last(), 199);
+    QVERIFY(last.first() > 150);
+    // A row shown at the end is drawn where it sits.
+    QTest::mouseClick(s.list.itemAt(199), Qt::LeftButton);
+    QCOMPARE(s.list.currentItem(), s.list.itemAt(199));
+    // Removed rows leave no gap in what is shown.
+    s.list.clearList();
+    QVERIFY(s.list.addItem(meterRecord(3)));
+    QVERIFY(s.list.itemAt(0)->isVisible());
 }
 
 QTEST_MAIN(TestDeviceList)

@@ -12,10 +12,13 @@
 #include "widgets/progressdialog.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QSignalSpy>
+#include <QSpinBox>
+#include <QTableView>
 #include <QtTest>
 
 namespace {
@@ -164,6 +167,8 @@ private slots:
     void coefficientLists();
     void addressList();
     void serialList();
+    void mixedScheduleWrite();
+    void clicksWhileSwitching();
 };
 
 // Without a checked meter group work does not start: no line, no batch.
@@ -213,7 +218,8 @@ void TestGroupSim::failingMeterInTheMiddle()
     QVERIFY(!g.config->groupWorkRunning());
 }
 
-// Interrupting a meter's batch ends the work there: red line, no grid, no further meter.
+// Interrupting a meter's batch ends the work there: red line, then the grid of the meters worked
+// so far (the interrupted one ERR), no further meter.
 void TestGroupSim::interrupted()
 {
     Group g;
@@ -229,7 +235,8 @@ void TestGroupSim::interrupted()
     QVERIFY(g.rig.hasLine(kInterrupted, kRed));
     QVERIFY(!g.config->groupWorkRunning());
     QVERIFY(g.rig.lines(kEnd).isEmpty());
-    QVERIFY(grid.isEmpty());
+    QCOMPARE(grid.size(), 1);
+    QCOMPARE(words(grid.takeFirst().at(0).toString()), QStringList({"ERR"}));
     QVERIFY(g.rig.lines(QStringLiteral("TX: 02 ")).isEmpty());
 }
 
@@ -259,7 +266,7 @@ void TestGroupSim::closeAll()
     QCOMPARE(g.rig.lines(QStringLiteral("RX: 03 09 01 00 ")).size(), 1);
 }
 
-// A wrong acknowledgement of the block ends the work with its red line and without a grid.
+// A wrong acknowledgement of the block ends the work with its red line and the grid so far.
 void TestGroupSim::standWrongAcknowledgement()
 {
     Group g;
@@ -286,14 +293,36 @@ void TestGroupSim::standWrongAcknowledgement()
     QCOMPARE(g.rig.lines(QStringLiteral("TX: ff 0a 0e ")).size(), 1);
     QVERIFY(!g.config->groupWorkRunning());
     QVERIFY(g.rig.lines(kEnd).isEmpty());
-    QVERIFY(grid.isEmpty());
+    QCOMPARE(grid.size(), 1);
+    QCOMPARE(words(grid.takeFirst().at(0).toString()), QStringList({"OK", "ERR"}));
 
-    // A block that never answers holds the work until the session ends; the next session
-    // starts without it.
-    block.injectReply(QByteArray());
-    g.press("pbSaveTimeAll");
-    QTRY_COMPARE_WITH_TIMEOUT(block.requestCount() - before, 3, 10000);
-    QVERIFY(g.config->groupWorkRunning());
+    // A block that never answers ends the work after its time-out, that meter ERR; the stop
+    // control ends it at once while it waits. (After each run the selected meter is switched in
+    // again first.)
+    auto *timeAll = g.config->findChild<QAbstractButton *>(QStringLiteral("pbSaveTimeAll"));
+    auto *stop = g.config->findChild<QPushButton *>(QStringLiteral("pbGroupStop"));
+    for (int round = 0; round < 3; ++round) {
+        QTRY_VERIFY_WITH_TIMEOUT(timeAll->isEnabled(), 10000);
+        const int asked = block.requestCount();
+        block.injectReply(QByteArray());
+        timeAll->click();
+        QTRY_COMPARE_WITH_TIMEOUT(block.requestCount(), asked + 1, 10000);
+        QVERIFY(g.config->groupWorkRunning());
+        QVERIFY(!stop->isHidden());
+        if (round == 0) {
+            QVERIFY(g.rig.waitLine(QStringLiteral("Ошибка: коммутационный блок не ответил")));
+            QCOMPARE(words(grid.takeFirst().at(0).toString()), QStringList({"ERR"}));
+        } else if (round == 1) {
+            QTest::mouseClick(stop, Qt::LeftButton);
+            QVERIFY(g.rig.hasLine(kInterrupted, kRed));
+            QCOMPARE(words(grid.takeFirst().at(0).toString()), QStringList());
+        } else {
+            break; // the session ends while the run waits on the block
+        }
+        QVERIFY(!g.config->groupWorkRunning());
+        QVERIFY(stop->isHidden());
+    }
+    QCOMPARE(g.rig.lines(QStringLiteral("TX: ff 0a 0e ")).size(), 1);
     g.config->close();
     QVERIFY(g.rig.open(p));
     QVERIFY(!g.config->groupWorkRunning());
@@ -432,37 +461,54 @@ void TestGroupSim::coefficientLists()
     QVERIFY(g.rig.hasLine(duplicates, QColor(255, 127, 40)));
     QCOMPARE(g.rig.lines(QStringLiteral("Загружены КК часов: ")).size(), 3);
 
-    // Distinct lines read without a warning.
+    // Distinct lines: without a warning only when every meter gave its line.
     g.list()->itemAt(1)->record().ticked = false;
     g.config->addressChanger()->pbReadCCClick();
     QVERIFY(g.waitEnd(4));
     QCOMPARE(changerText(g.config), same + "\n" + other);
+    QVERIFY(g.rig.hasLine(
+        QStringLiteral("Записи КК считаны не со всех счетчиков: в списке недостает 1"),
+        QColor(255, 127, 40)));
+    g.list()->itemAt(3)->record().ticked = false;
+    g.config->addressChanger()->pbReadCCClick();
+    QVERIFY(g.waitEnd(5));
     QVERIFY(g.rig.hasLine(QStringLiteral("Записи КК считаны без ошибок"), kGreen));
     QCOMPARE(g.rig.lines(duplicates).size(), 1);
 }
 
-// Addresses from the list: each meter is written its line and answers there afterwards.
+// Addresses from the list: each meter is written the last two digits of its line with the
+// standard 3, 5, 10, 30, whatever the page shows, and its entry takes the address only once the
+// meter has taken it. A line not ending in a number is refused.
 void TestGroupSim::addressList()
 {
     Group g;
     QVERIFY(g.startTcp());
     QSignalSpy grid(g.config, &ControlPanelDialog::html_line);
-    g.list()->itemAt(0)->record().ticked = true;
-    g.list()->itemAt(2)->record().ticked = true;
-    setChangerText(g.config, QStringLiteral("17\n\n19"));
+    g.config->findChild<QSpinBox *>(QStringLiteral("sbOpenIteration"))->setValue(7);
+    g.config->findChild<QComboBox *>(QStringLiteral("cbBaud"))->setCurrentIndex(2);
+    g.config->findChild<QSpinBox *>(QStringLiteral("sbSessionTime"))->setValue(25);
+    g.config->findChild<QSpinBox *>(QStringLiteral("sbBlockTime"))->setValue(40);
+    QVERIFY(g.rig.line.command(QStringLiteral("fault error:4@addr=3")));
+    g.tickAll();
+    setChangerText(g.config, QStringLiteral("000000000000117\n00000000000010a\n000000000000119"));
     g.config->addressChanger()->pbWriteAddrClick();
     QVERIFY(g.waitEnd());
     const QString html = grid.takeFirst().at(0).toString();
-    QCOMPARE(words(html), QStringList({"OK", "OK"}));
+    QCOMPARE(words(html), QStringList({"OK", "SKIP", "ERR"}));
     QVERIFY(html.contains(QStringLiteral("<div align='center'>17</div>")));
-    QVERIFY(html.contains(QStringLiteral("<div align='center'>19</div>")));
+    QCOMPARE(g.rig.lines(QStringLiteral("TX: 01 02 29 11 03 05 0a 1e ")).size(), 1);
+    QVERIFY(g.rig.lines(QStringLiteral("TX: 02 02 29 ")).isEmpty());
+    QVERIFY(g.rig.hasLine(QStringLiteral("Ошибка: адрес из списка некорректен: 00000000000010a"),
+                          kRed));
     QList<int> addresses;
-    for (int i = 0; i < 3; ++i)
+    for (int i = 0; i < 3; ++i) {
         addresses << g.list()->itemAt(i)->record().address;
-    std::sort(addresses.begin(), addresses.end());
-    QCOMPARE(addresses, QList<int>({2, 17, 19}));
-    // The new addresses answer.
-    g.config->mnCheckAllClick();
+        if (addresses.last() == 17)
+            QCOMPARE(g.list()->itemAt(i)->record().sessionTimeout, 10);
+    }
+    QCOMPARE(addresses, QList<int>({2, 3, 17}));
+    // The new address answers.
+    QVERIFY(g.rig.line.command(QStringLiteral("faults off")));
     g.menu("actOpenAll");
     QVERIFY(g.waitEnd(2));
     QCOMPARE(words(grid.takeFirst().at(0).toString()), QStringList({"OK", "OK", "OK"}));
@@ -484,6 +530,106 @@ void TestGroupSim::serialList()
     QVERIFY(g.rig.hasLine(
         QStringLiteral("Ошибка: серийный номер из списка некорректен: 0000000000001112"), kRed));
     QCOMPARE(g.rig.lines("TX: 03 02 44 31 32 33 00 00 00 00 00 00 00 00 00 00 00 00 ").size(), 1);
+}
+
+// The schedule shown when the run starts goes to every single-phase meter; the three-phase one
+// is skipped with a red line, not written another table.
+void TestGroupSim::mixedScheduleWrite()
+{
+    Group g;
+    QVERIFY(g.startTcp({"--meter", "450.22R,addr=4"}, 2, {4}));
+    QSignalSpy grid(g.config, &ControlPanelDialog::html_line);
+    g.tickAll();
+    g.menu("actOpenAll");
+    QVERIFY(g.waitEnd());
+    QCOMPARE(words(grid.takeFirst().at(0).toString()), QStringList({"OK", "OK", "OK", "OK"}));
+    QVERIFY(g.select());
+    QAbstractItemModel *calendar =
+        g.config->findChild<QTableView *>(QStringLiteral("tableCalendar"))->model();
+    QCOMPARE(calendar->rowCount(), 8);
+    const QStringList zone{"07:30", "2", "2", "3", "1"};
+    for (int c = 0; c < zone.size(); ++c)
+        calendar->setData(calendar->index(0, c + 1), zone[c]);
+    g.press("pbSaveCalendarAll");
+    QVERIFY(g.waitEnd(2));
+    QCOMPARE(words(grid.takeFirst().at(0).toString()), QStringList({"OK", "OK", "OK", "SKIP"}));
+    QVERIFY(g.rig.hasLine(QStringLiteral("Попытка записи тарифного рассписания несоответствующей "
+                                         "модели, отменено."),
+                          kRed));
+    // 07:30, working day and holiday tariff 2 (11), Saturday 3 and Sunday 1 (20).
+    QStringList january;
+    for (int a = 1; a <= 3; ++a) {
+        const QList<SessionRig::LogLine> sent =
+            g.rig.lines(QStringLiteral("TX: 0%1 02 14 ").arg(a));
+        QCOMPARE(sent.size(), 1);
+        QVERIFY2(sent[0].text.startsWith(QStringLiteral("TX: 0%1 02 14 07 1e 11 20 ").arg(a)),
+                 qPrintable(sent[0].text));
+        january << sent[0].text.mid(7, 3 * 34);
+    }
+    QCOMPARE(january.count(january[0]), 3);
+    QVERIFY(g.rig.lines(QStringLiteral("TX: 04 02 ")).isEmpty());
+
+    // The three-phase table shown, using tariff 5 alone: the single-phase meters are skipped,
+    // and the three-phase one ends the run with its red line and the grid.
+    QTest::mouseClick(g.list()->itemAt(3), Qt::LeftButton);
+    QTRY_COMPARE(calendar->rowCount(), 16);
+    for (int r = 0; r < 16; ++r)
+        for (int c = 2; c <= 5; ++c)
+            calendar->setData(calendar->index(r, c), QStringLiteral("5"));
+    g.config->findChild<QAction *>(QStringLiteral("actCopyToAllMonths"))->trigger();
+    g.press("pbSaveCalendarAll");
+    const QString refused = QStringLiteral("Тарифное рассписание некорректно! Запись отменена.");
+    QVERIFY(g.rig.waitLine(refused));
+    QTRY_COMPARE(grid.size(), 1);
+    QCOMPARE(words(grid.takeFirst().at(0).toString()),
+             QStringList({"SKIP", "SKIP", "SKIP", "SKIP"}));
+    QVERIFY(!g.config->groupWorkRunning());
+    QCOMPARE(g.rig.lines(kEnd).size(), 2);
+    QVERIFY(g.rig.lines(QStringLiteral("TX: 04 02 ")).isEmpty());
+}
+
+// On the stand: a row clicked and a page button pressed while the stand switches the group's
+// meter in change nothing, and a position outside 1..24 is skipped before anything is sent.
+void TestGroupSim::clicksWhileSwitching()
+{
+    Group g;
+    StandBlock block;
+    QVERIFY2(block.start(QString(), 0), qPrintable(block.errorString()));
+    QVERIFY(g.rig.startLine({"--no-tcp", "--pty", "--meter", "210.1,addr=255"}));
+    g.rig.window().engine()->standLink()->port = block.port();
+    SessionParameters p = SessionRig::defaults();
+    p.portNumber = 1;
+    p.standIp = block.address();
+    QVERIFY(g.openStand(p, 2));
+    DeviceRecord far;
+    far.standMode = true;
+    far.standAddr = 30;
+    far.password = g.list()->itemAt(0)->record().password;
+    QVERIFY(g.list()->addItem(far));
+    g.list()->itemAt(0)->record().ticked = true;
+    g.list()->itemAt(2)->record().ticked = true;
+    QSignalSpy grid(g.config, &ControlPanelDialog::html_line);
+    const int asked = block.requestCount();
+    block.injectReply(QByteArray());
+    g.menu("actOpenAll");
+    QTRY_COMPARE_WITH_TIMEOUT(block.requestCount(), asked + 1, 10000);
+    QTest::mouseClick(g.list()->itemAt(1), Qt::LeftButton);
+    QTest::mouseClick(g.config->findChild<QPushButton *>(QStringLiteral("pbLoadLink")),
+                      Qt::LeftButton);
+    QCOMPARE(block.requestCount(), asked + 1);
+    // The block's answer comes late.
+    emit g.rig.window().engine()->stendSelectAccept(true);
+    QVERIFY(g.waitEnd());
+    QCOMPARE(words(grid.takeFirst().at(0).toString()), QStringList({"OK", "SKIP"}));
+    QVERIFY(g.list()->itemAt(0)->record().sessionOpen);
+    QVERIFY(!g.list()->itemAt(1)->record().sessionOpen);
+    QVERIFY(!g.list()->itemAt(2)->record().sessionOpen);
+    QCOMPARE(g.rig.lines(QStringLiteral("TX: ff 08 ")).size(), 1);
+    QVERIFY(g.rig.lines(QStringLiteral("Получение параметров связи")).isEmpty());
+    QVERIFY(g.rig.hasLine(
+        QStringLiteral("Ошибка: позиция на стенде 30 вне 1..24, счетчик пропущен"), kRed));
+    // The selected meter is switched in again afterwards.
+    QTRY_COMPARE_WITH_TIMEOUT(block.requestCount(), asked + 2, 10000);
 }
 
 QTEST_MAIN(TestGroupSim)

@@ -1,3 +1,6 @@
+#include "config/controlpaneldialog.h"
+#include "meters/devicelist.h"
+#include "meters/devicelistitem.h"
 #include "meters/itemeditdialog.h"
 
 #include <QCheckBox>
@@ -7,10 +10,10 @@
 #include <QSpinBox>
 #include <QtTest>
 
-namespace
-{
+namespace {
 // The editor's controls, found as the user sees them.
-struct Editor {
+struct Editor
+{
     itemEditDialog dlg;
     QSpinBox *sbAddr = dlg.findChild<QSpinBox *>(QStringLiteral("sbAddr"));
     QSpinBox *sbStendAddr = dlg.findChild<QSpinBox *>(QStringLiteral("sbStendAddr"));
@@ -71,6 +74,7 @@ private slots:
     void standPosition();
     void okKeepsOtherFields();
     void cancelHides();
+    void enterAddsTypedAddress();
 };
 
 void TestItemEditor::form()
@@ -89,7 +93,9 @@ void TestItemEditor::form()
     QVERIFY(!e.pbEsc->icon().isNull());
     QVERIFY(!e.sbStendAddr->isVisible());
     QVERIFY(QTest::qWaitForWindowActive(&e.dlg));
-    QCOMPARE(e.dlg.focusWidget(), e.pbOk);
+    // Typing goes to the address; Enter is "Добавить".
+    QCOMPARE(e.dlg.focusWidget(), e.sbAddr);
+    QVERIFY(e.pbOk->isDefault());
 }
 
 void TestItemEditor::standardPasswordKeepsPassword()
@@ -274,6 +280,27 @@ void TestItemEditor::cancelHides()
     QTest::mouseClick(e.pbEsc, Qt::LeftButton);
     QVERIFY(!e.dlg.isVisible());
     QCOMPARE(spy.count(), 0);
+}
+
+void TestItemEditor::enterAddsTypedAddress()
+{
+    ControlPanelDialog w;
+    w.setSession(0, 1, QByteArray(6, '\xe1'));
+    QStringList informed;
+    w.inform = [&](const QString &, const QString &text) { informed << text; };
+    auto *editor = w.findChild<itemEditDialog *>();
+    // The second use types over what the first left in the box.
+    for (const char *address : {"42", "7"}) {
+        w.addClick();
+        QVERIFY(QTest::qWaitForWindowActive(editor));
+        QTest::keyClicks(editor->focusWidget(), QLatin1String(address));
+        QTest::keyClick(editor->focusWidget(), Qt::Key_Return);
+        QVERIFY(!editor->isVisible());
+    }
+    QCOMPARE(w.meterList()->count(), 2);
+    QCOMPARE(w.meterList()->itemAt(0)->record().address, 7);
+    QCOMPARE(w.meterList()->itemAt(1)->record().address, 42);
+    QCOMPARE(informed, QStringList());
 }
 
 QTEST_MAIN(TestItemEditor)

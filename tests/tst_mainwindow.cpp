@@ -9,6 +9,7 @@
 #include "widgets/soundcue.h"
 
 #include <QCheckBox>
+#include <QClipboard>
 #include <QComboBox>
 #include <QDate>
 #include <QDir>
@@ -21,6 +22,7 @@
 #include <QProgressBar>
 #include <QPushButton>
 #include <QRegularExpression>
+#include <QScrollBar>
 #include <QSet>
 #include <QSoundEffect>
 #include <QSpinBox>
@@ -34,10 +36,10 @@
 
 namespace {
 // The log view, with every line logged so far drawn.
-QTextBrowser *logView(SysMonitorDialog &w)
+LogView *logView(SysMonitorDialog &w)
 {
     w.flushLog();
-    return w.findChild<QTextBrowser *>(QStringLiteral("tbLog"));
+    return w.findChild<LogView *>(QStringLiteral("tbLog"));
 }
 
 // Whether process `pid` has a handler installed for `sig` (its SigCgt mask in /proc).
@@ -78,6 +80,8 @@ private slots:
     void logLines();
     void htmlLine();
     void batchedView();
+    void logViewScrolling();
+    void logViewSelection();
     void consoleSwitch();
     void closingQuits();
     void logStoredOnDestruction();
@@ -111,7 +115,9 @@ void TestMainWindow::widgetsAndTitle()
     QVERIFY(w.findChild<QLayout *>(QStringLiteral("laHorContext")));
 
     auto *tb = logView(w);
-    QVERIFY(tb->isReadOnly());
+    const int lines = tb->lineCount();
+    QTest::keyClicks(tb, QStringLiteral("x\b\r"));
+    QCOMPARE(tb->lineCount(), lines); // read only
     QVERIFY(!tb->acceptDrops());
     QCOMPARE(tb->verticalScrollBarPolicy(), Qt::ScrollBarAlwaysOn);
     auto *sb = w.findChild<QSpinBox *>(QStringLiteral("sbLocalAddr"));
@@ -207,19 +213,100 @@ void TestMainWindow::batchedView()
     QTextBrowser reference;
     for (const QString &line : lines)
         reference.append(line);
+    // The document is built when asked for, or kept up with once it has been.
     for (int split = 0; split <= lines.size(); ++split) {
-        QTextBrowser batched;
-        logview::appendLines(&batched, lines.mid(0, split));
-        logview::appendLines(&batched, lines.mid(split));
-        QCOMPARE(batched.toHtml(), reference.toHtml());
+        LogView batched;
+        batched.appendLines(lines.mid(0, split));
+        if (split % 2)
+            batched.document();
+        batched.appendLines(lines.mid(split));
+        QCOMPARE(batched.document()->toHtml(), reference.toHtml());
+        QCOMPARE(batched.lineCount(), lines.size());
     }
 
     // The window draws what it logs within its redraw interval, unasked.
     WorkDir wd;
     SysMonitorDialog w(false);
-    QTextBrowser *view = w.findChild<QTextBrowser *>(QStringLiteral("tbLog"));
+    LogView *view = logView(w);
+    const int before = view->lineCount();
     w.log(QStringLiteral("late"), QColor(50, 50, 50), false, false);
-    QTRY_VERIFY_WITH_TIMEOUT(view->toPlainText().endsWith(QStringLiteral("late")), 1000);
+    QTRY_COMPARE_WITH_TIMEOUT(view->lineCount(), before + 1, 1000);
+    QVERIFY(view->document()->toPlainText().endsWith(QStringLiteral("late")));
+}
+
+void TestMainWindow::logViewScrolling()
+{
+    const auto numbered = [](int from, int n) {
+        QStringList out;
+        for (int i = from; i < from + n; ++i)
+            out << QStringLiteral("<span style='font-size: 10px; color:#323232'>line %1</span>")
+                       .arg(i);
+        return out;
+    };
+    LogView v;
+    v.resize(300, 200);
+    v.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&v));
+    QScrollBar *bar = v.verticalScrollBar();
+    v.appendLines(numbered(0, 3));
+    QCOMPARE(bar->maximum(), 0); // three lines fit
+    v.appendLines(numbered(3, 5000));
+    QVERIFY(bar->maximum() > 4900);
+    QCOMPARE(bar->value(), bar->maximum()); // followed to the end
+    QTest::keyClick(&v, Qt::Key_PageUp);
+    QTest::keyClick(&v, Qt::Key_PageUp);
+    const int up = bar->value();
+    QVERIFY(up < bar->maximum());
+    v.appendLines(numbered(5003, 100));
+    QCOMPARE(bar->value(), up); // scrolled up: stays put
+    QTest::keyClick(&v, Qt::Key_End, Qt::ControlModifier);
+    v.appendLines(numbered(5103, 1));
+    QCOMPARE(bar->value(), bar->maximum());
+    // What is on screen at the end is the last line, drawn.
+    v.selectAll();
+    QVERIFY(v.selectedText().endsWith(QStringLiteral("line 5102\nline 5103")));
+    QCOMPARE(v.lineCount(), 5104);
+}
+
+void TestMainWindow::logViewSelection()
+{
+    LogView v;
+    v.resize(400, 200);
+    v.appendLines(
+        {QStringLiteral("<span style='font-size: 10px; color:#ff3232'>12:00:00 - Ошибка: "
+                        "один</span>"),
+         QString(),
+         QStringLiteral("<span style='font-size: 10px; color:#00aae6'><strong>два</strong> "
+                        "&amp; три</span>"),
+         QStringLiteral("<table><tr><td>OK</td><td>ERR</td></tr></table>")});
+    v.show();
+    QVERIFY(QTest::qWaitForWindowExposed(&v));
+    // Each line is drawn in its own colour.
+    const QImage shot = v.viewport()->grab().toImage();
+    QSet<QRgb> colours;
+    for (int y = 0; y < shot.height(); ++y)
+        for (int x = 0; x < shot.width(); ++x)
+            colours.insert(shot.pixel(x, y) & 0xffffff);
+    QVERIFY(colours.contains(0xff3232));
+    QVERIFY(colours.contains(0x00aae6));
+
+    QTest::keyClick(&v, Qt::Key_A, Qt::ControlModifier);
+    QTest::keyClick(&v, Qt::Key_C, Qt::ControlModifier);
+    const QString all = QGuiApplication::clipboard()->text();
+    QVERIFY2(all.startsWith(QStringLiteral("12:00:00 - Ошибка: один\n\nдва & три\n")),
+             qPrintable(all));
+    QVERIFY(all.contains(QStringLiteral("OK")) && all.contains(QStringLiteral("ERR")));
+    // A drag from the start of the first line into the third selects across the lines.
+    QWidget *vp = v.viewport();
+    QTest::mousePress(vp, Qt::LeftButton, {}, QPoint(1, 6));
+    QTest::mouseMove(vp, QPoint(vp->width() - 2, 6 + 2 * QFontMetrics(v.font()).height()));
+    QTest::mouseRelease(vp, Qt::LeftButton, {},
+                        QPoint(vp->width() - 2, 6 + 2 * QFontMetrics(v.font()).height()));
+    QVERIFY2(v.selectedText().startsWith(QStringLiteral("12:00:00 - Ошибка: один\n\nдва")),
+             qPrintable(v.selectedText()));
+    QVERIFY(!v.selectedText().contains(QStringLiteral("OK")));
+    QTest::mouseClick(vp, Qt::LeftButton, {}, QPoint(1, 6));
+    QCOMPARE(v.selectedText(), QString());
 }
 
 void TestMainWindow::htmlLine()
@@ -227,7 +314,7 @@ void TestMainWindow::htmlLine()
     WorkDir wd;
     SysMonitorDialog w(false);
     w.html_line(QStringLiteral("<table><tr><td>OK</td><td>ERR</td></tr></table>"));
-    const QString plain = logView(w)->toPlainText();
+    const QString plain = logView(w)->document()->toPlainText();
     QVERIFY(plain.contains(QStringLiteral("OK")));
     QVERIFY(plain.contains(QStringLiteral("ERR")));
     QVERIFY(!plain.contains(QStringLiteral("<td>")));
@@ -417,6 +504,12 @@ void TestMainWindow::progressDialogForm()
     QCOMPARE(bar->alignment(), Qt::AlignCenter);
     d.setProgress(42);
     QCOMPARE(bar->value(), 42);
+    // Values that come fast are drawn in turn; the last one stays, a new run starts at 0.
+    for (int v = 43; v <= 60; ++v)
+        d.setProgress(v);
+    QTRY_COMPARE(bar->value(), 60);
+    d.setProgress(0);
+    QCOMPARE(bar->value(), 0);
 }
 
 void TestMainWindow::progressInterrupt()

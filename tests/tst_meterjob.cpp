@@ -3,6 +3,7 @@
 // summary and log file checked. Its tables must be the configurator's, cell for cell.
 #include "support/logfile.h"
 #include "support/sessionrig.h"
+#include "support/standblock.h"
 
 #include "config/controlpaneldialog.h"
 #include "core/meterlistfile.h"
@@ -84,12 +85,15 @@ private slots:
     void channelRefused_data();
     void channelRefused();
     void lineLost();
+    void partialRead_data();
+    void partialRead();
     void failures_data();
     void failures();
     void archiveJson_data();
     void archiveJson();
     void sameCellsAsConfigurator();
     void standClock();
+    void standError();
     void stop_data();
     void stop();
 
@@ -439,6 +443,52 @@ void TestMeterJob::lineLost()
     QVERIFY(QString::fromUtf8(p.readAllStandardError()).contains("1 ok, 3 failed"));
 }
 
+void TestMeterJob::partialRead_data()
+{
+    QTest::addColumn<QString>("operation");
+    QTest::addColumn<QString>("fault"); // a size the meter does not hold
+    QTest::addColumn<QStringList>("firstCells");
+    QTest::addColumn<QString>("count");
+    // The meter holds four messages, one error and one warning; reading message 4 is refused.
+    QTest::newRow("events, 6 messages said")
+        << "--events" << "reply:063b020600@fn=06,obj=3b" << QStringList{"M0", "M1", "M2", "M3"}
+        << "Прочитано 4 из 8 записей";
+    // Six monthly slices held, sixteen said.
+    QTest::newRow("monthly slices, 16 said")
+        << "--month-slices" << "reply:0643021000@fn=06,obj=43" << QStringList(6, QString())
+        << "Прочитано 6 из 16 записей";
+}
+
+void TestMeterJob::partialRead()
+{
+    QFETCH(QString, operation);
+    QFETCH(QString, fault);
+    QFETCH(QStringList, firstCells);
+    QFETCH(QString, count);
+    MeterSimProcess gateway;
+    QVERIFY(gateway.start({"--meter", "210.1,addr=1", "--fault", fault}));
+    QTemporaryDir dir;
+    const Job job = runJob({"--tcp", gateway.tcpHost() + ':' + QString::number(gateway.tcpPort()),
+                            "--address", "1", operation},
+                           dir.path());
+    QCOMPARE(job.status, 1);
+    const QStringList out = lines(job.out);
+    QCOMPARE(out.size(), 1 + firstCells.size());
+    const QString identity = QStringLiteral("1;;;210.1;%1;failed;Ошибка: некорректное значение "
+                                            "данных. %2;")
+                                 .arg(operation.mid(2), count);
+    for (int i = 0; i < firstCells.size(); ++i) {
+        QVERIFY2(out[1 + i].startsWith(identity), qPrintable(out[1 + i]));
+        const QStringList cells = out[1 + i].mid(identity.size()).split(';');
+        if (operation == "--events")
+            QCOMPARE(cells.value(2), firstCells[i]);
+        else
+            QVERIFY(QDate::fromString(cells.value(0), QStringLiteral("dd.MM.yyyy")).isValid());
+    }
+    QVERIFY2(job.err.contains(count), qPrintable(job.err));
+    QVERIFY(logFileLines(dir.path()).contains(count));
+}
+
 void TestMeterJob::failures_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -733,6 +783,40 @@ void TestMeterJob::standClock()
     }
     const qint64 off = noted.secsTo(QDateTime::currentDateTime().addSecs(3 * 3600));
     QVERIFY2(noted.isValid() && qAbs(off) < 120, qPrintable(noted.toString()));
+}
+
+// A wrong answer of the switching block ends the run as in the configurator: the meters after it
+// are reported failed with the stand's red line, and nothing more is switched or sent.
+void TestMeterJob::standError()
+{
+    WorkDir work;
+    StandBlock block;
+    QVERIFY2(block.start(QString(), 0), qPrintable(block.errorString()));
+    MeterSimProcess line;
+    QVERIFY(line.start({"--no-tcp", "--pty", "--meter", "210.1,addr=255"}));
+    QVERIFY(QDir(work.path()).mkdir(QStringLiteral("ports")));
+    QVERIFY(QFile::link(line.ptyPath(), work.filePath(QStringLiteral("ports/COM1"))));
+    block.injectReply(QByteArray::fromHex("000000000006010f00000018"));
+    block.injectReply(QByteArray::fromHex("000000000003018f02"));
+    const Job job =
+        runJob({"--com", "1", "--stand", block.address() + ':' + QString::number(block.port()),
+                "--position", "1-3", "--info"},
+               work.path());
+    QCOMPARE(job.status, 1);
+    const QStringList out = lines(job.out);
+    // The header, the three rows of position 1's table, one line each for positions 2 and 3.
+    QVERIFY2(out.size() == 6, job.out.constData());
+    QVERIFY2(out[1].startsWith(QStringLiteral("255;;1;210.1;info;ok;;")), qPrintable(out[1]));
+    const QString why = QStringLiteral("Работа с группой прекращена из-за некорректного выбор "
+                                       "адреса на стенде или аппаратной ошибки стенда");
+    for (int p = 2; p <= 3; ++p)
+        QVERIFY2(out[p + 2].startsWith(QStringLiteral("255;;%1;-;info;failed;%2;").arg(p).arg(why)),
+                 qPrintable(out[p + 2]));
+    QCOMPARE(block.requestCount(), 2);
+    const QStringList log = logFileLines(work.path());
+    const int second = indexStarting(log, QStringLiteral("Выбор счетчика на стенде: 02"));
+    QVERIFY(second > indexStarting(log, QStringLiteral("TX: ff 08 ")));
+    QCOMPARE(indexStarting(log, QStringLiteral("TX: "), second), -1);
 }
 
 void TestMeterJob::stop_data()

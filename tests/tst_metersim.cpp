@@ -730,12 +730,13 @@ void TestMeterSim::pacing()
     QVERIFY(c.openCom(4));
     QSignalSpy rx(&c.codec, &modbus::receivePaket);
     QCOMPARE(c.call(1, kOpenUser), hex("080000"));
-    // The name reply is 38 bytes on the wire: at 2400 baud, 11 bits a byte, no sooner than
-    // 174 ms, and still one packet (a byte every 4.6 ms, well inside the port's 20 ms gap).
+    // The request is 5 bytes on the wire and the name reply 38: at 2400 baud, 11 bits a byte,
+    // the reply is complete no sooner than 197 ms after the request was handed over, and the
+    // port's 20 ms gap ends it: still one packet (a byte every 4.6 ms).
     const Client::Reply r = c.ask(modbus::makeFrame(1, 1, hex("0120")));
     QVERIFY(r.answered && r.crcOk);
     QCOMPARE(r.packet.size(), 38);
-    QVERIFY2(r.ms >= 38 * 11 * 1000 / 2400 - 5, qPrintable(QString::number(r.ms)));
+    QVERIFY2(r.ms >= (5 + 38) * 11 * 1000 / 2400 + 20 - 2, qPrintable(QString::number(r.ms)));
     QCOMPARE(rx.size(), 2);
 }
 

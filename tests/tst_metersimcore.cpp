@@ -582,6 +582,8 @@ void TestMeterSimCore::faultTexts_data()
     QTest::newRow("scoped error") << "error:6@fn=01,obj=0E,count=2" << true << int(FaultPlan::Error)
                                   << 6 << 1 << 14 << 100 << 2;
     QTest::newRow("share") << "crc@30%" << true << int(FaultPlan::Crc) << 0 << -1 << -1 << 30 << -1;
+    QTest::newRow("stale") << "stale:6000@fn=0c" << true << int(FaultPlan::Stale) << 6000 << 12
+                           << -1 << 100 << -1;
     QTest::newRow("split") << "split:250@all" << true << int(FaultPlan::Split) << 250 << -1 << -1
                            << 100 << -1;
     QTest::newRow("reply") << "reply:09a1b2@obj=21" << true << int(FaultPlan::Reply) << 0 << -1
@@ -667,6 +669,10 @@ void TestMeterSimCore::faultsOnTheLine()
     QCOMPARE(broken.left(4), hex("01012301"));
     add("late:700@count=1");
     QCOMPARE(b.line.handleFrame(request).value(0).delayMs, 700);
+    QVERIFY(!b.line.handleFrame(request).value(0).apart);
+    add("stale:900@count=1");
+    const SimLine::Chunk stale = b.line.handleFrame(request).value(0);
+    QVERIFY(stale.delayMs == 900 && stale.apart);
     add("split:40@count=1");
     const QList<SimLine::Chunk> parts = b.line.handleFrame(request);
     QCOMPARE(parts.size(), 2);

@@ -140,6 +140,12 @@ private slots:
     void events();
     void eventClear_data();
     void eventClear();
+    void listSizes_data();
+    void listSizes();
+    void partialRead_data();
+    void partialRead();
+    void clearEmpties_data();
+    void clearEmpties();
     void diagramCurrent();
 };
 
@@ -155,8 +161,8 @@ void TestRecordPages::slices_data()
     QTest::newRow("daily, 2 records")
         << "210.1" << QByteArray("pbLoadSliceDay") << reply("0642", "0200")
         << QStringList{"0c 42 0 00", "0c 42 1 00"} << 7;
-    QTest::newRow("monthly, 258 records read as 2")
-        << "210.1" << QByteArray("pbLoadSliceMonth") << reply("0643", "0201")
+    QTest::newRow("monthly, a one-byte size")
+        << "210.1" << QByteArray("pbLoadSliceMonth") << reply("0643", "02")
         << QStringList{"0c 43 0 00", "0c 43 1 00"} << 7;
     QTest::newRow("three-phase columns")
         << "450.22R" << QByteArray("pbLoadSliceDay") << reply("0642", "0100")
@@ -357,7 +363,7 @@ void TestRecordPages::events_data()
     QTest::newRow("two messages and an error")
         << QByteArray("010002") << QStringList{"0b 3b 0 00", "0b 3b 1 00", "0b 12 0 00"}
         << QStringList{"M0", "M1", "E0"};
-    QTest::newRow("sizes wrap at 256")
+    QTest::newRow("a message and a warning")
         << QByteArray("000101") << QStringList{"0b 3b 0 00", "0b 3c 0 00"}
         << QStringList{"M0", "W0"};
 }
@@ -371,8 +377,7 @@ void TestRecordPages::events()
     t.click("pbLoadList");
     QCOMPARE(t.sent.last().commands.mid(1), (QStringList{"06 12", "06 3c", "06 3b"}));
     const QByteArray n = QByteArray::fromHex(sizes);
-    // Two-byte sizes; only the low byte counts.
-    t.finish({reply("0612", QByteArray(1, n[0]).toHex() + "01"),
+    t.finish({reply("0612", QByteArray(1, n[0]).toHex() + "00"),
               reply("063c", QByteArray(1, n[1]).toHex() + "00"),
               reply("063b", QByteArray(1, n[2]).toHex() + "00")});
     if (records.isEmpty()) {
@@ -432,6 +437,183 @@ void TestRecordPages::eventClear()
     QCOMPARE(t.column("tableRecords", 0).size(), rows);
     QCOMPARE(t.header("tableRecords").size(), 5);
     QVERIFY(t.find("frList")->isEnabled());
+}
+
+void TestRecordPages::listSizes_data()
+{
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<QList<QByteArray>>("sizes");
+    QTest::addColumn<QStringList>("last"); // last command of each list read
+    QTest::addColumn<int>("count");        // commands
+    QTest::addColumn<QStringList>("notices");
+    const QString held = QStringLiteral("Внимание! Счетчик хранит %1 записей, прочитаны будут "
+                                        "первые 255");
+    QTest::newRow("255 slices") << QByteArray("pbLoadSliceDay")
+                                << QList<QByteArray>{reply("0642", "ff00")}
+                                << QStringList{"0c 42 fe 00"} << 255 << QStringList();
+    QTest::newRow("256 slices") << QByteArray("pbLoadSliceDay")
+                                << QList<QByteArray>{reply("0642", "0001")}
+                                << QStringList{"0c 42 fe 00"} << 255 << QStringList{held.arg(256)};
+    QTest::newRow("300 slices") << QByteArray("pbLoadSliceMonth")
+                                << QList<QByteArray>{reply("0643", "2c01")}
+                                << QStringList{"0c 43 fe 00"} << 255 << QStringList{held.arg(300)};
+    QTest::newRow("65535 slices") << QByteArray("pbLoadSliceDay")
+                                  << QList<QByteArray>{reply("0642", "ffff")}
+                                  << QStringList{"0c 42 fe 00"} << 255
+                                  << QStringList{held.arg(65535)};
+    // Errors, warnings, messages as asked; read messages, errors, warnings.
+    QTest::newRow("events: 300 errors, 2 warnings, 256 messages")
+        << QByteArray("pbLoadList")
+        << QList<QByteArray>{reply("0612", "2c01"), reply("063c", "0200"), reply("063b", "0001")}
+        << QStringList{"0b 3b fe 00", "0b 12 fe 00", "0b 3c 1 00"} << 255 + 255 + 2
+        << QStringList{held.arg(256), held.arg(300)};
+}
+
+void TestRecordPages::listSizes()
+{
+    QFETCH(QByteArray, button);
+    QFETCH(QList<QByteArray>, sizes);
+    QFETCH(QStringList, last);
+    QFETCH(int, count);
+    QFETCH(QStringList, notices);
+    Pages t(QStringLiteral("210.1"));
+    t.click(button);
+    const qsizetype before = t.logged.size();
+    t.finish(sizes);
+    QCOMPARE(t.sent.size(), 2);
+    const QStringList commands = t.sent[1].commands;
+    QCOMPARE(commands.size(), count);
+    QStringList ends;
+    for (int i = 0; i < commands.size(); ++i)
+        if (i + 1 == commands.size() || commands[i + 1].left(5) != commands[i].left(5))
+            ends << commands[i];
+    QCOMPARE(ends, last);
+    QStringList said;
+    for (qsizetype i = before; i < t.logged.size(); ++i)
+        if (t.logged[i].startsWith("Внимание")) {
+            said << t.logged[i];
+            QCOMPARE(t.colours[i], QColor(255, 127, 40));
+        }
+    QCOMPARE(said, notices);
+    QVERIFY(!t.logged.contains("Список пуст"));
+}
+
+void TestRecordPages::partialRead_data()
+{
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<QByteArray>("record"); // reply head of each record
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("read");
+    QTest::addColumn<int>("total");
+    QTest::addColumn<QStringList>("numbers"); // "Номер" of the rows kept, or first cells
+    QTest::newRow("daily slices fail at record 3 of 4")
+        << QByteArray("pbLoadSliceDay") << QByteArray("tableSlice") << QByteArray("0c42") << 2 << 3
+        << 4 << QStringList{"01.03.2024", "02.03.2024", "03.03.2024"};
+    QTest::newRow("archive interrupted after 2 of 5")
+        << QByteArray("pbArchiveRead") << QByteArray("tableArchive") << QByteArray("0710") << 1 << 2
+        << 5 << QStringList{"3", "4"};
+    QTest::newRow("events fail at the first")
+        << QByteArray("pbLoadList") << QByteArray("tableRecords") << QByteArray("0b3b") << 2 << 0
+        << 3 << QStringList();
+    QTest::newRow("events fail at the third of 3")
+        << QByteArray("pbLoadList") << QByteArray("tableRecords") << QByteArray("0b3b") << 2 << 2
+        << 3 << QStringList{"M0", "M1"};
+}
+
+void TestRecordPages::partialRead()
+{
+    QFETCH(QByteArray, button);
+    QFETCH(QByteArray, table);
+    QFETCH(QByteArray, record);
+    QFETCH(int, status);
+    QFETCH(int, read);
+    QFETCH(int, total);
+    QFETCH(QStringList, numbers);
+    Pages t(QStringLiteral("210.1"));
+    const QByteArray count = QByteArray(1, char(total)).toHex() + "00";
+    if (button == "pbArchiveRead") {
+        t.click("pbLoadArchive");
+        t.finish({reply("013d", "1e"), reply("0610", "2000")});
+        t.find<QSpinBox>("sbArchiveStart")->setValue(3);
+        t.find<QSpinBox>("sbArchiveEnd")->setValue(3 + total);
+        t.click("pbArchiveRead");
+    } else {
+        t.click(button);
+        if (button == "pbLoadList")
+            t.finish({reply("0612", "0000"), reply("063c", "0000"), reply("063b", count)});
+        else
+            t.finish({reply("0642", count)});
+    }
+    QCOMPARE(t.sent.last().commands.size() - (t.sent.last().kind == 20 ? 1 : 0), total);
+    // Records of days 1, 2, ...; those not read are empty.
+    QList<QByteArray> replies;
+    for (int i = 0; i < total; ++i) {
+        const QByteArray day = QByteArray(1, char(i + 1)).toHex();
+        const QByteArray data = record == "0c42"   ? "001e0d" + day + "0318" + "65432100"
+                                : record == "0710" ? "1e0d" + day + "03183e00"
+                                                   : "071e0d" + day + "03180440";
+        replies << (i < read ? reply(record, data) : QByteArray());
+    }
+    t.finish(replies, status);
+    const QString said = QStringLiteral("Прочитано %1 из %2 записей").arg(read).arg(total);
+    QVERIFY2(t.logged.contains(said), qPrintable(t.logged.join('\n')));
+    QCOMPARE(t.colours[t.logged.lastIndexOf(said)], QColor(255, 127, 40));
+    QCOMPARE(t.column(table, button == "pbLoadSliceDay" ? 0 : 2), numbers);
+    // What was read can be exported.
+    const char *exportButton = button == "pbLoadSliceDay"  ? "pbSliceExport"
+                               : button == "pbArchiveRead" ? "pbArchiveExport"
+                                                           : nullptr;
+    if (exportButton)
+        QCOMPARE(t.exported(exportButton).count('\n'), read + 1);
+}
+
+void TestRecordPages::clearEmpties_data()
+{
+    QTest::addColumn<QByteArray>("read");
+    QTest::addColumn<QByteArray>("clear");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<int>("rows"); // left
+    QTest::newRow("daily list cleared")
+        << QByteArray("pbLoadSliceDay") << QByteArray("pbClearSliceDay") << 0 << 0;
+    QTest::newRow("daily clear refused")
+        << QByteArray("pbLoadSliceDay") << QByteArray("pbClearSliceDay") << 2 << 1;
+    QTest::newRow("monthly shown, daily cleared")
+        << QByteArray("pbLoadSliceMonth") << QByteArray("pbClearSliceDay") << 0 << 1;
+    QTest::newRow("monthly list cleared")
+        << QByteArray("pbLoadSliceMonth") << QByteArray("pbClearSliceMonth") << 0 << 0;
+    QTest::newRow("archive cleared")
+        << QByteArray("pbArchiveRead") << QByteArray("pbArchiveInit") << 0 << 0;
+    QTest::newRow("archive clear failed")
+        << QByteArray("pbArchiveRead") << QByteArray("pbArchiveInit") << 2 << 1;
+}
+
+void TestRecordPages::clearEmpties()
+{
+    QFETCH(QByteArray, read);
+    QFETCH(QByteArray, clear);
+    QFETCH(int, status);
+    QFETCH(int, rows);
+    Pages t(QStringLiteral("210.1"));
+    const bool archive = read == "pbArchiveRead";
+    const char *table = archive ? "tableArchive" : "tableSlice";
+    if (archive) {
+        t.click("pbLoadArchive");
+        t.finish({reply("013d", "1e"), reply("0610", "0100")});
+        t.click("pbArchiveRead");
+        t.finish({reply("0710", "1e0d0503183e00")});
+    } else {
+        t.click(read);
+        t.finish({reply(read == "pbLoadSliceDay" ? "0642" : "0643", "0100")});
+        t.finish({reply(read == "pbLoadSliceDay" ? "0c42" : "0c43", kSliceRecord1)});
+    }
+    QCOMPARE(t.column(table, 0).size(), 1);
+    t.click(clear);
+    t.finish({}, status);
+    QCOMPARE(t.column(table, 0).size(), rows);
+    QCOMPARE(t.header(table).size(), archive ? 4 : 7);
+    if (archive)
+        QCOMPARE(t.find<ProfileChart>("chartArchive")->samples().size(), rows);
 }
 
 void TestRecordPages::diagramCurrent()

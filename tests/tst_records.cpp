@@ -184,8 +184,11 @@ void TestRecords::eventRows()
 
 void TestRecords::sizes()
 {
-    // A list size's least significant byte; 259 records read as 3.
-    QCOMPARE(records::listCount(reply("0642", "0301")), std::optional<int>(3));
+    // Two bytes, least significant first, or the one byte a meter sent.
+    QCOMPARE(records::listCount(reply("0642", "0301")), std::optional<int>(259));
+    QCOMPARE(records::listCount(reply("0642", "ffff")), std::optional<int>(65535));
+    QCOMPARE(records::listCount(reply("0642", "05")), std::optional<int>(5));
+    QCOMPARE(records::listCount(reply("0642", "0301", 1)), std::optional<int>(3));
     QCOMPARE(records::listCount(reply("0642", "")), std::nullopt);
     QCOMPARE(records::archiveSize(reply("0610", "0008")), std::optional<quint32>(2048));
     QCOMPARE(records::archiveSize(reply("0610", "00", 2)), std::nullopt);

@@ -39,6 +39,8 @@ private slots:
     void cleanupTestCase();
     void records_data();
     void records();
+    void lateReply_data();
+    void lateReply();
 
 private:
     bool finished() const
@@ -48,6 +50,19 @@ private:
     void click(const char *button)
     {
         m_config->findChild<QPushButton *>(QLatin1String(button))->click();
+    }
+    QList<QStringList> rows(const char *table) const
+    {
+        QList<QStringList> out;
+        const QAbstractItemModel *m =
+            m_config->findChild<QTableView *>(QLatin1String(table))->model();
+        for (int r = 0; r < m->rowCount(); ++r) {
+            QStringList row;
+            for (int c = 0; c < m->columnCount(); ++c)
+                row << m->index(r, c).data().toString();
+            out << row;
+        }
+        return out;
     }
     QStringList column(const char *table, int c) const
     {
@@ -193,6 +208,62 @@ void TestRecordSim::records()
     QCOMPARE(column("tableRecords", 2), numbers);
     QCOMPARE(column("tableRecords", 4), texts);
     QVERIFY(m_rig->hasLine(QStringLiteral("Чтение записей"), logcolour::info));
+}
+
+void TestRecordSim::lateReply_data()
+{
+    QTest::addColumn<QByteArray>("button");
+    QTest::addColumn<QByteArray>("table");
+    QTest::addColumn<QStringList>("faults");
+    // The channel waits 5 s: the first record's reply comes after its repeat's, or between the
+    // repeat and its reply; every other record takes 200 ms, so the read is still on then.
+    QTest::newRow("daily slices, the repeat answered first")
+        << QByteArray("pbLoadSliceDay") << QByteArray("tableSlice")
+        << QStringList{"stale:5500@fn=0c,count=1", "late:200@fn=0c"};
+    QTest::newRow("daily slices, the late reply first")
+        << QByteArray("pbLoadSliceDay") << QByteArray("tableSlice")
+        << QStringList{"stale:5500@fn=0c,count=1", "late:1500@fn=0c,count=1", "late:200@fn=0c"};
+    QTest::newRow("archive") << QByteArray("pbArchiveRead") << QByteArray("tableArchive")
+                             << QStringList{"stale:5500@fn=07,count=1", "late:200@fn=07"};
+    QTest::newRow("events") << QByteArray("pbLoadList") << QByteArray("tableRecords")
+                            << QStringList{"stale:5500@fn=0b,count=1", "late:200@fn=0b"};
+}
+
+// Of two replies to one record, one is the record and the other is dropped: no row is taken for
+// the one after it.
+void TestRecordSim::lateReply()
+{
+    QFETCH(QByteArray, button);
+    QFETCH(QByteArray, table);
+    QFETCH(QStringList, faults);
+    deviceListItem *row = m_rig->addMeter(1);
+    QVERIFY(row);
+    QTest::mouseClick(row, Qt::LeftButton);
+    QTest::mouseDClick(row, Qt::LeftButton);
+    QVERIFY(finished());
+    if (button == "pbArchiveRead") {
+        click("pbLoadArchive");
+        QVERIFY(finished());
+        auto *end = m_config->findChild<QSpinBox *>("sbArchiveEnd");
+        m_config->findChild<QSpinBox *>("sbArchiveStart")->setValue(end->value() - 5);
+    }
+    click(button.constData());
+    QVERIFY(finished());
+    const QList<QStringList> clean = rows(table.constData());
+    QVERIFY(clean.size() >= 5);
+
+    const QString dropped = QStringLiteral("Внимание, запоздавший ответ на повторенный запрос "
+                                           "отброшен");
+    const qsizetype before = m_rig->lines(dropped).size();
+    for (const QString &f : faults)
+        QVERIFY(m_rig->line.command(QStringLiteral("fault ") + f));
+    click(button.constData());
+    QVERIFY(finished());
+    QVERIFY(m_rig->line.command(QStringLiteral("faults off")));
+    QCOMPARE(rows(table.constData()), clean);
+    QCOMPARE(m_rig->lines(dropped).size(), before + 1);
+    QVERIFY(m_rig->hasLine(dropped, QColor(255, 127, 40)));
+    QVERIFY(m_rig->hasLine(QStringLiteral("Успешно завершено"), logcolour::success));
 }
 
 QTEST_MAIN(TestRecordSim)

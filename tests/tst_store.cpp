@@ -222,9 +222,10 @@ int TestStore::count(const QSqlDatabase &db, const QString &sql)
 void TestStore::rerun()
 {
     STORE_OR_SKIP(db, store);
-    const QStringList args = line() + QStringList{"--address", "1,2", "--energy", "--day-slices",
-                                                  "--archive-range", "40:", "--events",
-                                                  "--format", "json", "--no-log", "--store", store};
+    const QStringList args =
+        line() + QStringList{"--address", "1,2",      "--energy", "--day-slices", "--archive-range",
+                             "40:",       "--events", "--format", "json",         "--no-log",
+                             "--store",   store};
     const Job first = runJob(args, m_dir.path(), env());
     QCOMPARE(first.status, 0);
 
@@ -294,8 +295,8 @@ void TestStore::newOnly()
     QTemporaryDir work;
     const QStringList tcp{"--tcp", meter.tcpHost() + ':' + QString::number(meter.tcpPort()),
                           "--address", "1"};
-    const QStringList read = tcp + QStringList{"--archive", "--events", "--format", "json",
-                                               "--store", store, "--new-only"};
+    const QStringList read = tcp + QStringList{"--archive", "--events", "--format",  "json",
+                                               "--store",   store,      "--new-only"};
     QCOMPARE(runJob(read + QStringList{"--no-log"}, work.path(), env()).status, 0);
     const int stored = count(db, "SELECT COUNT(*) FROM archive_records");
     QCOMPARE(stored, 48);
@@ -349,9 +350,9 @@ void TestStore::killedJob()
     QProcess p;
     p.setWorkingDirectory(m_dir.path());
     p.setProcessEnvironment(env());
-    p.start(QStringLiteral(METERJOB_BIN), line() + QStringList{"--address", "1,2", "--day-slices",
-                                                               "--archive", "--no-log", "--store",
-                                                               store});
+    p.start(QStringLiteral(METERJOB_BIN),
+            line() + QStringList{"--address", "1,2", "--day-slices", "--archive", "--no-log",
+                                 "--store", store});
     QByteArray out;
     QTRY_VERIFY_WITH_TIMEOUT((out += p.readAllStandardOutput()).contains(";day-slices;ok;"), 20000);
     ::kill(pid_t(p.processId()), SIGKILL);
@@ -380,8 +381,8 @@ void TestStore::oldSchema()
     STORE_OR_SKIP(db, store);
     QSqlQuery q(db);
     for (const char *sql : kOldSchema)
-        QVERIFY2(q.exec(QString::fromLatin1(sql).replace(
-                     "%1", postgres ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY")),
+        QVERIFY2(q.exec(QString::fromLatin1(sql).replace("%1", postgres ? "BIGSERIAL PRIMARY KEY"
+                                                                        : "INTEGER PRIMARY KEY")),
                  qPrintable(q.lastError().text()));
 
     const Job job = runJob(line() + QStringList{"--address", "1", "--info", "--archive-range",
@@ -397,9 +398,10 @@ void TestStore::oldSchema()
     QCOMPARE(count(db, "SELECT COUNT(*) FROM meters WHERE model = '210.1'"), 1);
     QCOMPARE(count(db, "SELECT COUNT(*) FROM meters"), 1);
     QVERIFY(count(db, "SELECT COUNT(*) FROM archive_records WHERE meter_id = 1") >= 3);
+    // One result per operation, and the meter's own.
     QCOMPARE(count(db, "SELECT COUNT(*) FROM results WHERE serial = '000000001111111' AND "
                        "address = 1"),
-             2);
+             2 + 1);
 }
 
 void TestStore::secrets()
@@ -416,11 +418,11 @@ void TestStore::secrets()
     QVERIFY(file.open(QIODevice::WriteOnly));
     file.write(password.toUtf8() + "\n");
     file.close();
-    const QStringList args{"--tcp",     meter.tcpHost() + ':' + QString::number(meter.tcpPort()),
-                           "--address", "1",
-                           "--level",   "admin",
+    const QStringList args{"--tcp",       meter.tcpHost() + ':' + QString::number(meter.tcpPort()),
+                           "--address",   "1",
+                           "--level",     "admin",
                            "--set-clock", "--energy",
-                           "--store",   store};
+                           "--store",     store};
     const struct
     {
         const char *name;
@@ -452,6 +454,11 @@ void TestStore::secrets()
     }
     QCOMPARE(count(db, "SELECT COUNT(*) FROM results WHERE operation = 'set-clock' AND "
                        "status = 'ok' AND written IS NOT NULL"),
+             3);
+    // And the group work's record of each meter: position, serial number, address, what was
+    // written, status, time.
+    QCOMPARE(count(db, "SELECT COUNT(*) FROM results WHERE operation = 'meter' AND status = 'OK' "
+                       "AND serial = '000000004444444' AND address = 1 AND written LIKE '0a 0e %'"),
              3);
 
     // Nowhere in the store: every cell of every table, as text.
@@ -487,8 +494,8 @@ void TestStore::refused_data()
                                  << "--store wants postgresql://USER@HOST[:PORT]/DB";
     QTest::newRow("neither") << QStringList{store, "mysql://a@b/c"} << 2
                              << "--store wants sqlite:PATH or postgresql://";
-    QTest::newRow("new only without a store") << QStringList{"--new-only"} << 2
-                                              << "--new-only goes with --store";
+    QTest::newRow("new only without a store")
+        << QStringList{"--new-only"} << 2 << "--new-only goes with --store";
     QTest::newRow("new only in a range")
         << QStringList{store, "sqlite:a.db", "--new-only", "--archive-range", "1:5"} << 2
         << "give --archive, not --archive-range";
@@ -509,8 +516,8 @@ void TestStore::refused()
     QVERIFY(text.open(QIODevice::WriteOnly));
     text.write(QByteArray(4096, 'x'));
     text.close();
-    const Job job = runJob(line() + QStringList{"--address", "1", "--info"} + args, dir.path(),
-                           env());
+    const Job job =
+        runJob(line() + QStringList{"--address", "1", "--info"} + args, dir.path(), env());
     QCOMPARE(job.status, status);
     QVERIFY2(job.err.contains(says), qPrintable(job.err));
     // Refused before any meter was touched: no record, no log, no store made.

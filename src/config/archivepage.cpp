@@ -34,12 +34,17 @@ ArchivePage::ArchivePage(PageHost *host, QWidget *parent)
     using namespace requestkinds;
     route(Archive, ui->frArchive,
           [this](const QList<QByteArray> &replies) { parametersRead(replies); });
-    route(ArchiveRead, ui->frArchive,
-          [this](const QList<QByteArray> &replies) { fillTable(false, replies); });
-    route(ArchiveRead3, ui->frArchive,
-          [this](const QList<QByteArray> &replies) { fillTable(true, replies); });
-    // The new period and the emptied archive are read back.
-    route(ArchiveInit, ui->frArchive, [this](const QList<QByteArray> &) { loadArchiveClick(); });
+    routeRecords(ArchiveRead, ui->frArchive,
+                 [this](const QList<QByteArray> &replies) { fillTable(false, replies); });
+    routeRecords(ArchiveRead3, ui->frArchive,
+                 [this](const QList<QByteArray> &replies) { fillTable(true, replies); });
+    // The records shown are gone from the meter; the new period and the emptied archive are
+    // read back.
+    route(ArchiveInit, ui->frArchive, [this](const QList<QByteArray> &) {
+        m_model->setRowCount(0);
+        ui->chartArchive->setProfile({}, m_model->columnCount() > 4);
+        loadArchiveClick();
+    });
 
     wire(ui->pbLoadArchive, &ArchivePage::loadArchiveClick);
     wire(ui->pbArchiveRead, &ArchivePage::ArchiveReadClick);
@@ -51,6 +56,10 @@ ArchivePage::ArchivePage(PageHost *host, QWidget *parent)
     levels.userHidden = {"pbArchiveInit"};
     levels.administratorHidden = {};
     setLevelRules(levels);
+    setReading({ArchiveRead, ArchiveRead3}, [this] {
+        m_model->setRowCount(0);
+        ui->chartArchive->setProfile({}, false);
+    });
 }
 
 ArchivePage::~ArchivePage()

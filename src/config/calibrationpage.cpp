@@ -90,13 +90,13 @@ CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
         QList<qint32> block;
         if (!accepted(
                 calibration::decodeBlock(replies.value(0), calibration::kSingleCount, &block))) {
-            this->host()->markGroupStatus(PageHost::GroupError);
+            group()->mark(groupgrid::Error);
             return;
         }
         showSingle(block);
         m_singleOwner = batchMeter();
         emit log(tr("Загружены КК: ") + shownValues(block), logcolour::listing, false, false);
-        if (this->host()->groupListMode())
+        if (group()->listMode())
             listCoefficientsRead(block, replies.value(1));
     });
     route(CC3, ui->frCC3, [this](const QList<QByteArray> &replies) {
@@ -108,8 +108,8 @@ CalibrationPage::CalibrationPage(PageHost *host, QWidget *parent)
         m_pendingReset = 0;
         emit log(tr("Загружены КК: ") + joined(block), logcolour::listing, false, false);
         // The list's lines are single-phase blocks: this meter has none there.
-        if (this->host()->groupListMode())
-            this->host()->markGroupStatus(PageHost::GroupSkip);
+        if (group()->listMode())
+            group()->mark(groupgrid::Skip);
     });
     route(SaveClockCC, ui->frClockCC);
     // The list was locked for the write; it comes back whatever the outcome. Written, the boxes
@@ -256,8 +256,7 @@ void CalibrationPage::clockCSecInput()
 
 void CalibrationPage::SaveRealTimeClick()
 {
-    emit realTimeRequested(ui->sbTimeShiftCC->value(),
-                           calibrateSelected() && !host()->groupWorkRunning());
+    emit realTimeRequested(ui->sbTimeShiftCC->value(), calibrateSelected() && !group()->running());
 }
 
 // ---- Coefficient blocks
@@ -313,7 +312,7 @@ bool CalibrationPage::ownerConfirmed(const std::optional<DeviceRecord> &owner)
 void CalibrationPage::loadCCClick()
 {
     // For the changer's list the clock coefficient comes with the block.
-    if (host()->groupListMode() && host()->meterSeries() == MeterSeries::SinglePhase) {
+    if (group()->listMode() && host()->meterSeries() == MeterSeries::SinglePhase) {
         host()->sendBatch(
             requestkinds::CC,
             {catalogue::command(catalogue::Read, 0x0c), catalogue::command(catalogue::Read, 0x22)},
@@ -327,7 +326,7 @@ void CalibrationPage::listCoefficientsRead(const QList<qint32> &block, const QBy
 {
     qint32 clock = 0;
     if (!accepted(meterclock::decodeCoefficient(clockReply, &clock))) {
-        host()->markGroupStatus(PageHost::GroupError);
+        group()->mark(groupgrid::Error);
         return;
     }
     ui->sbClockC->setValue(clock);
@@ -336,18 +335,18 @@ void CalibrationPage::listCoefficientsRead(const QList<qint32> &block, const QBy
     for (const int i : kShown)
         values << block[i];
     values << clock;
-    host()->appendGroupListLine(changerlist::coefficientLine(values));
+    group()->appendListLine(changerlist::coefficientLine(values));
 }
 
 bool CalibrationPage::saveSingleFromList()
 {
-    const QString line = host()->groupListLine();
+    const QString line = group()->listLine();
     QList<int> values;
     // Coefficients 0, 1, 2, 3, 5 and the clock's; the clock takes 16 bits.
     if (!changerlist::parseCoefficients(line, &values) || values.size() != 6 ||
         values[5] < std::numeric_limits<qint16>::min() ||
         values[5] > std::numeric_limits<qint16>::max()) {
-        refuse(tr("Ошибка: запись КК в списке некорректна: ") + line, PageHost::GroupSkip);
+        refuse(tr("Ошибка: запись КК в списке некорректна: ") + line, groupgrid::Skip);
         return false;
     }
     // Coefficients 4 and 6 are not in the list: they stay as the boxes hold them.
@@ -391,7 +390,7 @@ int CalibrationPage::followedUp(bool sent, int status)
 {
     if (sent)
         return kFollowedUp;
-    host()->markGroupStatus(PageHost::GroupError);
+    group()->mark(groupgrid::Error);
     return status;
 }
 
@@ -399,16 +398,15 @@ void CalibrationPage::SaveCCClick()
 {
     switch (host()->meterSeries()) {
     case MeterSeries::SinglePhase:
-        if (host()->groupListMode())
+        if (group()->listMode())
             saveSingleFromList();
         else if (ownerConfirmed(m_singleOwner))
             saveSingle();
         break;
     case MeterSeries::ThreePhase:
         // A list line holds a single-phase block: the boxes' 34 values are no meter's own.
-        if (host()->groupListMode())
-            refuse(tr("Ошибка: записи КК списка только для однофазных счетчиков"),
-                   PageHost::GroupSkip);
+        if (group()->listMode())
+            refuse(tr("Ошибка: записи КК списка только для однофазных счетчиков"), groupgrid::Skip);
         else if (ownerConfirmed(m_threeOwner))
             saveThree();
         break;
@@ -484,41 +482,41 @@ void CalibrationPage::newValueCC()
 
 void CalibrationPage::runStep(int kind, const std::function<void()> &step)
 {
-    if (calibrateSelected() && !host()->groupWorkRunning())
-        host()->runGroupWork(kind, step);
+    if (calibrateSelected() && !group()->running())
+        group()->work(kind, step);
     else
         step();
 }
 
-void CalibrationPage::refuse(const QString &text, PageHost::GroupStatus status)
+void CalibrationPage::refuse(const QString &text, int status)
 {
     emit log(text, logcolour::error, true, false);
-    host()->markGroupStatus(status);
+    group()->mark(status);
 }
 
 bool CalibrationPage::erasureConfirmed(int kind)
 {
-    const bool group = calibrateSelected() && !host()->groupWorkRunning();
-    const int meters = group ? host()->checkedMeterCount() : host()->currentItem() ? 1 : 0;
+    const bool all = calibrateSelected() && !group()->running();
+    const int meters = all ? group()->checkedCount() : host()->currentItem() ? 1 : 0;
     // A group of none does nothing: nothing to ask.
     if (meters == 0)
         return false;
     const QString count = QString::number(meters);
     QString text;
     if (kind == requestkinds::FactoryInit)
-        text = group ? tr("<p>Вы действительно хотите произвести заводскую инициализацию "
-                          "отмеченных счетчиков (%1)?<br>Их настройки будут сброшены к "
-                          "заводским.")
-                           .arg(count)
-                     : tr("<p>Вы действительно хотите произвести заводскую инициализацию "
-                          "счетчика?<br>Его настройки будут сброшены к заводским.");
+        text = all ? tr("<p>Вы действительно хотите произвести заводскую инициализацию "
+                        "отмеченных счетчиков (%1)?<br>Их настройки будут сброшены к "
+                        "заводским.")
+                         .arg(count)
+                   : tr("<p>Вы действительно хотите произвести заводскую инициализацию "
+                        "счетчика?<br>Его настройки будут сброшены к заводским.");
     else
-        text = group ? tr("<p>Вы действительно хотите сбросить списки и показания отмеченных "
-                          "счетчиков (%1)?<br>Их показания, архивы и списки событий будут "
-                          "удалены.")
-                           .arg(count)
-                     : tr("<p>Вы действительно хотите сбросить списки и показания "
-                          "счетчика?<br>Показания, архивы и списки событий будут удалены.");
+        text = all ? tr("<p>Вы действительно хотите сбросить списки и показания отмеченных "
+                        "счетчиков (%1)?<br>Их показания, архивы и списки событий будут "
+                        "удалены.")
+                         .arg(count)
+                   : tr("<p>Вы действительно хотите сбросить списки и показания "
+                        "счетчика?<br>Показания, архивы и списки событий будут удалены.");
     return confirmDeletion(text);
 }
 
@@ -562,7 +560,7 @@ int CalibrationPage::singleStepDone(Step step, const QList<QByteArray> &replies,
     QList<qint32> block;
     if (!accepted(
             calibration::decodeBlock(replies.value(blockAt), calibration::kSingleCount, &block))) {
-        host()->markGroupStatus(PageHost::GroupError);
+        group()->mark(groupgrid::Error);
         return status;
     }
     showSingle(block);
@@ -570,20 +568,20 @@ int CalibrationPage::singleStepDone(Step step, const QList<QByteArray> &replies,
     if (!calibration::initialHeld(step, block)) {
         refuse(tr("Ошибка: КК не соответствуют начальным (возможно повторный запуск калибровки), "
                   "сохранение отменено"),
-               PageHost::GroupSkip);
+               groupgrid::Skip);
         return status;
     }
     const QList<QByteArray> readings = replies.mid(blockAt + 1);
     float average = 0;
     if (!accepted(calibration::singleAverage(step, readings.constData(), int(readings.size()),
                                              &average))) {
-        host()->markGroupStatus(PageHost::GroupError);
+        group()->mark(groupgrid::Error);
         return status;
     }
     if (step == Step::Voltage && average <= 0) {
         refuse(tr("Ошибка: показания напряжения слишком зашумлены - невозможно осуществить "
                   "калибровку"),
-               PageHost::GroupError);
+               groupgrid::Error);
         return status;
     }
     if (readingRefused(average, calibration::singleWindow(step), QString(), average == 0))
@@ -591,7 +589,7 @@ int CalibrationPage::singleStepDone(Step step, const QList<QByteArray> &replies,
     const std::optional<qint32> value = calibration::singleCoefficient(step, average);
     if (!value) {
         refuse(tr("Ошибка: рассчитанный КК не может быть записан, сохранение отменено"),
-               PageHost::GroupError);
+               groupgrid::Error);
         return status;
     }
     static const char *const kTexts[] = {
@@ -608,8 +606,8 @@ int CalibrationPage::singleStepDone(Step step, const QList<QByteArray> &replies,
     emit log(tr(kTexts[int(step)]) + number, logcolour::notice, false, false);
     if (!calibration::dimensionOk(index, *value)) {
         // Written all the same: the operator decides.
-        if (host()->groupWorkRunning())
-            host()->markGroupStatus(PageHost::GroupWarn);
+        if (group()->running())
+            group()->mark(groupgrid::Warn);
         else
             emit log(tr("Внимание! Проверьте размерность КК!"), logcolour::notice, false, false);
     }
@@ -622,8 +620,7 @@ bool CalibrationPage::readingRefused(float reading, const calibration::Window &w
     const QString which = phase.isEmpty() ? QString() : tr(" фазы ") + phase;
     const QString cannot = tr(" - невозможно осуществить калибровку, сохранение отменено");
     if (zero) {
-        refuse(tr("Ошибка: среднее показание") + which + tr(" равно 0") + cannot,
-               PageHost::GroupError);
+        refuse(tr("Ошибка: среднее показание") + which + tr(" равно 0") + cannot, groupgrid::Error);
         return true;
     }
     if (calibration::plausible(reading, window))
@@ -633,7 +630,7 @@ bool CalibrationPage::readingRefused(float reading, const calibration::Window &w
                                                          tr(" до ") + QString::number(window.high);
     refuse(tr("Ошибка: среднее показание") + which + QLatin1Char(' ') + QString::number(reading) +
                tr(" вне допустимых пределов (") + bounds + QLatin1Char(')') + cannot,
-           PageHost::GroupError);
+           groupgrid::Error);
     return true;
 }
 
@@ -687,7 +684,7 @@ void CalibrationPage::conformityTested(const QList<QByteArray> &replies)
     emit log(tr("Адрес: ") + address + tr(", версия ПО: ") + version +
                  tr(", данная процедура не реализована в этой версии"),
              logcolour::notice, false, false);
-    host()->markGroupStatus(PageHost::GroupSkip);
+    group()->mark(groupgrid::Skip);
 }
 
 // ---- Three-phase procedures
@@ -725,8 +722,7 @@ void CalibrationPage::sendProcedure(int procedure, bool reset)
     const int variant = threePhaseVariant(item->record().version);
     if (calibration::nominal(variant).voltage == 0) {
         // Nominal values of nothing would calibrate the meter to nothing: it is not touched.
-        refuse(tr("Ошибка: модель счетчика не определена, калибровка отменена"),
-               PageHost::GroupSkip);
+        refuse(tr("Ошибка: модель счетчика не определена, калибровка отменена"), groupgrid::Skip);
         return;
     }
     const calibration::ProcedureRow &row = calibration::procedureRow(procedure);
@@ -757,7 +753,7 @@ int CalibrationPage::procedureDone(const QList<QByteArray> &replies, int status)
     QList<qint32> block;
     if (!accepted(
             calibration::decodeBlock(replies.value(blockAt), calibration::kThreeCount, &block))) {
-        host()->markGroupStatus(PageHost::GroupError);
+        group()->mark(groupgrid::Error);
         return status;
     }
     showThree(block);
@@ -776,7 +772,7 @@ int CalibrationPage::procedureDone(const QList<QByteArray> &replies, int status)
     if (!calibration::initialHeld(procedure, block)) {
         refuse(tr("Ошибка: КК не соответствуют начальным (возможно повторный запуск калибровки), "
                   "сохранение отменено"),
-               PageHost::GroupSkip);
+               groupgrid::Skip);
         return status;
     }
     const int first = row.firstNumber - 1;
@@ -791,7 +787,7 @@ int CalibrationPage::procedureDone(const QList<QByteArray> &replies, int status)
     bool zero[3] = {false, false, false};
     if (!accepted(calibration::phaseAverages(readings.constData(), int(readings.size()), averages,
                                              zero))) {
-        host()->markGroupStatus(PageHost::GroupError);
+        group()->mark(groupgrid::Error);
         return status;
     }
     const calibration::Window window = calibration::procedureWindow(procedure, nominal);
@@ -805,7 +801,7 @@ int CalibrationPage::procedureDone(const QList<QByteArray> &replies, int status)
             calibration::threeCoefficient(procedure, nominal, averages[phase]);
         if (!v) {
             refuse(tr("Ошибка: рассчитанный КК не может быть записан, сохранение отменено"),
-                   PageHost::GroupError);
+                   groupgrid::Error);
             return status;
         }
         values << *v;

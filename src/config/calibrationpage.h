@@ -132,7 +132,7 @@ private:
     int procedureDone(const QList<QByteArray> &replies, int status);
     void conformityTested(const QList<QByteArray> &replies);
     // A computed coefficient could not be used: the red line, and the meter counted as failed.
-    void refuse(const QString &text, PageHost::GroupStatus status);
+    void refuse(const QString &text, int status);
 
     Ui::CalibrationPage *ui;
     QList<QSpinBox *> m_single;

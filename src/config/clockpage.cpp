@@ -90,7 +90,7 @@ void ClockPage::SaveTimeInit(const QDateTime &time)
 
 void ClockPage::SaveRealTimeAll()
 {
-    host()->runGroupWork(requestkinds::SaveTime, [this] { SaveTimeClick(); });
+    group()->work(requestkinds::SaveTime, [this] { SaveTimeClick(); });
 }
 
 void ClockPage::loadTimeModeClick()

@@ -1,14 +1,38 @@
 #include "config/configpage.h"
 
 #include "core/csvtable.h"
+#include "core/recorddecoders.h"
 #include "core/requestkinds.h"
+#include "meters/devicelistitem.h"
 #include "widgets/readingtable.h"
 
 #include <QAbstractButton>
+#include <QBoxLayout>
 #include <QDir>
 #include <QLabel>
 #include <QPushButton>
 #include <QTableView>
+
+namespace {
+struct NoGroup : GroupHost
+{
+    void work(int, const std::function<void()> &step) override { step(); }
+    bool running() const override { return false; }
+    int checkedCount() const override { return 0; }
+    void mark(int) override {}
+    void noteAddress(int) override {}
+    void stopAll() override {}
+    bool listMode() const override { return false; }
+    QString listLine() const override { return QString(); }
+    void appendListLine(const QString &) override {}
+};
+} // namespace
+
+GroupHost *ConfigPage::group() const
+{
+    static NoGroup none;
+    return m_group ? m_group : &none;
+}
 
 ConfigPage::ConfigPage(PageHost *host, QWidget *parent) : QWidget(parent), m_host(host) {}
 
@@ -21,6 +45,54 @@ void ConfigPage::setupTables()
 {
     for (QTableView *table : findChildren<QTableView *>())
         readingtable::applyLook(table);
+}
+
+void ConfigPage::setReading(const QList<int> &kinds, std::function<void()> clear)
+{
+    m_readingKinds = QSet<int>(kinds.begin(), kinds.end());
+    m_clearReading = std::move(clear);
+    m_readingCaption = new QLabel(this);
+    m_readingCaption->setObjectName(QStringLiteral("lbReadingOwner"));
+    m_readingCaption->setTextFormat(Qt::PlainText);
+    // One line's height whether it says something or not, so the tables do not jump.
+    m_readingCaption->setMinimumHeight(m_readingCaption->fontMetrics().height());
+    if (auto *box = qobject_cast<QBoxLayout *>(layout()))
+        box->insertWidget(0, m_readingCaption);
+}
+
+deviceListItem *ConfigPage::readingOwner() const
+{
+    return m_readingOwner;
+}
+
+void ConfigPage::readingShown(deviceListItem *item)
+{
+    m_readingOwner = item;
+    m_holdsReading = true;
+    if (m_readingCaption)
+        m_readingCaption->setText(item ? readingCaption(item->record(), QTime::currentTime())
+                                       : QString());
+}
+
+void ConfigPage::clearReading()
+{
+    m_readingOwner = nullptr;
+    m_holdsReading = false;
+    if (m_clearReading)
+        m_clearReading();
+    if (m_readingCaption)
+        m_readingCaption->clear();
+}
+
+QString readingCaption(const DeviceRecord &meter, const QTime &readAt)
+{
+    QStringList parts{ConfigPage::tr("Счетчик ") + QString::number(meter.address)};
+    if (meter.standMode)
+        parts << ConfigPage::tr("стенд ") + QString::number(meter.standAddr);
+    if (meter.usesSerialNumber())
+        parts << QString::fromLatin1(meter.serialNumber);
+    parts << readAt.toString(QStringLiteral("hh:mm:ss"));
+    return parts.join(QStringLiteral(", "));
 }
 
 void ConfigPage::route(int kind, QWidget *frame, Decoder decoder)
@@ -37,6 +109,22 @@ void ConfigPage::route(int kind, QWidget *frame, Decoder decoder)
 void ConfigPage::routeCompletion(int kind, QWidget *frame, Completion completion)
 {
     m_host->addRoute(kind, frame, std::move(completion), true);
+}
+
+void ConfigPage::routeRecords(int kind, QWidget *frame, Decoder fill)
+{
+    routeCompletion(kind, frame, [this, fill](const QList<QByteArray> &replies, int status) {
+        if (status == 0) {
+            fill(replies);
+            return status;
+        }
+        // What was read is shown, so that a long read cut short is not lost.
+        const QList<QByteArray> read = records::answeredRecords(replies);
+        fill(read);
+        emit log(records::partialReadNotice(int(read.size()), int(replies.size())),
+                 logcolour::notice, true, false);
+        return status;
+    });
 }
 
 void ConfigPage::applyAccessLevel(int level)

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "core/devicerecord.h"
+#include "core/groupgrid.h"
 #include "core/meterseries.h"
 #include "core/replycheck.h"
 #include "link/logcolours.h"
@@ -8,14 +10,17 @@
 #include <QByteArray>
 #include <QColor>
 #include <QList>
+#include <QPointer>
 #include <QSet>
 #include <QString>
 #include <QStringList>
+#include <QTime>
 #include <QWidget>
 
 #include <functional>
 
 class deviceListItem;
+class QLabel;
 class QTableView;
 
 // What a finished batch of one kind does with its replies: `replies` are those after the
@@ -58,34 +63,36 @@ public:
 
     // The meter list's entries: locked while calibration coefficients are written.
     virtual void setMeterEntriesEnabled(bool on) = 0;
-    // How many meters of the list are checked: what group work would run over.
-    virtual int checkedMeterCount() const = 0;
-
-    // Group work: `step` starts the operation `kind` for one meter; the group-work controller
-    // runs it for every checked meter in turn. This is where that controller plugs in; until it
-    // does, `step` runs once, for the current meter. A step that starts no batch (a refusal) is
-    // over at once.
-    virtual void runGroupWork(int kind, const std::function<void()> &step) = 0;
-    virtual bool groupWorkRunning() const = 0;
-    // The operation refused the group's current meter: it counts as skipped and the work goes on
-    // with the next meter.
-    virtual void skipGroupMeter() = 0;
-    // A refusal that ends all group work: stopped, without a status grid.
-    virtual void stopGroupWork() = 0;
     // "Калибровать все отмеченные" on the calibration page: procedures go to group work.
     virtual bool calibrateSelected() const = 0;
     // A Yes or No question through the window's seam; true for Yes.
     virtual bool confirm(const QString &title, const QString &text) = 0;
-    // What group work reports of the meter being worked, when the work itself went through but
-    // the page refused or doubted its result (the exchange's own failure is reported with the
-    // batch's status). Nothing outside group work.
-    enum GroupStatus { GroupOk = 0, GroupSkip = 1, GroupWarn = 2, GroupError = 10 };
-    virtual void markGroupStatus(GroupStatus status) = 0;
-    // Group work over the address changer's list: whether it runs, the line of the meter being
-    // worked ("" for none), and where a coefficient read puts the line of its meter.
-    virtual bool groupListMode() const { return false; }
-    virtual QString groupListLine() const { return QString(); }
-    virtual void appendGroupListLine(const QString &line) { Q_UNUSED(line) }
+};
+
+// What a page asks of group work: the operation run for every checked meter in turn, and what
+// the page says of the meter being worked.
+class GroupHost
+{
+public:
+    virtual ~GroupHost() = default;
+    // Runs `step` (the operation `kind` for the meter being worked) over the checked meters; while
+    // a run goes on, `step` is the current meter's. A step that starts no batch is a refusal.
+    virtual void work(int kind, const std::function<void()> &step) = 0;
+    virtual bool running() const = 0;
+    // How many meters of the list are checked: what a run would work.
+    virtual int checkedCount() const = 0;
+    // The outcome of the meter being worked beyond its exchange's (groupgrid::Status), and the
+    // address it answers to after a write it took. Nothing outside a run.
+    virtual void mark(int status) = 0;
+    virtual void noteAddress(int address) = 0;
+    void skipMeter() { mark(groupgrid::Skip); }
+    // A refusal that ends the whole run, its red line already logged.
+    virtual void stopAll() = 0;
+    // A run over the address changer's list: whether it runs, the line of the meter being
+    // worked ("" for none), and where a coefficient read puts its meter's line.
+    virtual bool listMode() const = 0;
+    virtual QString listLine() const = 0;
+    virtual void appendListLine(const QString &line) = 0;
 };
 
 // One page of the configurator's tabs: its form, the request kinds it starts with the frame each
@@ -103,6 +110,9 @@ public:
     // Shows the controls of a meter series; an unrecognised series changes nothing.
     virtual void applySeries(MeterSeries series);
 
+    // Where the page's group operations go; set by the window once, before any is run.
+    void setGroupWork(GroupHost *group) { m_group = group; }
+
     // Enables or disables every control of the page that sends something to the meter. Buttons
     // of work not built yet stay disabled either way.
     virtual void setMeterControlsEnabled(bool on);
@@ -110,18 +120,36 @@ public:
     // nothing looks as if it worked when it does not.
     void lockUnbuilt();
 
+    // Reading pages hold one meter's data at a time: the kinds that fill their tables, the meter
+    // they were read from (null once it has left the list), whether they hold anything.
+    bool readsInto(int kind) const { return m_readingKinds.contains(kind); }
+    deviceListItem *readingOwner() const;
+    bool holdsReading() const { return m_holdsReading; }
+    // A batch of `item` filled the tables: the caption names it and the time.
+    void readingShown(deviceListItem *item);
+    // Empties the tables (and charts) and the caption.
+    void clearReading();
+
 signals:
     void log(QString str, QColor clr, bool timeStamp, bool newLine);
 
 protected:
     PageHost *host() const { return m_host; }
+    // Without a group host a page's group operation runs once, for the current meter.
+    GroupHost *group() const;
     // Gives every table of the page the look of the reading tables.
     void setupTables();
+    // Makes this a reading page: the batches of `kinds` fill its tables and `clear` empties them.
+    // A caption at the top (lbReadingOwner) says whose data they hold.
+    void setReading(const QList<int> &kinds, std::function<void()> clear);
     // The page's control called `name` (nullptr when the form has none).
     QWidget *control(const char *name) const;
 
     void route(int kind, QWidget *frame, Decoder decoder = Decoder());
     void routeCompletion(int kind, QWidget *frame, Completion completion);
+    // A batch of list records: `fill` gets every reply on success; after a failure or an
+    // interruption it gets those read before it, and the log says how many of how many.
+    void routeRecords(int kind, QWidget *frame, Decoder fill);
 
     // Connects a page button to what it does.
     template <typename Page> void wire(QAbstractButton *button, void (Page::*slot)())
@@ -165,10 +193,20 @@ protected:
 
 private:
     PageHost *m_host;
+    GroupHost *m_group = nullptr;
     QSet<const QAbstractButton *> m_wired;
     QSet<const QWidget *> m_unbuilt;
     QStringList m_meterControls;
     LevelRules m_levels;
     QWidget *m_singlePhase = nullptr;
     QWidget *m_threePhase = nullptr;
+    QSet<int> m_readingKinds;
+    std::function<void()> m_clearReading;
+    QLabel *m_readingCaption = nullptr;
+    QPointer<deviceListItem> m_readingOwner;
+    bool m_holdsReading = false;
 };
+
+// "Счетчик 2, 000000007654321, 14:07:09": the meter a reading page's data came from (its stand
+// position on the stand, its serial number when it is addressed by one) and when it was read.
+QString readingCaption(const DeviceRecord &meter, const QTime &readAt);

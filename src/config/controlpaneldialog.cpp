@@ -4,15 +4,18 @@
 #include "config/calibrationpage.h"
 #include "config/clockpage.h"
 #include "config/eventspage.h"
+#include "config/groupwork.h"
 #include "config/limitspage.h"
 #include "config/measurespage.h"
 #include "config/paramspage.h"
 #include "config/slicepage.h"
 #include "config/tarifpage.h"
+#include "core/batchrules.h"
 #include "core/catalogue.h"
 #include "core/commandtext.h"
 #include "core/exchangerules.h"
 #include "core/groupgrid.h"
+#include "core/logline.h"
 #include "core/measuredecoders.h"
 #include "core/meterlistfile.h"
 #include "core/requestkinds.h"
@@ -29,24 +32,16 @@
 #include <QDir>
 #include <QHideEvent>
 #include <QMenu>
-#include <QTimer>
-
-namespace {
-// Hold time of a meter that reports 0 minutes.
-constexpr int kDefaultHoldMinutes = 10;
-// The operation of "Закрыть все", which is no request kind.
-constexpr int kCloseAll = -2;
-// Data bytes of the link parameters: address and hold time.
-constexpr int kLinkAddressByte = 0;
-constexpr int kLinkHoldByte = 3;
-} // namespace
 
 ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     : QDialog(parent), ui(new Ui::ControlPanelDialog), m_editor(new itemEditDialog(this)),
       m_addressChanger(new AddressChanger), m_funcMenu(new QMenu(this))
 {
     ui->setupUi(this);
+    m_group = new GroupWork(this);
+    ui->pbGroupStop->hide();
     exchangeBusy = [] { return false; };
+    interruptExchange = [] {};
     askInt = questions::intDialog(this);
     inform = questions::informationBox(this);
     askYesNo = questions::yesNoBox(this);
@@ -62,6 +57,7 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
                new EventsPage(this), m_clockPage,          new TarifPage(this),
                m_paramsPage,         new LimitsPage(this), m_calibrationPage};
     for (ConfigPage *page : m_pages) {
+        page->setGroupWork(m_group);
         ui->tabWidget->addTab(page, page->windowTitle());
         connect(page, &ConfigPage::log, this, &ControlPanelDialog::log);
     }
@@ -69,6 +65,10 @@ ControlPanelDialog::ControlPanelDialog(QWidget *parent)
     buildFuncMenu();
     using Self = ControlPanelDialog;
     connect(ui->pbFind, &QPushButton::clicked, this, &Self::searchClick);
+    connect(ui->pbGroupStop, &QPushButton::clicked, m_group, &GroupWork::stop);
+    connect(m_group, &GroupWork::log, this, &Self::log);
+    connect(m_group, &GroupWork::html_line, this, &Self::html_line);
+    connect(m_group, &GroupWork::stendSelectAddr, this, &Self::stendSelectAddr);
     connect(ui->pbFuncMenu, &QPushButton::clicked, this, &Self::showFuncMenu);
     connect(ui->pbAdd, &QPushButton::clicked, this, &Self::addClick);
     connect(ui->pbRemove, &QPushButton::clicked, ui->devList, &deviceList::remoteSelected);
@@ -177,7 +177,7 @@ void ControlPanelDialog::setSession(int channel, int accessLevel, const QByteArr
     // work that waited on it or on the stand.
     m_batchKind = -1;
     m_batchItem = nullptr;
-    groupClear();
+    m_group->sessionEnded();
     enableAllFrames();
     ui->devList->setItemsEnabled(true);
     applyAccessLevel(accessLevel);
@@ -193,13 +193,17 @@ void ControlPanelDialog::applyAccessLevel(int level)
 
 MeterSeries ControlPanelDialog::meterSeries() const
 {
+    // A group's meter is of the series it had when the run started.
+    if (const GroupMeter *meter = m_group->meter())
+        return meterSeriesOf(meter->record.version);
     return m_currentItem ? meterSeriesOf(m_currentItem->record().version)
                          : MeterSeries::Unrecognised;
 }
 
 void ControlPanelDialog::tuneInterface()
 {
-    if (!m_currentItem)
+    // The pages show the selected meter's series; a group's meters do not redraw them.
+    if (!m_currentItem || groupWorkRunning())
         return;
     const MeterSeries series = meterSeries();
     for (ConfigPage *page : m_pages)
@@ -223,9 +227,32 @@ void ControlPanelDialog::updateDiagramAction()
     m_actDiagram->setEnabled(threePhase && m_meterControlsOn);
 }
 
+deviceListItem *ControlPanelDialog::currentItem() const
+{
+    return m_group->running() ? m_group->item() : m_currentItem.data();
+}
+
+void ControlPanelDialog::noteLogLine(const QString &text, const QColor &colour, const QTime &stamp)
+{
+    if (colour == logcolour::error) {
+        ui->lbStatusLine->setText(logline::span(
+            text, logline::colourHex(colour.red(), colour.green(), colour.blue()), stamp));
+        // The line is cut at the window's width; the tip shows it whole.
+        ui->lbStatusLine->setToolTip(text);
+    } else if (colour == logcolour::success) {
+        ui->lbStatusLine->clear();
+        ui->lbStatusLine->setToolTip(QString());
+    }
+}
+
+QString ControlPanelDialog::statusLine() const
+{
+    return ui->lbStatusLine->text();
+}
+
 void ControlPanelDialog::enableMeterControls()
 {
-    if (m_currentItem && !groupRunning())
+    if (m_currentItem && !groupWorkRunning())
         setMeterControlsEnabled(true);
 }
 
@@ -233,9 +260,9 @@ void ControlPanelDialog::enableMeterControls()
 
 QString ControlPanelDialog::sessionOpenCommand() const
 {
-    const bool own = m_currentItem && !m_currentItem->record().useStdPwd;
-    return commandtext::sessionOpen(m_accessLevel,
-                                    own ? m_currentItem->record().password : m_password);
+    const deviceListItem *item = currentItem();
+    const bool own = item && !item->record().useStdPwd;
+    return commandtext::sessionOpen(m_accessLevel, own ? item->record().password : m_password);
 }
 
 void ControlPanelDialog::addRoute(int kind, QWidget *frame, Completion run, bool anyStatus)
@@ -288,7 +315,8 @@ bool ControlPanelDialog::sendBatch(int kind, const QStringList &commands, const 
     const requestkinds::KindInfo *info = requestkinds::find(kind);
     // The engine refuses a batch without a meter or commands and never reports it: the frame
     // would stay disabled.
-    if (!info || !m_currentItem || commands.isEmpty())
+    deviceListItem *item = currentItem();
+    if (!info || !item || commands.isEmpty())
         return false;
     if (exchangeBusy()) {
         emit log(exchangerules::busyRequestRefused(), logcolour::error, true, false);
@@ -297,10 +325,7 @@ bool ControlPanelDialog::sendBatch(int kind, const QStringList &commands, const 
     QWidget *frame = frameOf(kind);
     if (frame)
         frame->setEnabled(false);
-    QStringList batch;
-    if (!info->followUp)
-        batch << sessionOpenCommand();
-    batch << commands;
+    const QStringList batch = batchrules::compose(kind, sessionOpenCommand(), commands);
 
     const QString text = title.isEmpty() ? requestkinds::title(kind) : title;
     if (!text.isEmpty())
@@ -308,9 +333,11 @@ bool ControlPanelDialog::sendBatch(int kind, const QStringList &commands, const 
     if (!values.isEmpty())
         emit log(values, logcolour::listing, false, false);
     m_batchKind = kind;
-    m_batchItem = m_currentItem;
-    if (emit init_exchange_device(m_currentItem, kind, batch, info->ackTimeOut))
+    m_batchItem = item;
+    if (emit init_exchange_device(item, kind, batch, info->ackTimeOut)) {
+        m_group->batchSent(commands);
         return true;
+    }
     // Refused: nothing will come back.
     m_batchKind = -1;
     if (frame)
@@ -331,13 +358,13 @@ void ControlPanelDialog::loadComplate(int type, QList<QByteArray> replies, int s
 
     int passed = status;
     if (route.run && (status == 0 || route.anyStatus)) {
-        // Follow-up batches have no session-open command in front.
-        if (!info->followUp && !replies.isEmpty())
-            replies.removeFirst();
-        passed = route.run(replies, status);
+        passed = route.run(batchrules::ownReplies(type, replies), status);
+        for (ConfigPage *page : std::as_const(m_pages))
+            if (page->readsInto(type))
+                page->readingShown(m_batchItem);
     }
     if (info->group && passed != kFollowedUp)
-        groupReport(type, passed);
+        m_group->report(passed);
 }
 
 void ControlPanelDialog::meterChanged(deviceListItem *item)
@@ -353,21 +380,6 @@ void ControlPanelDialog::setMeterEntriesEnabled(bool on)
     ui->devList->setItemsEnabled(on);
 }
 
-int ControlPanelDialog::checkedMeterCount() const
-{
-    return ui->devList->tickedCount();
-}
-
-void ControlPanelDialog::runGroupWork(int kind, const std::function<void()> &step)
-{
-    // Asked for while a group runs, the operation is the current meter's; with no meter checked
-    // nothing happens.
-    if (groupRunning())
-        step();
-    else
-        startGroupWork(kind, step);
-}
-
 bool ControlPanelDialog::calibrateSelected() const
 {
     return m_calibrationPage->calibrateSelected();
@@ -375,270 +387,55 @@ bool ControlPanelDialog::calibrateSelected() const
 
 // ---- Group work
 
-bool ControlPanelDialog::startGroupWork(int kind, const std::function<void()> &step, bool listMode)
+bool ControlPanelDialog::groupWorkRunning() const
 {
-    QList<deviceListItem *> meters;
-    for (int i = 0; deviceListItem *item = ui->devList->tickedItem(i); ++i)
-        meters << item;
-    return startGroup(kind, step, listMode, meters);
+    return m_group->running();
 }
 
-bool ControlPanelDialog::startGroup(int kind, const std::function<void()> &step, bool listMode,
-                                    const QList<deviceListItem *> &meters)
+void ControlPanelDialog::noteStandSwitch(int pos)
 {
-    if (meters.isEmpty() || groupRunning())
-        return false;
-    ++m_groupRun;
-    m_groupSize = int(meters.size());
-    m_groupPos = 0;
-    m_groupKind = kind;
-    m_groupStep = step;
-    m_groupListMode = listMode;
-    m_groupItems.clear();
-    m_groupLabels.clear();
-    for (deviceListItem *item : meters) {
-        m_groupItems << item;
-        const DeviceRecord &r = item->record();
-        m_groupLabels << (r.standMode ? r.standAddr : r.address);
-    }
-    m_groupStatus = QList<int>(m_groupSize, GroupOk);
-    emit log(tr("Инициализация групповой работы"), logcolour::info, true, false);
-    groupStepInto();
-    return true;
-}
-
-void ControlPanelDialog::groupLater(void (ControlPanelDialog::*work)())
-{
-    const int run = m_groupRun;
-    QTimer::singleShot(0, this, [this, run, work] {
-        if (groupRunning() && run == m_groupRun)
-            (this->*work)();
-    });
-}
-
-void ControlPanelDialog::groupStepInto()
-{
-    deviceListItem *item = m_groupItems.value(m_groupPos);
-    if (!item) {
-        // The meter left the list meanwhile: nothing was done to it.
-        m_groupStatus[m_groupPos] = GroupError;
-        groupNext(0);
-        return;
-    }
-    item->record().current = true;
-    item->updateView();
-    ui->devList->selected(item);
-    ui->devList->ensureWidgetVisible(item);
-    if (item->record().standMode) {
-        m_groupAwaitingStand = true;
-        emit stendSelectAddr(item->record().standAddr);
-        return;
-    }
-    groupRunStep();
-}
-
-void ControlPanelDialog::groupRunStep()
-{
-    const int run = m_groupRun;
-    m_groupAwaitingReport = true;
-    m_groupStep();
-    // Stopped by the operation itself, or already reported.
-    if (!groupRunning() || run != m_groupRun || !m_groupAwaitingReport)
-        return;
-    if (m_groupAwaitingClose || batchRunning())
-        return;
-    // The operation refused the meter without sending anything.
-    m_groupAwaitingReport = false;
-    if (m_groupStatus[m_groupPos] == GroupOk)
-        m_groupStatus[m_groupPos] = GroupSkip;
-    groupNext(0);
-}
-
-void ControlPanelDialog::markGroupStatus(GroupStatus status)
-{
-    if (groupRunning() && m_groupPos < m_groupStatus.size())
-        m_groupStatus[m_groupPos] = status;
-}
-
-void ControlPanelDialog::groupReport(int kind, int status)
-{
-    Q_UNUSED(kind)
-    // Only the batch that the step started counts, not one the user started meanwhile.
-    if (!groupRunning() || !m_groupAwaitingReport || m_groupAwaitingClose)
-        return;
-    m_groupAwaitingReport = false;
-    groupNext(status);
-}
-
-void ControlPanelDialog::groupNext(int status)
-{
-    if (status == 1) {
-        groupClear();
-        emit log(tr("Групповая работа прервана пользователем"), logcolour::error, true, false);
-        return;
-    }
-    if (status == 2) {
-        m_groupStatus[m_groupPos] = GroupError;
-        if (deviceListItem *item = m_groupItems.value(m_groupPos)) {
-            item->record().sessionOpen = false;
-            item->stopSessionTimer();
-            item->updateView();
-        }
-    }
-    ++m_groupPos;
-    // From the event loop: the finished batch is fully handled before the next one starts, and
-    // a long group does not nest.
-    if (m_groupPos < m_groupSize)
-        groupLater(&ControlPanelDialog::groupStepInto);
-    else
-        groupFinish();
-}
-
-void ControlPanelDialog::groupFinish()
-{
-    emit log(tr("Завершение групповой работы"), logcolour::success, true, false);
-    QList<groupgrid::Cell> cells;
-    for (int i = 0; i < m_groupSize; ++i) {
-        const deviceListItem *item = m_groupItems.value(i);
-        // What the meter is now, after an address write too.
-        const int label = !item                      ? m_groupLabels.value(i)
-                          : item->record().standMode ? item->record().standAddr
-                                                     : item->record().address;
-        cells.append({label, m_groupStatus.value(i)});
-    }
-    emit html_line(groupgrid::html(cells));
-    if (m_groupKind == requestkinds::CC && m_groupListMode) {
-        if (m_addressChanger->hasDuplicates())
-            emit log(tr("<strong>Внимание! Найдены дубликаты в записях КК!</strong>"),
-                     logcolour::notice, false, false);
-        else
-            emit log(tr("Записи КК считаны без ошибок"), logcolour::success, false, false);
-    }
-    playSound(QLatin1String(soundcue::notify));
-    groupClear();
-    // The controls follow the current meter again (a stand meter is switched in first).
-    ui->devList->reemitSelection();
-}
-
-void ControlPanelDialog::groupClear()
-{
-    ++m_groupRun;
-    m_groupSize = 0;
-    m_groupPos = 0;
-    m_groupKind = -1;
-    m_groupStep = nullptr;
-    m_groupItems.clear();
-    m_groupLabels.clear();
-    m_groupListMode = false;
-    m_groupAwaitingStand = false;
-    m_groupAwaitingReport = false;
-    m_groupAwaitingClose = false;
-}
-
-void ControlPanelDialog::skipGroupMeter()
-{
-    markGroupStatus(GroupSkip);
-}
-
-void ControlPanelDialog::stopGroupWork()
-{
-    groupClear();
+    if (pos >= 0 && pos <= standframe::kPositions)
+        ++m_standAnswersDue;
 }
 
 void ControlPanelDialog::stendAck(bool st)
 {
-    // Only the selection that group work asked for is its business.
-    if (!groupRunning() || !m_groupAwaitingStand)
-        return;
-    m_groupAwaitingStand = false;
-    if (st && m_groupItems.value(m_groupPos)) {
-        groupRunStep();
-        return;
-    }
-    groupClear();
-    emit log(st ? tr("Работа с группой прекращена из-за ошибки стенда (некорректный выбор адреса "
-                     "на стенде)")
-                : tr("Работа с группой прекращена из-за некорректного выбор адреса на стенде или "
-                     "аппаратной ошибки стенда"),
-             logcolour::error, true, false);
-}
-
-QString ControlPanelDialog::groupListLine() const
-{
-    return groupListMode() ? m_addressChanger->lines().value(m_groupPos) : QString();
-}
-
-void ControlPanelDialog::appendGroupListLine(const QString &line)
-{
-    if (groupListMode())
-        m_addressChanger->appendLine(line);
-}
-
-bool ControlPanelDialog::listFitsGroup(const QString &listName)
-{
-    const int lines = m_addressChanger->loadList();
-    const int checked = ui->devList->tickedCount();
-    if (lines == checked)
-        return true;
-    emit log(tr("Размер списка выбранных счетчиков (") + QString::number(checked) +
-                 tr(") отличается от списка ") + listName + QStringLiteral(" (") +
-                 QString::number(lines) + QStringLiteral(")"),
-             logcolour::error, true, false);
-    return false;
+    // The answer to an earlier switch that is still due is not the last switch's.
+    const bool earlier = m_standAnswersDue > 1;
+    if (m_standAnswersDue > 0)
+        --m_standAnswersDue;
+    if (!earlier)
+        m_group->standAnswer(st);
 }
 
 void ControlPanelDialog::saveListSN()
 {
-    if (!groupRunning() && listFitsGroup(tr("серийных номеров")))
-        startGroupWork(
-            requestkinds::SaveDeviceID, [this] { m_paramsPage->saveDeviceIDFromList(); }, true);
+    m_group->saveListSN();
 }
 
 void ControlPanelDialog::saveListAddr()
 {
-    if (!groupRunning() && listFitsGroup(tr("адресов")))
-        startGroupWork(
-            requestkinds::SaveLink, [this] { m_paramsPage->SaveLinkFromList(); }, true);
+    m_group->saveListAddr();
 }
 
 void ControlPanelDialog::saveListCC()
 {
-    if (!groupRunning() && listFitsGroup(tr("КК")))
-        startGroupWork(
-            requestkinds::SaveCC, [this] { m_calibrationPage->SaveCCClick(); }, true);
+    m_group->saveListCC();
 }
 
 void ControlPanelDialog::loadListCC()
 {
-    if (groupRunning() || ui->devList->tickedCount() == 0)
-        return;
-    m_addressChanger->listClear();
-    startGroupWork(
-        requestkinds::CC, [this] { m_calibrationPage->loadCCClick(); }, true);
+    m_group->loadListCC();
 }
 
 void ControlPanelDialog::mnOpenAll()
 {
-    startGroupWork(requestkinds::SessionOpen, [this] { openSessionClick(); });
+    m_group->openAll();
 }
 
 void ControlPanelDialog::mnCloseAll()
 {
-    QList<deviceListItem *> open;
-    for (int i = 0; deviceListItem *item = ui->devList->itemAt(i); ++i)
-        if (item->record().sessionOpen)
-            open << item;
-    // Each meter in turn, switched in on the stand: its "09 01" and the answer to it (or its
-    // time-out) before the next, since the meters share one line.
-    startGroup(
-        kCloseAll,
-        [this] {
-            if (exchangeBusy())
-                return;
-            m_groupAwaitingClose = true;
-            closeSessionClick();
-        },
-        false, open);
+    m_group->closeAll();
 }
 
 // ---- The meter list pane
@@ -656,7 +453,7 @@ void ControlPanelDialog::pbShowAddressChanger()
 
 void ControlPanelDialog::openSessionClick()
 {
-    if (!m_currentItem)
+    if (!currentItem())
         return;
     sendBatch(requestkinds::SessionOpen, requestkinds::fixedCommands(requestkinds::SessionOpen),
               QString(), logcolour::success);
@@ -674,16 +471,13 @@ int ControlPanelDialog::sessionOpened(const QList<QByteArray> &replies, int stat
         item->updateView();
         return status;
     }
-    // Replies of "01 20" (device name), "01 29" (link parameters), "01 21" (version).
+    const batchrules::SessionReplies read = batchrules::sessionReplies(replies);
     if (!replies.isEmpty())
-        record.version = measures::deviceText(replies[0]);
-    QByteArray link;
-    if (replies.size() > 1 && measures::dataBytes(replies[1], &link) &&
-        link.size() > kLinkHoldByte) {
+        record.version = read.version;
+    if (read.linkRead) {
         if (record.usesSerialNumber())
-            record.address = quint8(link[kLinkAddressByte]);
-        const int minutes = quint8(link[kLinkHoldByte]);
-        record.sessionTimeout = minutes ? minutes : kDefaultHoldMinutes;
+            record.address = read.address;
+        record.sessionTimeout = read.holdMinutes;
     } else {
         emit log(tr("Ошибка: некорректный размер пакета"), logcolour::error, true, false);
     }
@@ -700,7 +494,8 @@ int ControlPanelDialog::sessionOpened(const QList<QByteArray> &replies, int stat
 
 void ControlPanelDialog::closeSessionClick()
 {
-    if (!m_currentItem)
+    deviceListItem *item = currentItem();
+    if (!item)
         return;
     if (exchangeBusy()) {
         // "09 01" would go out between a request of the batch and its reply.
@@ -709,26 +504,44 @@ void ControlPanelDialog::closeSessionClick()
     }
     emit log(catalogue::operationTitle(catalogue::Operation::CloseSession), logcolour::success,
              true, false);
-    m_currentItem->record().sessionOpen = false;
-    m_currentItem->stopSessionTimer();
-    m_currentItem->updateView();
-    emit sendTextCmd(m_currentItem, catalogue::sessionClose(), 0);
+    item->record().sessionOpen = false;
+    item->stopSessionTimer();
+    item->updateView();
+    emit sendTextCmd(item, catalogue::sessionClose(), 0);
+}
+
+void ControlPanelDialog::forgetOtherReadings(deviceListItem *current)
+{
+    for (ConfigPage *page : std::as_const(m_pages)) {
+        if (!page->holdsReading())
+            continue;
+        deviceListItem *owner = page->readingOwner();
+        bool listed = false;
+        for (int i = 0; owner && !listed && ui->devList->itemAt(i); ++i)
+            listed = ui->devList->itemAt(i) == owner;
+        // No meter current keeps what a listed meter gave: nothing else has replaced it.
+        if (current ? owner != current : !listed)
+            page->clearReading();
+    }
 }
 
 void ControlPanelDialog::listSelectedItem(deviceListItem *item)
 {
+    forgetOtherReadings(item);
     m_currentItem = item;
     tuneInterface();
-    if (groupRunning())
+    if (groupWorkRunning())
         return;
     setMeterControlsEnabled(item && !item->record().standMode);
+    if (item && m_channel == Channel::Stand)
+        noteStandSwitch(item->record().standAddr);
     emit listSelectedItemClick(item);
 }
 
 void ControlPanelDialog::listDoubleClickItem(deviceListItem *item)
 {
     Q_UNUSED(item) // the press before the double click made it current
-    if (!groupRunning())
+    if (!groupWorkRunning())
         openSessionClick();
 }
 
@@ -778,6 +591,12 @@ void ControlPanelDialog::initAddClick()
             return;
         }
         m_editor->hide();
+        return;
+    }
+    if (groupWorkRunning()) {
+        // The run works its meters as they were when it started; an edit now would address the
+        // next batch elsewhere.
+        inform(tr("Невозможно изменить"), tr("Идет групповая работа"));
         return;
     }
     if (!m_edited) {
@@ -889,14 +708,8 @@ void ControlPanelDialog::connectionTest()
 void ControlPanelDialog::unknownLoadComplate(int st)
 {
     // The answer to a close of "Закрыть все", or its time-out.
-    if (groupRunning() && m_groupAwaitingClose) {
-        m_groupAwaitingClose = false;
-        m_groupAwaitingReport = false;
-        if (st != 0)
-            markGroupStatus(GroupError);
-        groupNext(0);
+    if (m_group->closeAnswered(st))
         return;
-    }
     if (st == 0 && m_calibrationPage->optoTestOn())
         playSound(QLatin1String(soundcue::test));
 }

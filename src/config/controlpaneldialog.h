@@ -13,6 +13,7 @@
 #include <QPointer>
 #include <QString>
 #include <QStringList>
+#include <QTime>
 
 #include <functional>
 
@@ -20,6 +21,7 @@ namespace Ui {
 class ControlPanelDialog;
 }
 class AddressChanger;
+class GroupWork;
 class deviceList;
 class deviceListItem;
 class itemEditDialog;
@@ -48,7 +50,8 @@ public:
     deviceList *meterList() const;
     // The address changer: a window of its own, shown beside this one by pbShowAddressChanger().
     AddressChanger *addressChanger() const { return m_addressChanger; }
-    deviceListItem *currentItem() const override { return m_currentItem; }
+    // The meter being worked: the group's while group work runs, the selected one otherwise.
+    deviceListItem *currentItem() const override;
 
     // The session the main window has opened: channel (0 COM, 1 GSM/CSD, 2 stand, 3 TCP-IP),
     // access level (0 user, 1 administrator, 2 developer) and that level's password. A session
@@ -62,6 +65,11 @@ public:
 
     // Shows, hides and enables the page controls for an access level; sends nothing.
     void applyAccessLevel(int level);
+
+    // Every line of the log: an error line stays in the status line under the pages until a
+    // success line follows.
+    void noteLogLine(const QString &text, const QColor &colour, const QTime &stamp);
+    QString statusLine() const;
 
     // The stand has switched the selected meter onto the line.
     void enableMeterControls();
@@ -81,23 +89,11 @@ public:
     deviceListItem *batchItem() const override { return m_batchItem; }
     void meterChanged(deviceListItem *item) override;
     void setMeterEntriesEnabled(bool on) override;
-    int checkedMeterCount() const override;
-    void runGroupWork(int kind, const std::function<void()> &step) override;
-    bool groupWorkRunning() const override { return groupRunning(); }
-    void skipGroupMeter() override;
-    void stopGroupWork() override;
     bool calibrateSelected() const override;
     bool confirm(const QString &title, const QString &text) override;
-    void markGroupStatus(GroupStatus status) override;
-    bool groupListMode() const override { return groupRunning() && m_groupListMode; }
-    QString groupListLine() const override;
-    void appendGroupListLine(const QString &line) override;
-    // Starts group work: `step` runs the operation `kind` for each checked meter in turn (stand
-    // meters switched in first), `listMode` when it takes or gives the address changer's lines.
-    // False, with nothing logged, when no meter is checked.
-    bool startGroupWork(int kind, const std::function<void()> &step, bool listMode = false);
-    // The status of each meter of the group so far (empty when none runs).
-    QList<int> groupStatuses() const { return m_groupStatus; }
+    // Group work over the checked meters (its run, its meters, its outcome).
+    GroupWork *groupWork() const { return m_group; }
+    bool groupWorkRunning() const;
     // A batch this window started has not come back yet.
     bool batchRunning() const { return m_batchKind >= 0; }
     // The frame that a batch of `kind` holds disabled; nullptr for none.
@@ -107,6 +103,8 @@ public:
 
     // Whether the engine is busy with a batch or a search; the main window answers it.
     std::function<bool()> exchangeBusy;
+    // Cuts the running batch short (status 1), as the progress dialog's "Прервать" does.
+    std::function<void()> interruptExchange;
     // Seams for the modal dialogs and the sound cue; tests replace them.
     questions::IntQuestion askInt;
     questions::Notice inform;
@@ -172,6 +170,7 @@ protected:
     void reject() override {}
 
 private:
+    friend class GroupWork;
     struct Route
     {
         QWidget *frame = nullptr;
@@ -183,25 +182,12 @@ private:
     // Enables or disables every page control that sends something to the meter.
     void setMeterControlsEnabled(bool on);
     void updateDiagramAction();
-    bool groupRunning() const { return m_groupSize != 0; }
-    // Group work gets every finished batch of a group kind: the outcome of its current meter.
-    void groupReport(int kind, int status);
-    bool startGroup(int kind, const std::function<void()> &step, bool listMode,
-                    const QList<deviceListItem *> &meters);
-    // Makes the group's meter at the position current and, once it is on the line, runs the
-    // operation for it.
-    void groupStepInto();
-    void groupRunStep();
-    // The meter's outcome (engine status 0, 1 interrupted, 2 failed), then the next meter.
-    void groupNext(int status);
-    void groupFinish();
-    // Ends the work without a grid.
-    void groupClear();
-    // Runs `work` from the event loop unless the group it belongs to has ended meanwhile.
-    void groupLater(void (ControlPanelDialog::*work)());
-    // Whether the changer's list has a line per checked meter; the red line when not.
-    bool listFitsGroup(const QString &listName);
+    // A stand switch went out (the user's selection or the group's): its answer is due.
+    void noteStandSwitch(int pos);
     void enableAllFrames();
+    // What the reading pages hold of a meter other than `current`, or of one gone from the list,
+    // is cleared: no table shows one meter's data while another is worked.
+    void forgetOtherReadings(deviceListItem *current);
     int sessionOpened(const QList<QByteArray> &replies, int status);
 
     Ui::ControlPanelDialog *ui;
@@ -221,21 +207,10 @@ private:
     int m_batchKind = -1;
     QPointer<deviceListItem> m_batchItem;
 
-    // Group work: its meters as they were checked when it started, one status each (0 OK,
-    // 1 SKIP, 2 WARN, 10 ERR), the operation, and where it stands.
-    int m_groupSize = 0;
-    int m_groupPos = 0;
-    int m_groupKind = -1;
-    // Bumped at every start and end, so that a queued step of a finished group does nothing.
-    int m_groupRun = 0;
-    std::function<void()> m_groupStep;
-    QList<QPointer<deviceListItem>> m_groupItems;
-    QList<int> m_groupLabels;
-    QList<int> m_groupStatus;
-    bool m_groupListMode = false;
-    bool m_groupAwaitingStand = false;
-    bool m_groupAwaitingReport = false;
-    bool m_groupAwaitingClose = false;
+    GroupWork *m_group;
+    // Stand answers due: one that comes while an earlier switch is still unanswered is that
+    // switch's, not the last one's.
+    int m_standAnswersDue = 0;
 
     itemEditDialog *m_editor;
     // Without a parent, so it is a window beside this one rather than inside it; deleted here.

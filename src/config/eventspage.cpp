@@ -32,8 +32,8 @@ EventsPage::EventsPage(PageHost *host, QWidget *parent)
 
     using namespace requestkinds;
     route(ListSizes, ui->frList, [this](const QList<QByteArray> &replies) { sizesRead(replies); });
-    route(EventRecords, ui->frList,
-          [this](const QList<QByteArray> &replies) { fillTable(replies); });
+    routeRecords(EventRecords, ui->frList,
+                 [this](const QList<QByteArray> &replies) { fillTable(replies); });
     // A clear empties the table whatever came of it: what it showed may be gone.
     const Completion emptied = [this](const QList<QByteArray> &, int status) {
         emptyTable();
@@ -53,6 +53,7 @@ EventsPage::EventsPage(PageHost *host, QWidget *parent)
     levels.userHidden = {"pbClearWarnList", "pbClearErrList", "pbClearMList"};
     levels.administratorHidden = {};
     setLevelRules(levels);
+    setReading({EventRecords}, [this] { emptyTable(); });
 }
 
 EventsPage::~EventsPage()
@@ -108,9 +109,14 @@ void EventsPage::sizesRead(const QList<QByteArray> &replies)
         emit log(tr("Список пуст"), logcolour::info, true, false);
         return;
     }
-    const QList<int> lists = records::eventLists(*messages, *errors, *warnings);
-    if (host()->sendBatch(requestkinds::EventRecords,
-                          records::eventCommands(*messages, *errors, *warnings)))
+    for (const int count : {*messages, *errors, *warnings})
+        if (const QString notice = records::unreadRecordsNotice(count); !notice.isEmpty())
+            emit log(notice, logcolour::notice, true, false);
+    const int m = records::readableRecords(*messages);
+    const int e = records::readableRecords(*errors);
+    const int w = records::readableRecords(*warnings);
+    const QList<int> lists = records::eventLists(m, e, w);
+    if (host()->sendBatch(requestkinds::EventRecords, records::eventCommands(m, e, w)))
         m_lists = lists;
 }
 

@@ -42,8 +42,10 @@ LimitsPage::LimitsPage(PageHost *host, QWidget *parent)
     setMeterControls({"pbLoadLimit", "pbSaveLimit", "pbLoadPulseSpec", "pbSavePulseSpec",
                       "pbSavePulseSpecAll", "pbPulseSpec1Hz", "pbPulseSpecStd"});
     LevelRules levels;
-    levels.shown = {"pbSaveLimit", "pbSavePulseSpec", "pbSavePulseSpecAll"};
-    levels.userHidden = {"pbSaveLimit", "pbSavePulseSpec", "pbSavePulseSpecAll"};
+    // The two shortcuts write the mode as well.
+    levels.shown = {"pbSaveLimit", "pbSavePulseSpec", "pbSavePulseSpecAll", "pbPulseSpec1Hz",
+                    "pbPulseSpecStd"};
+    levels.userHidden = levels.shown;
     levels.administratorHidden = {};
     setLevelRules(levels);
 }
@@ -96,7 +98,7 @@ void LimitsPage::SavePulseSpecClick()
 
 void LimitsPage::savePulseSpecAllClick()
 {
-    host()->runGroupWork(requestkinds::SavePulseSpec, [this] { SavePulseSpecClick(); });
+    group()->work(requestkinds::SavePulseSpec, [this] { SavePulseSpecClick(); });
 }
 
 void LimitsPage::savePulseSpecMode1HzClick()

@@ -86,6 +86,14 @@ MeasuresPage::MeasuresPage(PageHost *host, QWidget *parent)
     wire(ui->pbLoadDeviceInfo, &MeasuresPage::loadDeviceInfoClick);
     wire(ui->pbDiagram, &MeasuresPage::loadDiagramClick);
     setMeterControls({"pbLoadMeasures", "pbLoadNowMeasures", "pbDiagram", "pbLoadDeviceInfo"});
+    // Cleared, the rows stay and every value is "-", as before the first read.
+    setReading({Measures, Measures3, NowMeasures, NowMeasures3, DeviceInfo, VectorDiagram}, [this] {
+        for (QStandardItemModel *model : {m_measures, m_nowMeasures, m_deviceInfo})
+            for (int r = 0; r < model->rowCount(); ++r)
+                model->item(r, 1)->setText(QStringLiteral("-"));
+        m_diagram->hide();
+        m_diagram->setData(0, 0, 0, 0, 0, 0, 0, 0, 0);
+    });
 }
 
 MeasuresPage::~MeasuresPage()

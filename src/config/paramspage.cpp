@@ -1,5 +1,6 @@
 #include "config/paramspage.h"
 
+#include "core/changerlist.h"
 #include "core/passwordtext.h"
 #include "core/requestkinds.h"
 #include "core/sessionparameters.h"
@@ -80,6 +81,8 @@ ParamsPage::ParamsPage(PageHost *host, QWidget *parent)
     wire(ui->pbLoadDeviceID, &ParamsPage::loadDeviceIDClick);
     wire(ui->pbSaveDeviceID, &ParamsPage::saveDeviceIDClick);
     wire(ui->pbSaveMdl, &ParamsPage::SaveMdlClick);
+    passwordviews::acceptBytes(ui->lePwd);
+    passwordviews::acceptBytes(ui->leDeviceID);
     connect(ui->lePwd, &QLineEdit::textEdited, this, &ParamsPage::inputPwd);
     connect(ui->lePwdHex, &QLineEdit::textEdited, this, &ParamsPage::inputPwdHex);
     connect(ui->leDeviceID, &QLineEdit::textEdited, this, &ParamsPage::inputDeviceID);
@@ -138,8 +141,16 @@ void ParamsPage::SaveLinkClick()
     link.baudIndex = ui->cbBaud->currentIndex();
     link.holdMinutes = ui->sbSessionTime->value();
     link.blockMinutes = ui->sbBlockTime->value();
-    if (host()->sendBatch(requestkinds::SaveLink, settings::linkWrite(link)))
-        m_lastAddress = link.address;
+    sendLink(link, false);
+}
+
+void ParamsPage::sendLink(const settings::Link &link, bool fromList)
+{
+    if (!host()->sendBatch(requestkinds::SaveLink, settings::linkWrite(link)))
+        return;
+    m_lastAddress = link.address;
+    m_lastHold = link.holdMinutes;
+    m_linkFromList = fromList;
 }
 
 int ParamsPage::linkWritten(int status)
@@ -149,15 +160,18 @@ int ParamsPage::linkWritten(int status)
     if (!item)
         return status;
     DeviceRecord &record = item->record();
-    const int minutes = ui->sbSessionTime->value();
+    const int minutes = m_lastHold;
     record.sessionTimeout = minutes ? minutes : kDefaultHoldMinutes;
     if (record.sessionOpen)
         item->startSessionTimer();
     else
         item->stopSessionTimer();
-    // An address from the changer's list always goes into the list: the meter answers there now.
-    if ((ui->cbChangeNumber->isChecked() || host()->groupListMode()) && m_lastAddress > 0)
+    // An address from the changer's list always goes into the list, but only once the meter has
+    // taken it: after a failed write it may still answer at the old one.
+    if ((ui->cbChangeNumber->isChecked() || m_linkFromList) && m_lastAddress > 0 && status == 0) {
         record.address = m_lastAddress;
+        group()->noteAddress(m_lastAddress);
+    }
     host()->meterChanged(item);
     return status;
 }
@@ -224,7 +238,7 @@ void ParamsPage::SaveDisplayClick()
 
 void ParamsPage::SaveDisplayClickAll()
 {
-    host()->runGroupWork(requestkinds::SaveDisplay, [this] { SaveDisplayClick(); });
+    group()->work(requestkinds::SaveDisplay, [this] { SaveDisplayClick(); });
 }
 
 void ParamsPage::StdDisplayClick()
@@ -299,7 +313,7 @@ void ParamsPage::saveDeviceIDClick()
 
 void ParamsPage::saveDeviceIDFromList()
 {
-    const QString line = host()->groupListLine();
+    const QString line = group()->listLine();
     // The meter takes 15 bytes: a longer line would be cut to another number.
     if (line.isEmpty() || line.size() > settings::kSerialBytes) {
         emit log(tr("Ошибка: серийный номер из списка некорректен: ") + line, logcolour::error,
@@ -313,15 +327,16 @@ void ParamsPage::saveDeviceIDFromList()
 
 void ParamsPage::SaveLinkFromList()
 {
-    const QString line = host()->groupListLine();
-    bool ok = false;
-    const int address = line.toInt(&ok);
-    if (!ok || address < 1 || address > 255) {
+    const QString line = group()->listLine();
+    const std::optional<int> address = changerlist::listAddress(line);
+    if (!address) {
         emit log(tr("Ошибка: адрес из списка некорректен: ") + line, logcolour::error, true, false);
         return;
     }
-    ui->sbDeviceAddr->setValue(address);
-    SaveLinkClick();
+    // Whatever the page shows is another meter's: the rest is the standard 3, 5, 10, 30.
+    settings::Link link = settings::standardLink();
+    link.address = *address;
+    sendLink(link, true);
 }
 
 void ParamsPage::inputDeviceID()
@@ -346,8 +361,8 @@ void ParamsPage::SaveMdlClick()
 {
     if (host()->meterSeries() != MeterSeries::ThreePhase)
         return;
-    if (host()->calibrateSelected() && !host()->groupWorkRunning())
-        host()->runGroupWork(requestkinds::SaveModel, [this] { sendModel(); });
+    if (host()->calibrateSelected() && !group()->running())
+        group()->work(requestkinds::SaveModel, [this] { sendModel(); });
     else
         sendModel();
 }

@@ -57,7 +57,10 @@ private:
 
     Ui::ParamsPage *ui;
     // The address of the last link write made outside group work.
+    void sendLink(const settings::Link &link, bool fromList);
     int m_lastAddress = -1;
+    int m_lastHold = 10;
+    bool m_linkFromList = false;
     // The password as read: bytes behind a zero byte that the text view cannot show.
     QByteArray m_pwdRead;
 };

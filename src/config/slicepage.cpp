@@ -29,11 +29,17 @@ SlicePage::SlicePage(PageHost *host, QWidget *parent)
     route(SliceMonthSize, ui->frSlice, [this](const QList<QByteArray> &replies) {
         sizeRead(catalogue::MonthSliceList, SliceMonthRecords, replies);
     });
-    const Decoder rows = [this](const QList<QByteArray> &replies) { fillTable(replies); };
-    route(SliceDayRecords, ui->frSlice, rows);
-    route(SliceMonthRecords, ui->frSlice, rows);
-    route(ClearSliceDay, ui->frSlice);
-    route(ClearSliceMonth, ui->frSlice);
+    routeRecords(SliceDayRecords, ui->frSlice, [this](const QList<QByteArray> &replies) {
+        fillTable(catalogue::DaySliceList, replies);
+    });
+    routeRecords(SliceMonthRecords, ui->frSlice, [this](const QList<QByteArray> &replies) {
+        fillTable(catalogue::MonthSliceList, replies);
+    });
+    // A cleared list is not shown any more: it could still be exported.
+    route(ClearSliceDay, ui->frSlice,
+          [this](const QList<QByteArray> &) { listCleared(catalogue::DaySliceList); });
+    route(ClearSliceMonth, ui->frSlice,
+          [this](const QList<QByteArray> &) { listCleared(catalogue::MonthSliceList); });
 
     wire(ui->pbLoadSliceDay, &SlicePage::LoadSliceDayClick);
     wire(ui->pbLoadSliceMonth, &SlicePage::LoadSliceMonthClick);
@@ -47,6 +53,7 @@ SlicePage::SlicePage(PageHost *host, QWidget *parent)
     levels.userHidden = {"pbClearSliceDay", "pbClearSliceMonth"};
     levels.administratorHidden = {};
     setLevelRules(levels);
+    setReading({SliceDayRecords, SliceMonthRecords}, [this] { m_model->setRowCount(0); });
 }
 
 SlicePage::~SlicePage()
@@ -94,7 +101,9 @@ void SlicePage::sizeRead(int list, int recordsKind, const QList<QByteArray> &rep
         emit log(tr("Список пуст"), logcolour::info, true, false);
         return;
     }
-    host()->sendBatch(recordsKind, records::sliceCommands(list, *count));
+    if (const QString notice = records::unreadRecordsNotice(*count); !notice.isEmpty())
+        emit log(notice, logcolour::notice, true, false);
+    host()->sendBatch(recordsKind, records::sliceCommands(list, records::readableRecords(*count)));
 }
 
 void SlicePage::setColumns(const QStringList &header)
@@ -110,7 +119,15 @@ void SlicePage::setColumns(const QStringList &header)
                    : readingtable::fittedWidth(view, QStringLiteral("corrupted"), kEnergyWidth));
 }
 
-void SlicePage::fillTable(const QList<QByteArray> &replies)
+void SlicePage::listCleared(int list)
+{
+    if (list != m_shownList)
+        return;
+    m_model->setRowCount(0);
+    m_shownList = -1;
+}
+
+void SlicePage::fillTable(int list, const QList<QByteArray> &replies)
 {
     // The layout is the series' as the meter's name is now; an unknown one leaves the table.
     const MeterSeries series = host()->meterSeries();
@@ -118,6 +135,7 @@ void SlicePage::fillTable(const QList<QByteArray> &replies)
     if (header.isEmpty())
         return;
     setColumns(header);
+    m_shownList = list;
     for (const QByteArray &reply : replies) {
         QList<QStandardItem *> row;
         for (const QString &text : records::sliceRow(series, reply)) {

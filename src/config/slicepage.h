@@ -25,9 +25,13 @@ public slots:
 private:
     // The size of `list` has come: its records follow in a batch of `recordsKind`.
     void sizeRead(int list, int recordsKind, const QList<QByteArray> &replies);
-    void fillTable(const QList<QByteArray> &replies);
+    void fillTable(int list, const QList<QByteArray> &replies);
+    // The meter has emptied `list`: the table goes empty when it shows that list.
+    void listCleared(int list);
     void setColumns(const QStringList &header);
 
     Ui::SlicePage *ui;
     QStandardItemModel *m_model;
+    // The list the table shows (daily or monthly), -1 for none.
+    int m_shownList = -1;
 };

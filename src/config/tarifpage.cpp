@@ -220,38 +220,49 @@ void TarifPage::loadCalendarClick()
 
 void TarifPage::saveCalendar()
 {
+    // Only a box the session shows counts: a tick left from a developer session does not.
+    writeCalendar(m_zones, m_schedule.table(m_zones),
+                  ui->cbDisplayAuto->isChecked() && !ui->cbDisplayAuto->isHidden());
+}
+
+void TarifPage::writeCalendar(int zones, const tariff::Table &table, bool display)
+{
     if (!host()->currentItem())
         return;
     const MeterSeries series = host()->meterSeries();
-    if (tariff::zonesOf(series) != m_zones) {
-        if (host()->groupWorkRunning())
-            host()->skipGroupMeter();
-        else
-            emit log(tr("Попытка записи тарифного рассписания несоответствующей модели, отменено."),
-                     logcolour::notice, true, false);
+    if (tariff::zonesOf(series) != zones) {
+        const QString text =
+            tr("Попытка записи тарифного рассписания несоответствующей модели, отменено.");
+        // In group work the meter is skipped, and the line says which one was.
+        if (group()->running())
+            group()->skipMeter();
+        emit log(text, group()->running() ? logcolour::error : logcolour::notice, true, false);
         return;
     }
-    const tariff::Table table = m_schedule.table(m_zones);
     const int mask = tariff::tariffUseMask(table);
     if (series == MeterSeries::ThreePhase && mask == 0) {
         // No zone uses any of tariffs 1 to 4: all unset, or only tariffs 5 to 8.
         emit log(tr("Тарифное рассписание некорректно! Запись отменена."), logcolour::error, true,
                  false);
-        host()->stopGroupWork();
+        group()->stopAll();
         return;
     }
     QStringList commands;
     for (int m = 0; m < tariff::kMonths; ++m)
-        commands << tariff::monthWrite(m_zones, m, table[m]);
-    // Only a box the session shows counts: a tick left from a developer session does not.
-    if (ui->cbDisplayAuto->isChecked() && !ui->cbDisplayAuto->isHidden())
+        commands << tariff::monthWrite(zones, m, table[m]);
+    if (display)
         commands << tariff::standardDisplayWrite(series, mask);
     host()->sendBatch(requestkinds::SaveCalendar, commands);
 }
 
 void TarifPage::saveCalendarAll()
 {
-    host()->runGroupWork(requestkinds::SaveCalendar, [this] { saveCalendar(); });
+    // Every meter gets the table shown now, whatever is shown while the run goes on.
+    const int zones = m_zones;
+    const tariff::Table table = m_schedule.table(m_zones);
+    const bool display = ui->cbDisplayAuto->isChecked() && !ui->cbDisplayAuto->isHidden();
+    group()->work(requestkinds::SaveCalendar,
+                  [this, zones, table, display] { writeCalendar(zones, table, display); });
 }
 
 void TarifPage::copyMonth(const QList<int> &into)
@@ -356,7 +367,7 @@ void TarifPage::SaveTarifClick()
 
 void TarifPage::SaveTarifClickAll()
 {
-    host()->runGroupWork(requestkinds::SaveTarif, [this] { SaveTarifClick(); });
+    group()->work(requestkinds::SaveTarif, [this] { SaveTarifClick(); });
 }
 
 // ---- Files

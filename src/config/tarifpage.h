@@ -54,6 +54,9 @@ private:
     QStringList holidayCells() const;
     void showHolidays(const QStringList &cells);
     void copyMonth(const QList<int> &into);
+    // The schedule write of `zones` rows for the meter being worked; a meter of the other series
+    // is refused.
+    void writeCalendar(int zones, const tariff::Table &table, bool display);
 
     Ui::TarifPage *ui;
     QStandardItemModel *m_calendar;

@@ -20,6 +20,20 @@ QStringList split(const QString &text)
     return text.split(kLineFeed, Qt::SkipEmptyParts);
 }
 
+std::optional<int> listAddress(const QString &line)
+{
+    const QString tail = line.trimmed().right(2);
+    if (tail.isEmpty())
+        return std::nullopt;
+    for (QChar c : tail)
+        if (c < QLatin1Char('0') || c > QLatin1Char('9'))
+            return std::nullopt;
+    const int address = tail.toInt();
+    if (address == 0)
+        return std::nullopt;
+    return address;
+}
+
 bool hasDuplicates(const QString &text)
 {
     const QStringList lines = text.split(kLineFeed);

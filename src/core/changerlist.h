@@ -4,6 +4,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The address changer's list text: one serial number, address or coefficient line per line. The
 // text is the user's (or pasted), so nothing here trusts its shape.
 namespace changerlist {
@@ -14,6 +16,11 @@ QStringList split(const QString &text);
 // True when two lines of `text`, split at line feeds with empty lines kept, are equal (two empty
 // lines count as equal). A single line, or an empty text, has none.
 bool hasDuplicates(const QString &text);
+
+// The address a list line gives a meter: its last two characters (white space around the line
+// dropped) as a decimal number, so a serial number line "000000000000117" gives 17. Nothing for
+// a line whose last two characters are not both digits, or that gives 0.
+std::optional<int> listAddress(const QString &line);
 
 // A text holding a blank (space or tab) anywhere is a list of coefficient lines; without one it
 // is a list of serial numbers or addresses.

@@ -20,8 +20,16 @@ QString span(const QString &text, const QString &colourHex, const QTime &time)
 {
     QString s =
         QStringLiteral("<span style='font-size: 10px; color:#") + colourHex + QStringLiteral("'>");
-    if (time.isValid())
-        s += time.toString(QStringLiteral("hh:mm:ss")) + QStringLiteral(" - ");
+    if (time.isValid()) {
+        // Lines come by the thousand a second: the time is written once for all in that second.
+        thread_local QTime lastTime;
+        thread_local QString lastText;
+        if (time != lastTime) {
+            lastTime = time;
+            lastText = time.toString(QStringLiteral("hh:mm:ss")) + QStringLiteral(" - ");
+        }
+        s += lastText;
+    }
     return s + text + QStringLiteral("</span>");
 }
 

@@ -151,7 +151,37 @@ std::optional<int> listCount(const QByteArray &reply)
     const Record r(reply);
     if (!r.has(kHeader, 1))
         return std::nullopt;
-    return r.at(kHeader);
+    return r.has(kHeader, 2) ? r.word(kHeader) : r.at(kHeader);
+}
+
+int readableRecords(int count)
+{
+    return qBound(0, count, kReadableRecords);
+}
+
+QString unreadRecordsNotice(int count)
+{
+    if (count <= kReadableRecords)
+        return QString();
+    return tr("Внимание! Счетчик хранит %1 записей, прочитаны будут первые %2")
+        .arg(count)
+        .arg(kReadableRecords);
+}
+
+QString partialReadNotice(int read, int requested)
+{
+    return tr("Прочитано %1 из %2 записей").arg(read).arg(requested);
+}
+
+QList<QByteArray> answeredRecords(const QList<QByteArray> &replies)
+{
+    QList<QByteArray> out;
+    for (const QByteArray &r : replies) {
+        if (r.isEmpty())
+            break;
+        out.append(r);
+    }
+    return out;
 }
 
 std::optional<quint32> archiveSize(const QByteArray &reply)

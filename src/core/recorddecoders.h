@@ -28,9 +28,20 @@ QString meterTimeText(const QDateTime &wall);
 
 // ---- Sizes and parameters
 
-// The record count of a list from its "06" reply: data byte 0, so counts above 255 wrap.
-// Nothing when the reply has no data byte.
+// The record count of a list from its "06" reply: data bytes 0 and 1, least significant first
+// (byte 0 alone when only one came). Nothing when the reply has no data byte.
 std::optional<int> listCount(const QByteArray &reply);
+// The records of a list that can be read: a slice or event record is named by one byte, so
+// no more than 255 of a longer list.
+constexpr int kReadableRecords = 255;
+int readableRecords(int count);
+// The orange line of a list longer than can be read, with the meter's count; empty for a list
+// that is read whole.
+QString unreadRecordsNotice(int count);
+// The orange line of a list read that ended early: `read` records of `requested`.
+QString partialReadNotice(int read, int requested);
+// The records a batch got before it ended: the replies in front of the first one missing.
+QList<QByteArray> answeredRecords(const QList<QByteArray> &replies);
 // The archive's size from its "06 10" reply: the data bytes (four at most) as an unsigned
 // number, least significant first. Nothing when the reply is short or has no data.
 std::optional<quint32> archiveSize(const QByteArray &reply);

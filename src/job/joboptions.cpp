@@ -121,8 +121,7 @@ bool passwordHex(QString hex, const QString &source, QByteArray *bytes, QString 
     hex.remove(QLatin1Char(' '));
     static const QRegularExpression pairs(QStringLiteral("^[0-9A-Fa-f]{12}$"));
     if (!pairs.match(hex).hasMatch())
-        return fail(error,
-                    QStringLiteral("%1 wants six hex bytes, like e1e1e1e1e1e1").arg(source));
+        return fail(error, QStringLiteral("%1 wants six hex bytes, like e1e1e1e1e1e1").arg(source));
     *bytes = QByteArray::fromHex(hex.toLatin1());
     return true;
 }

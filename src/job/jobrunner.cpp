@@ -1,18 +1,21 @@
 #include "job/jobrunner.h"
 
+#include "core/batchrules.h"
 #include "core/catalogue.h"
 #include "core/clockdecoders.h"
 #include "core/commandtext.h"
 #include "core/exchangerules.h"
+#include "core/groupgrid.h"
 #include "core/logline.h"
 #include "core/measuredecoders.h"
 #include "core/portpath.h"
 #include "core/recorddecoders.h"
 #include "core/requestkinds.h"
 #include "core/settingsdecoders.h"
-#include "link/exchangeengine.h"
-#include "link/logcolours.h"
 #include "job/recordstore.h"
+#include "link/exchangeengine.h"
+#include "link/grouprun.h"
+#include "link/logcolours.h"
 #include "link/stend.h"
 
 #include <QDateTime>
@@ -20,13 +23,8 @@
 #include <QHash>
 
 namespace {
-// The stand's block answers a switch at once; past this it is not going to.
-constexpr int kStandAnswerMs = 5000;
 // Leaving a GSM call takes two guard times of the modem and two answers of up to 5 s each.
 constexpr int kCloseLimitMs = 20000;
-// Data bytes of the link parameters: the meter's address, and one past the hold time.
-constexpr int kLinkAddressByte = 0;
-constexpr int kLinkBytes = 4;
 // Not a kind of the configurator: the batch that ends a meter's session.
 constexpr int kCloseKind = -1;
 // Record numbers go out as two bytes: no more of them can be read.
@@ -67,37 +65,71 @@ QList<QStringList> labelled(const QStringList &labels, const QStringList &values
         rows.append({labels[i], values.value(i, QStringLiteral("-"))});
     return rows;
 }
-
-// The replies a batch got before it ended: those in front of the first one missing.
-QList<QByteArray> answered(const QList<QByteArray> &replies)
-{
-    QList<QByteArray> out;
-    for (const QByteArray &r : replies) {
-        if (r.isEmpty())
-            break;
-        out.append(r);
-    }
-    return out;
-}
 } // namespace
 
 JobRunner::JobRunner(const JobOptions &options, QObject *parent)
-    : QObject(parent), m_options(options), m_engine(new ExchangeEngine(this))
+    : QObject(parent), m_options(options), m_engine(new ExchangeEngine(this)),
+      m_run(new GroupRun(this))
 {
     m_engine->standLink()->port = options.standPort;
-    m_standTimer.setSingleShot(true);
     m_closeTimer.setSingleShot(true);
-    connect(&m_standTimer, &QTimer::timeout, this, [this] {
-        if (!m_awaitingStand)
+    // The meters in turn, each switched in on the stand first, as the configurator's group work.
+    m_run->setStand(options.session.connectionType == Channel::Stand);
+    connect(m_run, &GroupRun::log, this, &JobRunner::log);
+    connect(m_run, &GroupRun::standSelect, m_engine, &ExchangeEngine::stendSelect);
+    connect(m_engine, &ExchangeEngine::stendSelectAccept, m_run, &GroupRun::standAnswer);
+    connect(m_run, &GroupRun::meterStarted, this, &JobRunner::meterStarted);
+    connect(m_run, &GroupRun::meterFinished, this, &JobRunner::meterFinished);
+    connect(m_run, &GroupRun::meterFinished, this, [this](const GroupResult &result) {
+        // Refused, or its stand failed, before any operation ran: each is reported failed.
+        if (result.status != groupgrid::Ok && m_operationIndex < 0)
+            failRest(result.reason, false);
+    });
+    // The production record: what the group work did to each meter, one row a meter.
+    connect(m_run, &GroupRun::meterFinished, this, [this](const GroupResult &result) {
+        if (!m_store)
             return;
-        log(tr("Ошибка: коммутационный блок не ответил"), logcolour::error, true, false);
-        standAnswer(false);
+        MeterResult r;
+        r.position = result.position;
+        r.serial = result.serialNumber.isEmpty() || !m_meter.usesSerialNumber()
+                       ? m_serialRead
+                       : result.serialNumber;
+        r.address = result.address;
+        r.operation = QStringLiteral("meter");
+        r.written = result.written;
+        r.status = groupgrid::word(result.status);
+        r.reason = result.reason;
+        r.at = result.time.isValid() ? result.time : QDateTime::currentDateTime();
+        QString error;
+        if (!m_store->storeResult(r, &error)) {
+            log(tr("Ошибка записи в хранилище: ") + error, logcolour::error, true, false);
+            if (m_storeError.isEmpty())
+                m_storeError = error;
+        }
+    });
+    connect(m_run, &GroupRun::interruptRequested, this, [this] {
+        if (m_engine->exchangeBusy())
+            // The batch ends at its next reply or time-out; its replies come back with status 1.
+            m_engine->stopAfterExchange();
+        else
+            m_run->meterDone(groupgrid::Error);
+    });
+    connect(m_run, &GroupRun::finished, this, &JobRunner::finish);
+    connect(m_run, &GroupRun::stopped, this, [this](const QList<GroupResult> &results) {
+        // A stand error ends the run: the meters after it are not worked.
+        if (m_phase == Phase::Working && !m_signal && !results.isEmpty()) {
+            const QString why = results.last().reason;
+            for (int m = int(results.size()); m < m_options.meters.size(); ++m) {
+                meterStarted(m);
+                failRest(why, false);
+            }
+        }
+        finish();
     });
     connect(&m_closeTimer, &QTimer::timeout, this, &JobRunner::done);
     connect(m_engine, &ExchangeEngine::log, this, &JobRunner::log);
     connect(m_engine, &ExchangeEngine::connIsEstablished, this, &JobRunner::connection);
     connect(m_engine, &ExchangeEngine::standRefused, this, &JobRunner::standRefused);
-    connect(m_engine, &ExchangeEngine::stendSelectAccept, this, &JobRunner::standAnswer);
     connect(m_engine, &ExchangeEngine::loadComplate, this, &JobRunner::batchDone);
     connect(m_engine, &ExchangeEngine::progressChanged, this, [this](int percent) {
         if (m_phase == Phase::Working && m_operationIndex >= 0 &&
@@ -170,7 +202,7 @@ void JobRunner::connection(bool up)
         log(tr("Порт открыт"), logcolour::success, true, false);
         log(tr("<strong>Сессия открыта</strong>"), logcolour::success, true, false);
         m_phase = Phase::Working;
-        nextMeter();
+        startRun();
         return;
     }
     const bool wasUp = m_connected;
@@ -194,10 +226,10 @@ void JobRunner::connection(bool up)
     case Phase::Working:
         // Whatever was on its way will not come: the batch ended without a word.
         m_next = nullptr;
-        m_awaitingStand = false;
-        m_standTimer.stop();
         failRest(m_lastError.isEmpty() ? tr("Сессия закрыта") : m_lastError, true);
         m_phase = Phase::Finishing;
+        m_run->stop(QString());
+        m_run->meterDone(groupgrid::Error);
         done();
         return;
     case Phase::Finishing:
@@ -240,16 +272,12 @@ void JobRunner::stop(int signalNumber)
         closeChannel();
         return;
     case Phase::Working:
-        if (m_engine->exchangeBusy()) {
-            // The batch ends at its next reply or time-out; its replies come back with status 1.
-            m_engine->stopAfterExchange();
-            return;
-        }
-        if (m_awaitingStand) {
-            m_awaitingStand = false;
-            m_standTimer.stop();
-        }
-        finish();
+        // Waiting on the stand it ends at once; a meter being worked first lets its exchange
+        // on the wire finish.
+        if (m_run->running())
+            m_run->stop(QString());
+        else
+            finish();
         return;
     default:
         return;
@@ -260,14 +288,11 @@ void JobRunner::stop(int signalNumber)
 
 void JobRunner::send(int kind, const QStringList &commands, Next next, const QColor &titleColour)
 {
-    const requestkinds::KindInfo *info = requestkinds::find(kind);
-    QStringList cmds;
-    if (!info->followUp) {
-        cmds << commandtext::sessionOpen(
-            m_options.session.accessLevel,
-            m_options.session.passwords[size_t(m_options.session.level())]);
-    }
-    cmds << commands;
+    const QStringList cmds = batchrules::compose(
+        kind,
+        commandtext::sessionOpen(m_options.session.accessLevel,
+                                 m_options.session.passwords[size_t(m_options.session.level())]),
+        commands);
     const QString title = requestkinds::title(kind);
     if (!title.isEmpty())
         log(title, titleColour, true, true);
@@ -297,53 +322,38 @@ void JobRunner::batchDone(int type, QList<QByteArray> replies, int status)
 {
     if (!m_next)
         return;
-    const requestkinds::KindInfo *info = requestkinds::find(type);
-    // The session-open command's reply is nobody's business but the engine's.
-    if (info && !info->followUp && !replies.isEmpty())
-        replies.removeFirst();
     Next next = std::exchange(m_next, nullptr);
-    next(replies, status);
+    next(batchrules::ownReplies(type, replies), status);
 }
 
 // ---- Meters
 
-void JobRunner::nextMeter()
+void JobRunner::startRun()
 {
-    if (m_signal) {
+    QList<GroupMeter> meters;
+    for (const DeviceRecord &record : std::as_const(m_options.meters))
+        meters.append({record, QString()});
+    if (!m_run->start(meters, [this](const GroupMeter &) { openSession(); }))
         finish();
-        return;
-    }
-    ++m_meterIndex;
-    if (m_meterIndex >= m_options.meters.size()) {
-        finish();
-        return;
-    }
-    m_meter = m_options.meters[m_meterIndex];
-    m_series = MeterSeries::Unrecognised;
-    m_operationIndex = -1;
-    if (m_meter.standMode && m_options.session.connectionType == Channel::Stand) {
-        progressText(QStringLiteral("switching in"));
-        m_awaitingStand = true;
-        m_standTimer.start(kStandAnswerMs);
-        m_lastError.clear();
-        m_engine->stendSelect(m_meter.standAddr);
-        return;
-    }
-    openSession();
 }
 
-void JobRunner::standAnswer(bool accepted)
+void JobRunner::meterStarted(int index)
 {
-    if (!m_awaitingStand)
-        return;
-    m_awaitingStand = false;
-    m_standTimer.stop();
-    if (accepted) {
-        openSession();
-        return;
-    }
-    failRest(reason(), false);
-    nextMeter();
+    m_meterIndex = index;
+    m_meter = m_options.meters.value(index);
+    m_series = MeterSeries::Unrecognised;
+    m_operationIndex = -1;
+    m_meterFailed = false;
+    m_written.clear();
+    if (m_meter.standMode && m_options.session.connectionType == Channel::Stand)
+        progressText(QStringLiteral("switching in"));
+}
+
+void JobRunner::meterEnd()
+{
+    // The address the meter answered at (a serial-numbered one tells it at its session open).
+    m_run->meterDone(GroupOutcome{m_meterFailed ? groupgrid::Error : groupgrid::Ok, m_written,
+                                  m_meterFailed ? m_lastError : QString(), m_meter.address});
 }
 
 void JobRunner::openSession()
@@ -358,21 +368,21 @@ void JobRunner::openSession()
 void JobRunner::sessionOpened(const QList<QByteArray> &replies, int status)
 {
     if (status == 1) {
-        finish();
+        meterEnd();
         return;
     }
     if (status != 0) {
         failRest(reason(), false);
-        nextMeter();
+        meterEnd();
         return;
     }
     // Replies of "01 20" (device name), "01 29" (link parameters), "01 21" (version), read as the
     // configurator reads them.
-    m_meter.version = measures::deviceText(replies.value(0));
-    QByteArray link;
-    if (measures::dataBytes(replies.value(1), &link) && link.size() >= kLinkBytes) {
+    const batchrules::SessionReplies read = batchrules::sessionReplies(replies);
+    m_meter.version = read.version;
+    if (read.linkRead) {
         if (m_meter.usesSerialNumber())
-            m_meter.address = quint8(link[kLinkAddressByte]);
+            m_meter.address = read.address;
     } else {
         log(tr("Ошибка: некорректный размер пакета"), logcolour::error, true, false);
     }
@@ -391,8 +401,7 @@ void JobRunner::sessionOpened(const QList<QByteArray> &replies, int status)
                  return;
              }
              QByteArray serial;
-             if (status == 0 &&
-                 settings::decodeSerial(replies.value(0), &serial) == ReplyCheck::Ok)
+             if (status == 0 && settings::decodeSerial(replies.value(0), &serial) == ReplyCheck::Ok)
                  m_serialRead = serial;
              nextOperation();
          });
@@ -401,7 +410,7 @@ void JobRunner::sessionOpened(const QList<QByteArray> &replies, int status)
 void JobRunner::nextOperation()
 {
     if (m_signal) {
-        finish();
+        meterEnd();
         return;
     }
     ++m_operationIndex;
@@ -422,10 +431,8 @@ void JobRunner::closeSession()
     // The meter would close it after its hold time; a job leaves no session open behind it.
     // Whether it answers changes nothing of what was read.
     batch(kCloseKind, {catalogue::sessionClose()}, [this](const QList<QByteArray> &, int status) {
-        if (status == 1)
-            finish();
-        else
-            nextMeter();
+        Q_UNUSED(status)
+        meterEnd();
     });
 }
 
@@ -445,9 +452,12 @@ void JobRunner::runOperation(JobOperation operation)
     };
     switch (operation) {
     case JobOperation::Info:
-        readTable(DeviceInfo, measures::deviceInfoLabels(), [](const QList<QByteArray> &r) {
-            return measures::deviceInfoValues(r.constData(), int(r.size()));
-        }, nullptr);
+        readTable(
+            DeviceInfo, measures::deviceInfoLabels(),
+            [](const QList<QByteArray> &r) {
+                return measures::deviceInfoValues(r.constData(), int(r.size()));
+            },
+            nullptr);
         return;
     case JobOperation::Energy:
     case JobOperation::Instant: {
@@ -535,7 +545,7 @@ std::optional<RecordStore::Newest> JobRunner::newestStored(const QString &kind)
 void JobRunner::readNew(int kind, const std::function<QString(int)> &command, int first, int end,
                         const std::optional<RecordStore::Newest> &newest,
                         const std::function<QDateTime(const QByteArray &)> &timeOf,
-                        const std::function<void(const Indexed &, int)> &done)
+                        const std::function<void(const Indexed &, int, int)> &done)
 {
     // With a stored record the list is read from that record on: it comes again first, to see
     // that the list still has it there.
@@ -552,7 +562,7 @@ void JobRunner::readNew(int kind, const std::function<QString(int)> &command, in
     };
     const auto indexed = [](int from, const QList<QByteArray> &replies) {
         Indexed out;
-        for (const QByteArray &r : answered(replies))
+        for (const QByteArray &r : records::answeredRecords(replies))
             out << qMakePair(from + int(out.size()), r);
         return out;
     };
@@ -560,35 +570,28 @@ void JobRunner::readNew(int kind, const std::function<QString(int)> &command, in
     for (int i = first; i < end; ++i)
         commands << command(i);
     if (commands.isEmpty()) {
-        done({}, 0);
+        done({}, 0, 0);
         return;
     }
-    send(kind, commands,
-         [=](const QList<QByteArray> &replies, int status) {
-             if (status == 2) {
-                 done({}, 2);
-                 return;
-             }
-             const Indexed got = indexed(first, replies);
-             const bool moved = newest && first == newest->record && first > 0 &&
-                                (got.isEmpty() || timeOf(got[0].second) != newest->time);
-             if (status != 0 || !moved) {
-                 done(fresh(got), status);
-                 return;
-             }
-             // The list dropped its oldest records or was cleared since: new ones may sit
-             // before the place of the one stored last.
-             QStringList before;
-             for (int i = 0; i < first; ++i)
-                 before << command(i);
-             send(kind, before, [=](const QList<QByteArray> &replies, int status) {
-                 if (status == 2) {
-                     done({}, 2);
-                     return;
-                 }
-                 done(fresh(indexed(0, replies) + got), status);
-             });
-         });
+    const int requested = int(commands.size());
+    send(kind, commands, [=](const QList<QByteArray> &replies, int status) {
+        // A failed read keeps the records read before it.
+        const Indexed got = indexed(first, replies);
+        const bool moved = newest && first == newest->record && first > 0 &&
+                           (got.isEmpty() || timeOf(got[0].second) != newest->time);
+        if (status != 0 || !moved) {
+            done(fresh(got), status, requested);
+            return;
+        }
+        // The list dropped its oldest records or was cleared since: new ones may sit
+        // before the place of the one stored last.
+        QStringList before;
+        for (int i = 0; i < first; ++i)
+            before << command(i);
+        send(kind, before, [=](const QList<QByteArray> &replies, int status) {
+            done(fresh(indexed(0, replies) + got), status, requested + first);
+        });
+    });
 }
 
 void JobRunner::readSlices(int list, int sizeKind, int recordsKind)
@@ -611,13 +614,15 @@ void JobRunner::readSlices(int list, int sizeKind, int recordsKind)
                  conclude(0, header);
                  return;
              }
+             if (const QString notice = records::unreadRecordsNotice(*count); !notice.isEmpty())
+                 log(notice, logcolour::notice, true, false);
              const MeterSeries series = m_series;
              readNew(
                  recordsKind, [list](int i) { return catalogue::sliceRecordRead(list, i); }, 0,
-                 *count,
+                 records::readableRecords(*count),
                  newestStored(jobrecord::operationName(m_options.operations[m_operationIndex])),
                  [series](const QByteArray &r) { return records::sliceRecord(series, r).time; },
-                 [this, header](const Indexed &got, int status) {
+                 [this, header](const Indexed &got, int status, int requested) {
                      QList<QStringList> rows;
                      // The registers are those of the energy totals, at the slice's time.
                      const QList<measures::Reading> names =
@@ -633,7 +638,7 @@ void JobRunner::readSlices(int list, int sizeKind, int recordsKind)
                          }
                          rows.append(slice.cells);
                      }
-                     conclude(status, header, rows);
+                     concludeRecords(status, header, rows, requested);
                  });
          });
 }
@@ -669,7 +674,7 @@ void JobRunner::readArchive()
             three ? ArchiveRead3 : ArchiveRead, &catalogue::archiveRecordRead, start, end,
             newestStored(QStringLiteral("archive")),
             [energy](const QByteArray &r) { return records::archiveRecord(energy, r, 0).end; },
-            [this, three, header, period, energy](const Indexed &got, int status) {
+            [this, three, header, period, energy](const Indexed &got, int status, int requested) {
                 QList<QStringList> rows;
                 for (const auto &[number, reply] : got) {
                     const records::ArchiveRecord a = records::archiveRecord(energy, reply, number);
@@ -693,7 +698,7 @@ void JobRunner::readArchive()
                         add("energy_reactive", "kvarh", a.reactive, 4);
                     rows.append(a.cells);
                 }
-                conclude(status, header, rows);
+                concludeRecords(status, header, rows, requested);
             });
     });
 }
@@ -720,74 +725,80 @@ void JobRunner::readEvents()
             conclude(0, records::eventHeader());
             return;
         }
+        for (const int count : {*messages, *errors, *warnings})
+            if (const QString notice = records::unreadRecordsNotice(count); !notice.isEmpty())
+                log(notice, logcolour::notice, true, false);
+        const int m = records::readableRecords(*messages);
+        const int e = records::readableRecords(*errors);
+        const int w = records::readableRecords(*warnings);
         m_events.clear();
         if (m_options.newOnly) {
             // Each list from its own newest stored record on, messages, errors, warnings.
-            readEventList({{catalogue::MessageList, *messages},
-                           {catalogue::ErrorList, *errors},
-                           {catalogue::WarningList, *warnings}});
+            readEventList({{catalogue::MessageList, m},
+                           {catalogue::ErrorList, e},
+                           {catalogue::WarningList, w}},
+                          0);
             return;
         }
-        m_eventLists = records::eventLists(*messages, *errors, *warnings);
-        send(EventRecords, records::eventCommands(*messages, *errors, *warnings),
-             [this](const QList<QByteArray> &replies, int status) {
+        m_eventLists = records::eventLists(m, e, w);
+        send(EventRecords, records::eventCommands(m, e, w),
+             [this, count = m + e + w](const QList<QByteArray> &replies, int status) {
                  QHash<int, int> counters;
-                 const QList<QByteArray> got =
-                     status == 2 ? QList<QByteArray>() : answered(replies);
+                 const QList<QByteArray> got = records::answeredRecords(replies);
                  // The batch knows each record's list, as the events page does.
                  for (int i = 0; i < got.size(); ++i) {
                      const int list = m_eventLists.value(i);
                      m_events << EventRead{list, counters[list]++, got[i]};
                  }
-                 concludeEvents(status);
+                 concludeEvents(status, count);
              });
     });
 }
 
-void JobRunner::readEventList(QList<QPair<int, int>> lists)
+void JobRunner::readEventList(QList<QPair<int, int>> lists, int requested)
 {
     if (lists.isEmpty()) {
-        concludeEvents(0);
+        concludeEvents(0, requested);
         return;
     }
     const auto [list, count] = lists.takeFirst();
     const MeterSeries series = m_series;
     readNew(
-        requestkinds::EventRecords, [list = list](int i) { return catalogue::eventRecordRead(list, i); },
-        0, count, newestStored(listName(list)),
+        requestkinds::EventRecords,
+        [list = list](int i) { return catalogue::eventRecordRead(list, i); }, 0, count,
+        newestStored(listName(list)),
         [series, list = list](const QByteArray &r) {
             return records::eventRecord(list, series, r, 0).time;
         },
-        [this, lists, list = list](const Indexed &got, int status) {
+        [this, lists, requested, list = list](const Indexed &got, int status, int asked) {
             for (const auto &[index, reply] : got)
                 m_events << EventRead{list, index, reply};
             if (status != 0) {
-                concludeEvents(status);
+                concludeEvents(status, requested + asked);
                 return;
             }
-            readEventList(lists);
+            readEventList(lists, requested + asked);
         });
 }
 
-void JobRunner::concludeEvents(int status)
+void JobRunner::concludeEvents(int status, int requested)
 {
     QList<QStringList> rows;
-    if (status != 2)
-        for (const EventRead &read : std::as_const(m_events)) {
-            const records::EventRecord e =
-                records::eventRecord(read.list, m_series, read.reply, read.index);
-            JobValue v;
-            v.quantity = QStringLiteral("event");
-            v.list = listName(read.list);
-            v.record = read.index;
-            v.time = e.time;
-            v.code = e.code ? int(*e.code) : -1;
-            v.text = e.cells.value(4);
-            m_values << v;
-            rows.append(e.cells);
-        }
+    for (const EventRead &read : std::as_const(m_events)) {
+        const records::EventRecord e =
+            records::eventRecord(read.list, m_series, read.reply, read.index);
+        JobValue v;
+        v.quantity = QStringLiteral("event");
+        v.list = listName(read.list);
+        v.record = read.index;
+        v.time = e.time;
+        v.code = e.code ? int(*e.code) : -1;
+        v.text = e.cells.value(4);
+        m_values << v;
+        rows.append(e.cells);
+    }
     m_events.clear();
-    conclude(status, records::eventHeader(), rows);
+    concludeRecords(status, records::eventHeader(), rows, requested);
 }
 
 void JobRunner::setClock()
@@ -796,9 +807,11 @@ void JobRunner::setClock()
     const QStringList header{tr("Текущее"), tr("Смещение времени")};
     const QStringList row{time.toString(QStringLiteral("dd.MM.yyyy HH:mm:ss")),
                           QString::number(m_options.hourShift)};
-    send(requestkinds::SaveTime, {meterclock::timeWrite(time)},
-         [this, header, row, time](const QList<QByteArray> &, int status) {
+    const QString write = meterclock::timeWrite(time);
+    send(requestkinds::SaveTime, {write},
+         [this, header, row, write, time](const QList<QByteArray> &, int status) {
              if (status == 0) {
+                 m_written = write;
                  JobValue v;
                  v.quantity = QStringLiteral("clock_written");
                  v.time = QDateTime(time.date(), time.time(), Qt::UTC);
@@ -821,13 +834,32 @@ void JobRunner::conclude(int status, const QStringList &columns, const QList<QSt
     case 1:
         // Only a stop from outside interrupts a batch here.
         report(op, JobRecord::Status::Interrupted, stopReason(), columns, rows);
-        finish();
+        meterEnd();
         return;
     default:
         report(op, JobRecord::Status::Failed, reason());
         nextOperation();
         return;
     }
+}
+
+void JobRunner::concludeRecords(int status, const QStringList &columns,
+                                const QList<QStringList> &rows, int requested)
+{
+    if (status == 0) {
+        conclude(status, columns, rows);
+        return;
+    }
+    const QString count = records::partialReadNotice(int(rows.size()), requested);
+    log(count, logcolour::notice, true, false);
+    if (status == 1) {
+        conclude(status, columns, rows);
+        return;
+    }
+    // A long read that fails near its end keeps what it read; the reason says how much that is.
+    report(m_options.operations[m_operationIndex], JobRecord::Status::Failed,
+           reason() + QStringLiteral(". ") + count, columns, rows);
+    nextOperation();
 }
 
 void JobRunner::report(JobOperation operation, JobRecord::Status status, const QString &why,
@@ -840,7 +872,8 @@ void JobRunner::report(JobOperation operation, JobRecord::Status status, const Q
     r.reason = why;
     r.columns = columns;
     r.rows = rows;
-    r.values = status == JobRecord::Status::Failed ? QList<JobValue>() : std::exchange(m_values, {});
+    r.values =
+        status == JobRecord::Status::Failed ? QList<JobValue>() : std::exchange(m_values, {});
     r.readAt = QDateTime::currentDateTime();
     r.serialRead = m_serialRead;
     switch (status) {
@@ -849,6 +882,7 @@ void JobRunner::report(JobOperation operation, JobRecord::Status status, const Q
         break;
     case JobRecord::Status::Failed:
         ++m_failed;
+        m_meterFailed = true;
         m_failures << jobrecord::meterName(m_meter) + QStringLiteral(": ") +
                           jobrecord::operationName(operation) + QStringLiteral(": ") + why;
         break;
@@ -968,6 +1002,11 @@ void JobRunner::done()
             m_storeError = error;
     }
     emit finished(exitStatus());
+}
+
+QList<GroupResult> JobRunner::meterResults() const
+{
+    return m_run->results();
 }
 
 int JobRunner::exitStatus() const

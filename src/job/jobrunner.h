@@ -5,6 +5,7 @@
 #include "job/joboptions.h"
 #include "job/jobrecord.h"
 #include "job/recordstore.h"
+#include "link/grouprun.h"
 
 #include <QByteArray>
 #include <QColor>
@@ -46,8 +47,13 @@ public:
     // Lines for standard error: the counts, each failure with its reason, how the job ended.
     QStringList summary() const;
 
+    // One result per meter worked so far (position, serial number, address, what was written,
+    // status, time), as the run's meterFinished() gave them.
+    QList<GroupResult> meterResults() const;
+
 signals:
     void record(const JobRecord &record);
+    void meterFinished(const GroupResult &result);
     // What is being done, for a progress line.
     void progress(const QString &text);
     void finished(int exitStatus);
@@ -58,7 +64,6 @@ private:
     void log(const QString &text, const QColor &colour, bool timeStamp, bool newLine);
     void connection(bool up);
     void standRefused();
-    void standAnswer(bool accepted);
     void batchDone(int type, QList<QByteArray> replies, int status);
 
     // Starts a batch of `kind` for the current meter (the session-open command first unless the
@@ -70,7 +75,11 @@ private:
     QString reason() const;
     QString stopReason() const;
 
-    void nextMeter();
+    // The meters go through a GroupRun: switched in on the stand, one status each.
+    void startRun();
+    void meterStarted(int index);
+    // The current meter is done with: the run goes on with the next (or ends after a stop).
+    void meterEnd();
     void openSession();
     void sessionOpened(const QList<QByteArray> &replies, int status);
     void nextOperation();
@@ -83,18 +92,18 @@ private:
     void readSlices(int list, int sizeKind, int recordsKind);
     void readArchive();
     void readEvents();
-    void readEventList(QList<QPair<int, int>> lists);
-    void concludeEvents(int status);
+    void readEventList(QList<QPair<int, int>> lists, int requested);
+    void concludeEvents(int status, int requested);
 
     // Records of a list with their place in it.
     using Indexed = QList<QPair<int, QByteArray>>;
     // Reads records first..end-1 of a list as batches of `kind`; with `newest` (--new-only) only
     // those newer than it, asking first for it again at its place to see whether the list has
-    // moved since. `done` gets the records read and the status.
+    // moved since. `done` gets the records read, the status and how many were asked for.
     void readNew(int kind, const std::function<QString(int)> &command, int first, int end,
                  const std::optional<RecordStore::Newest> &newest,
                  const std::function<QDateTime(const QByteArray &)> &timeOf,
-                 const std::function<void(const Indexed &, int)> &done);
+                 const std::function<void(const Indexed &, int, int)> &done);
     // The newest stored record of `kind` for the current meter, with --new-only.
     std::optional<RecordStore::Newest> newestStored(const QString &kind);
     void setClock();
@@ -102,6 +111,10 @@ private:
     // The outcome of the current operation: its record, then the next operation (or the end,
     // after a stop).
     void conclude(int status, const QStringList &columns = {}, const QList<QStringList> &rows = {});
+    // The same for a read of `requested` list records, of which `rows` were read: after a failure
+    // those rows are reported too, with their count.
+    void concludeRecords(int status, const QStringList &columns, const QList<QStringList> &rows,
+                         int requested);
     void report(JobOperation operation, JobRecord::Status status, const QString &reason,
                 const QStringList &columns = {}, const QList<QStringList> &rows = {});
     // Reports every operation not yet done of the current meter (and of the meters after it when
@@ -136,8 +149,9 @@ private:
     int m_operationIndex = -1;
     DeviceRecord m_meter;
     MeterSeries m_series = MeterSeries::Unrecognised;
-    bool m_awaitingStand = false;
-    QTimer m_standTimer;
+    bool m_meterFailed = false;
+    QString m_written;
+    GroupRun *m_run;
     QTimer m_closeTimer;
     Next m_next;
     // What a follow-up batch needs of the batch before it.

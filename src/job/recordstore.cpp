@@ -123,8 +123,8 @@ std::optional<StoreAddress> parseAddress(const QString &text, QString *error)
         return a;
     }
     const QUrl url(text, QUrl::StrictMode);
-    if (!url.isValid() ||
-        (url.scheme() != QLatin1String("postgresql") && url.scheme() != QLatin1String("postgres"))) {
+    if (!url.isValid() || (url.scheme() != QLatin1String("postgresql") &&
+                           url.scheme() != QLatin1String("postgres"))) {
         *error = QStringLiteral("--store wants sqlite:PATH or postgresql://USER@HOST[:PORT]/DB, "
                                 "not '%1'")
                      .arg(text);
@@ -142,8 +142,8 @@ std::optional<StoreAddress> parseAddress(const QString &text, QString *error)
     a.database = url.path().mid(1);
     static const QRegularExpression name(QStringLiteral("^[A-Za-z0-9_.-]+$"));
     if (a.user.isEmpty() || a.host.isEmpty() || !name.match(a.database).hasMatch()) {
-        *error = QStringLiteral("--store wants postgresql://USER@HOST[:PORT]/DB, not '%1'")
-                     .arg(text);
+        *error =
+            QStringLiteral("--store wants postgresql://USER@HOST[:PORT]/DB, not '%1'").arg(text);
         return std::nullopt;
     }
     return a;
@@ -255,7 +255,8 @@ bool RecordStore::migrate(int from, QString *error)
     if (!ok) {
         const QString reason = *error;
         db.rollback();
-        *error = QStringLiteral("the store's schema %1 cannot be migrated: %2").arg(from).arg(reason);
+        *error =
+            QStringLiteral("the store's schema %1 cannot be migrated: %2").arg(from).arg(reason);
         return false;
     }
     if (!db.commit()) {
@@ -359,8 +360,8 @@ bool RecordStore::store(const JobRecord &record, const QString &meterKey, QStrin
     const Target target =
         record.status == JobRecord::Status::Failed ? Target::None : targetOf(record.operation);
     // Two readings of one meter in the same second are still two readings.
-    const QString readAt = record.readAt.toOffsetFromUtc(record.readAt.offsetFromUtc())
-                               .toString(Qt::ISODateWithMs);
+    const QString readAt =
+        record.readAt.toOffsetFromUtc(record.readAt.offsetFromUtc()).toString(Qt::ISODateWithMs);
     switch (target) {
     case Target::Readings:
         q.prepare(QStringLiteral("INSERT INTO readings (run_id, meter_id, kind, read_at, quantity, "
@@ -495,8 +496,8 @@ bool RecordStore::insertResult(const MeterResult &result, std::optional<qint64> 
     r.addBindValue(text(result.written));
     r.addBindValue(result.status);
     r.addBindValue(text(result.reason));
-    r.addBindValue(result.at.toOffsetFromUtc(result.at.offsetFromUtc())
-                       .toString(Qt::ISODateWithMs));
+    r.addBindValue(
+        result.at.toOffsetFromUtc(result.at.offsetFromUtc()).toString(Qt::ISODateWithMs));
     if (!r.exec()) {
         *error = failure(r);
         return false;
@@ -505,11 +506,11 @@ bool RecordStore::insertResult(const MeterResult &result, std::optional<qint64> 
 }
 
 std::optional<RecordStore::Newest> RecordStore::newest(const JobRecord &meter,
-                                                       const QString &meterKey,
-                                                       const QString &kind)
+                                                       const QString &meterKey, const QString &kind)
 {
     QSqlQuery q(QSqlDatabase::database(m_connection));
-    const QString from = QStringLiteral(" JOIN meters m ON m.id = t.meter_id WHERE m.meter_key = ?");
+    const QString from =
+        QStringLiteral(" JOIN meters m ON m.id = t.meter_id WHERE m.meter_key = ?");
     if (kind == QLatin1String("archive"))
         q.prepare(QStringLiteral("SELECT t.record_number, t.meter_time FROM archive_records t") +
                   from + QStringLiteral(" ORDER BY t.meter_time DESC LIMIT 1"));

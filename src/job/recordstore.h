@@ -88,8 +88,7 @@ private:
     bool createSchema(QString *error);
     bool migrate(int from, QString *error);
     bool insertResult(const MeterResult &result, std::optional<qint64> meter, QString *error);
-    std::optional<qint64> meterId(const JobRecord &record, const QString &meterKey,
-                                  QString *error);
+    std::optional<qint64> meterId(const JobRecord &record, const QString &meterKey, QString *error);
 
     QString m_connection;
     bool m_postgres = false;

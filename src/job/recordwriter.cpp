@@ -125,11 +125,11 @@ QByteArray RecordWriter::json(const JobRecord &record)
     const QJsonObject o{
         {QStringLiteral("meter"), meter},
         {QStringLiteral("values"), values},
-        {QStringLiteral("read_at"), record.readAt.isValid()
-                                        ? QJsonValue(record.readAt.toOffsetFromUtc(
-                                                         record.readAt.offsetFromUtc())
-                                                         .toString(Qt::ISODate))
-                                        : QJsonValue()},
+        {QStringLiteral("read_at"),
+         record.readAt.isValid()
+             ? QJsonValue(record.readAt.toOffsetFromUtc(record.readAt.offsetFromUtc())
+                              .toString(Qt::ISODate))
+             : QJsonValue()},
         {QStringLiteral("address"), m.address},
         {QStringLiteral("serial"), QString::fromLatin1(m.serialNumber)},
         {QStringLiteral("position"), m.standMode ? QJsonValue(m.standAddr) : QJsonValue()},

@@ -10,6 +10,7 @@
 #include "link/stend.h"
 
 #include <iterator>
+#include <limits>
 #include <utility>
 
 namespace {
@@ -59,6 +60,8 @@ ExchangeEngine::ExchangeEngine(QObject *parent) : QObject(parent), m_stand(new s
 {
     m_searchPause.setSingleShot(true);
     connect(&m_searchPause, &QTimer::timeout, this, &ExchangeEngine::reemitSearch);
+    m_settle.setSingleShot(true);
+    connect(&m_settle, &QTimer::timeout, this, &ExchangeEngine::settled);
     connect(&m_codec, &modbus::receivePaket, this, &ExchangeEngine::paketReceive);
     connect(&m_codec, &modbus::deviceTimeout, this, &ExchangeEngine::timeoutError);
     connect(m_stand, &stend::acceptSelection, this, &ExchangeEngine::standAnswer);
@@ -69,6 +72,7 @@ ExchangeEngine::~ExchangeEngine()
 {
     // Nothing that goes away now may call back into an engine being destroyed.
     m_searchPause.stop();
+    m_settle.stop();
     m_codec.replyTimer.stop();
     deleteTransport();
     m_stand->disconnect(this);
@@ -176,6 +180,7 @@ void ExchangeEngine::transportState(bool st)
         // A batch cut off here ends without loadComplate().
         exchangeMode = ModeIdle;
         m_searchPause.stop();
+        m_settle.stop();
         m_codec.replyTimer.stop();
     }
     emit connIsEstablished(st);
@@ -231,6 +236,9 @@ bool ExchangeEngine::load_from_device(const exchangerules::Address &meter, int t
     exchangeMode = ModeLoad;
     loadAckTimeOut = ackTimeOut;
     m_stopAfterExchange = false;
+    m_unanswered = 0;
+    m_owed = 0;
+    m_settle.stop();
     sendCurrentCommand(false);
     return true;
 }
@@ -254,6 +262,8 @@ void ExchangeEngine::transmit(const QByteArray &frame, int ackTimeOut)
 
 void ExchangeEngine::paketReceive(QByteArray paket, bool crcStatus)
 {
+    if (settlePacket(paket, crcStatus))
+        return;
     const QString hex = hextext::fromBytes(paket);
     // In a batch the reply is judged without its address field and CRC; elsewhere the packet
     // stays whole.
@@ -328,6 +338,50 @@ void ExchangeEngine::batchPacket(const QByteArray &reply, bool crcStatus,
     loadRetries = 0;
     loadBufs[loadIndex] = reply;
     ++loadIndex;
+    if (const int owed = std::exchange(m_unanswered, 0); owed > 0) {
+        settle(owed);
+        return;
+    }
+    if (loadIndex >= loadCmds.size()) {
+        finishBatch(0, tr("Успешно завершено"), logcolour::success);
+        return;
+    }
+    sendCurrentCommand(true);
+}
+
+void ExchangeEngine::settle(int owed)
+{
+    // The requests of a list read all look alike: a reply to a timed-out send that came after
+    // its repeat was answered would be taken for the next record, and every row after it would
+    // be one off. Whichever of the two replies comes first is the record; the other is dropped.
+    m_owed = owed;
+    const qint64 quiet = qint64(loadAckTimeOut) + m_codec.extraTime;
+    m_settle.start(int(qBound(qint64(0), quiet, qint64(std::numeric_limits<int>::max()))));
+}
+
+bool ExchangeEngine::settlePacket(const QByteArray &paket, bool crcStatus)
+{
+    if (exchangeMode != ModeLoad || !m_settle.isActive())
+        return false;
+    const QString hex = hextext::fromBytes(paket);
+    if (crcStatus)
+        emit log(QStringLiteral("RX: ") + hex, logcolour::received, true, false);
+    else
+        emit log(QStringLiteral("RX: ") + hex + QStringLiteral(" - bad CRC"), logcolour::error,
+                 true, false);
+    emit log(tr("Внимание, запоздавший ответ на повторенный запрос отброшен"), logcolour::notice,
+             true, false);
+    if (--m_owed > 0)
+        m_settle.start(); // quiet again from this packet on
+    else
+        settled();
+    return true;
+}
+
+void ExchangeEngine::settled()
+{
+    m_settle.stop();
+    m_owed = 0;
     if (loadIndex >= loadCmds.size()) {
         finishBatch(0, tr("Успешно завершено"), logcolour::success);
         return;
@@ -371,6 +425,7 @@ void ExchangeEngine::finishBatch(int status, const QString &message, const QColo
         emit log(message, colour, true, false);
     exchangeMode = ModeIdle;
     m_stopAfterExchange = false;
+    m_settle.stop();
     // The receiver may start its next batch from here: nothing of this one is touched after.
     emit loadComplate(loadType, std::exchange(loadBufs, {}), status);
 }
@@ -387,6 +442,7 @@ void ExchangeEngine::timeoutError()
         searchTimeout();
         break;
     case ModeLoad:
+        ++m_unanswered;
         ++loadRetries;
         if (loadRetries >= kMaxRetries) {
             finishBatch(2, tr("Ошибка: превышен интервал времени ожидания"), logcolour::error);
@@ -406,6 +462,7 @@ void ExchangeEngine::interruptLoadClick()
     emit log(tr("Процесс прерван пользователем"), logcolour::error, true, false);
     const int mode = exchangeMode;
     exchangeMode = ModeIdle;
+    m_settle.stop();
     if (mode == ModeSearch)
         m_searchPause.stop();
     // Only a running batch has an outcome to report; a second click reports nothing twice.

@@ -127,6 +127,11 @@ private:
     void batchPacket(const QByteArray &reply, bool crcStatus, exchangerules::Verdict verdict);
     void countFailure(const QString &finalMessage);
     void sendCurrentCommand(bool progressStep);
+    // After a reply to a command that timed out before: the next command (or the batch's end)
+    // waits until the replies still owed have come, or the line has been quiet for a reply time.
+    void settle(int owed);
+    void settled();
+    bool settlePacket(const QByteArray &paket, bool crcStatus);
     void finishBatch(int status, const QString &message, const QColor &colour);
 
     void searchPacket(const QByteArray &paket, bool crcStatus);
@@ -151,6 +156,11 @@ private:
     int loadRetries = 0;
     int loadAckTimeOut = 0;
     bool m_stopAfterExchange = false;
+    // Sends of the command in progress that timed out: each may still be answered.
+    int m_unanswered = 0;
+    // Replies still owed to a command already answered, and the quiet that ends the wait for them.
+    int m_owed = 0;
+    QTimer m_settle;
 
     // The search.
     int searchMin = 0;

@@ -31,6 +31,12 @@ const char *const kSupportMail = "service@metertool.example";
 constexpr int kCrcTextLength = 6;
 const char *const kBlackText = "QLineEdit { color: rgb(0, 0, 0) }";
 const char *const kRedText = "QLineEdit { color: rgb(255, 0, 0) }";
+
+QString errorColourHex()
+{
+    const QColor &c = logcolour::error;
+    return logline::colourHex(c.red(), c.green(), c.blue());
+}
 } // namespace
 
 SysMonitorDialog::SysMonitorDialog(bool developerMode, QWidget *parent)
@@ -66,10 +72,18 @@ SysMonitorDialog::SysMonitorDialog(bool developerMode, QWidget *parent)
         if (m_batchItem)
             m_batchItem->restartSessionTimer();
     });
+    connect(m_engine, &Engine::loadComplate, this, [this](int, QList<QByteArray>, int status) {
+        // A batch that went through: what failed before is not why the session may end.
+        if (status == 0)
+            m_sessionError.clear();
+    });
     connect(m_engine, &Engine::loadComplate, this, &Self::loadComplate);
     connect(m_engine, &Engine::unknownLoadComplate, this, &Self::unknownLoadComplate);
     connect(m_engine, &Engine::connIsEstablished, this, &Self::connIsEstablished);
-    connect(m_engine, &Engine::standRefused, this, &Self::showAuthDialog);
+    connect(m_engine, &Engine::standRefused, this, [this] {
+        m_auth->showSessionEnd(m_sessionError);
+        showAuthDialog();
+    });
     connect(m_engine, &Engine::stendSelectAccept, this, &Self::stendSelectAccept);
     connect(m_engine, &Engine::meterFound, this,
             [this](const DeviceRecord &found) { m_config->meterList()->addItem(found); });
@@ -86,6 +100,7 @@ SysMonitorDialog::SysMonitorDialog(bool developerMode, QWidget *parent)
     connect(m_config, &ControlPanelDialog::sendTextCmd, this, &Self::sendTextCmd);
     connect(m_config, &ControlPanelDialog::stendSelectAddr, this, &Self::stendSelect);
     m_config->exchangeBusy = [this] { return exchangeBusy(); };
+    m_config->interruptExchange = [this] { interruptLoadClick(); };
     // A GSM call up (or being dialled) when the program ends is hung up first.
     m_exitLimit.setSingleShot(true);
     m_exitLimit.setInterval(kExitLimitMs);
@@ -122,6 +137,8 @@ SysMonitorDialog::~SysMonitorDialog()
     m_engine->disconnect(this);
     delete m_engine;
     delete m_progress;
+    // Its pages may still log while they go; the log would show it in the window being deleted.
+    m_config->disconnect(this);
     delete m_config;
     delete m_auth;
     delete ui;
@@ -159,6 +176,10 @@ const SessionParameters &SysMonitorDialog::sessionParameters() const
 
 void SysMonitorDialog::initConnection()
 {
+    m_logoutAsked = false;
+    m_lineUp = false;
+    m_sessionError.clear();
+    m_auth->showSessionEnd(QString());
     m_engine->initConnection(m_auth->sessionParams());
 }
 
@@ -166,6 +187,8 @@ void SysMonitorDialog::connIsEstablished(bool st)
 {
     const SessionParameters &params = m_engine->sessionParameters();
     if (st) {
+        m_lineUp = true;
+        m_sessionError.clear();
         log(tr("Порт открыт"), logcolour::success, true, false);
         m_config->setSession(params.connectionType, params.accessLevel,
                              params.passwords[size_t(params.level())]);
@@ -176,6 +199,18 @@ void SysMonitorDialog::connIsEstablished(bool st)
         log(tr("<strong>Сессия открыта</strong>"), logcolour::success, true, false);
         return;
     }
+    // Unless the user logged out, the dialog that comes back says why: the last error line, or
+    // that the line went, or never came up, without one (a peer that hung up, a port that would
+    // not open).
+    QString reason;
+    if (!m_logoutAsked)
+        reason = !m_sessionError.isEmpty()
+                     ? m_sessionError
+                     : logline::span(m_lineUp ? tr("Соединение разорвано")
+                                              : tr("Соединение не установлено"),
+                                     errorColourHex(), logline::stampNow());
+    m_logoutAsked = false;
+    m_auth->showSessionEnd(reason);
     // A batch cut off here ends without loadComplate(); the configurator is hidden with it.
     m_progress->hide();
     m_config->hide();
@@ -193,6 +228,7 @@ void SysMonitorDialog::connIsEstablished(bool st)
 
 void SysMonitorDialog::logoutClick()
 {
+    m_logoutAsked = true;
     m_engine->logout();
 }
 
@@ -313,7 +349,13 @@ void SysMonitorDialog::log(QString str, QColor clr, bool timeStamp, bool newLine
     if (newLine)
         html_line(QString());
     // Stamped now, whenever the view draws it.
-    html_line(logline::span(str, colour, timeStamp ? logline::stampNow() : QTime()));
+    const QTime stamp = timeStamp ? logline::stampNow() : QTime();
+    const QString line = logline::span(str, colour, stamp);
+    html_line(line);
+    // The log is behind the configurator and the session dialog: errors are shown there too.
+    if (clr == logcolour::error)
+        m_sessionError = line;
+    m_config->noteLogLine(str, clr, stamp);
 }
 
 void SysMonitorDialog::log(QString str, QColor clr, bool timeStamp)
@@ -338,7 +380,7 @@ void SysMonitorDialog::flushLog()
     m_logRedraw.stop();
     if (m_pendingLog.isEmpty())
         return;
-    logview::appendLines(ui->tbLog, std::exchange(m_pendingLog, {}));
+    ui->tbLog->appendLines(std::exchange(m_pendingLog, {}));
 }
 
 void SysMonitorDialog::saveLogFile()

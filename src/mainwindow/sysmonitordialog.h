@@ -133,4 +133,10 @@ private:
     // The meter last selected in the list; the meter of the running batch.
     QPointer<deviceListItem> targetItem;
     QPointer<deviceListItem> m_batchItem;
+
+    // The user asked for the session's end; the last error line since the session's last good
+    // batch (a log line as HTML), which is why a session ends when the user did not end it.
+    bool m_logoutAsked = false;
+    bool m_lineUp = false;
+    QString m_sessionError;
 };

@@ -4,12 +4,15 @@
 
 #include <QCoreApplication>
 #include <QMouseEvent>
+#include <QScrollBar>
+#include <QSet>
 
 #include <algorithm>
 
-namespace
-{
+namespace {
 constexpr int kRowHeight = deviceListItem::kRowHeight;
+// Rows kept shown above and below the screen, so a small scroll shows no gap.
+constexpr int kSpareRows = 5;
 
 bool rowLess(const deviceListItem *a, const deviceListItem *b)
 {
@@ -24,6 +27,7 @@ deviceList::deviceList(QWidget *parent) : QScrollArea(parent), m_container(new Q
     m_container->setObjectName(QStringLiteral("listContainer"));
     m_container->resize(10, 10);
     setWidget(m_container);
+    connect(verticalScrollBar(), &QScrollBar::valueChanged, this, &deviceList::showRowsInView);
     emit selectedItem(nullptr);
 }
 
@@ -40,19 +44,33 @@ bool deviceList::addItem(const DeviceRecord &record)
     // A list whose records were changed since the last sort is sorted in full first. Then the
     // new row goes straight to its place and only the rows below it move, so a long list fills
     // without re-sorting or re-placing every row for each one added.
-    if (!std::is_sorted(m_items.cbegin(), m_items.cend(), rowLess))
-        relayout();
+    if (m_orderAt != deviceListItem::recordTakings()) {
+        if (!std::is_sorted(m_items.cbegin(), m_items.cend(), rowLess))
+            relayout();
+        m_orderAt = deviceListItem::recordTakings();
+    }
     auto *row = new deviceListItem(m_container, record);
     const auto at = std::upper_bound(m_items.begin(), m_items.end(), row, rowLess);
     const int index = int(at - m_items.begin());
     m_items.insert(at, row);
+    if (m_keysAt == deviceListItem::recordTakings())
+        m_keys.push_back(keyOf(row));
     row->setGeometry(0, index * kRowHeight, rowWidth(), kRowHeight);
     connect(row, &deviceListItem::selected, this, &deviceList::selected);
     connect(row, &deviceListItem::doubleClick, this, &deviceList::doubleClick);
     connect(row, &deviceListItem::rightClick, this, &deviceList::rightClick);
     placeRowsLater(index + 1);
-    row->show();
+    if (index <= rowsInView().second) {
+        row->show();
+        m_shownRows.append(row);
+    }
     return true;
+}
+
+deviceList::RowKey deviceList::keyOf(const deviceListItem *row)
+{
+    const DeviceRecord &r = row->record();
+    return {row, r.address, qHash(r.serialNumber), r.usesSerialNumber()};
 }
 
 bool deviceList::findDuplicate(const DeviceRecord &record) const
@@ -62,8 +80,20 @@ bool deviceList::findDuplicate(const DeviceRecord &record) const
 
 bool deviceList::findDuplicate(const DeviceRecord &record, const deviceListItem *except) const
 {
-    return std::any_of(m_items.cbegin(), m_items.cend(), [&](const deviceListItem *row) {
-        return row != except && record.duplicates(row->record());
+    if (m_keysAt != deviceListItem::recordTakings()) {
+        m_keys.clear();
+        for (const deviceListItem *row : m_items)
+            m_keys.push_back(keyOf(row));
+        m_keysAt = deviceListItem::recordTakings();
+    }
+    // A meter with a real serial number is listed already when that number is (whatever the
+    // address); one without, when its place is. Only rows that can be so are judged in full.
+    const bool real = record.usesSerialNumber();
+    const size_t serialHash = qHash(record.serialNumber);
+    return std::any_of(m_keys.cbegin(), m_keys.cend(), [&](const RowKey &k) {
+        const bool candidate =
+            real ? k.realSerial && k.serialHash == serialHash : k.address == record.address;
+        return candidate && k.row != except && record.duplicates(k.row->record());
     });
 }
 
@@ -73,6 +103,8 @@ void deviceList::retire(deviceListItem *item)
     // they go on the next turn of the event loop.
     item->stopSessionTimer();
     disconnect(item, nullptr, this, nullptr);
+    m_shownRows.removeOne(item);
+    m_keysAt = ~quint64(0);
     item->hide();
     item->deleteLater();
 }
@@ -82,6 +114,7 @@ void deviceList::clearList()
     for (deviceListItem *row : std::as_const(m_items))
         retire(row);
     m_items.clear();
+    m_shownRows.clear();
     m_container->resize(rowWidth(), 10);
     emit selectedItem(nullptr);
 }
@@ -214,6 +247,36 @@ void deviceList::placeRows(int from)
             m_items[i]->move(place);
     }
     m_container->resize(rowWidth(), int(m_items.size()) * kRowHeight);
+    showRowsInView();
+}
+
+std::pair<int, int> deviceList::rowsInView() const
+{
+    const int top = verticalScrollBar()->value();
+    return {std::max(0, top / kRowHeight - kSpareRows),
+            std::min(count() - 1, (top + viewport()->height()) / kRowHeight + kSpareRows)};
+}
+
+void deviceList::showRowsInView()
+{
+    const auto [first, last] = rowsInView();
+    QSet<deviceListItem *> wanted;
+    for (int i = first; i <= last; ++i)
+        wanted.insert(m_items[i]);
+    for (auto it = m_shownRows.begin(); it != m_shownRows.end();) {
+        if (wanted.remove(*it)) {
+            ++it;
+            continue;
+        }
+        (*it)->hide();
+        it = m_shownRows.erase(it);
+    }
+    for (int i = first; i <= last; ++i) {
+        if (wanted.contains(m_items[i])) {
+            m_items[i]->show();
+            m_shownRows.append(m_items[i]);
+        }
+    }
 }
 
 void deviceList::selected(deviceListItem *item)
@@ -263,9 +326,10 @@ void deviceList::resizeEvent(QResizeEvent *event)
 {
     QScrollArea::resizeEvent(event);
     const int w = rowWidth();
-    if (m_container->width() == w)
-        return;
-    m_container->resize(w, m_container->height());
-    for (deviceListItem *row : std::as_const(m_items))
-        row->resize(w, kRowHeight);
+    if (m_container->width() != w) {
+        m_container->resize(w, m_container->height());
+        for (deviceListItem *row : std::as_const(m_items))
+            row->resize(w, kRowHeight);
+    }
+    showRowsInView();
 }

@@ -6,6 +6,9 @@
 #include <QPoint>
 #include <QScrollArea>
 
+#include <utility>
+#include <vector>
+
 class deviceListItem;
 
 // The configurator's scrolling list of meters, one deviceListItem per row, kept in list order
@@ -68,8 +71,30 @@ private:
     // The same on the next turn of the event loop: a list filled row by row moves each row once.
     void placeRowsLater(int from);
     void retire(deviceListItem *item);
+    // Shows the rows on screen (and a few around them) and hides the rest.
+    void showRowsInView();
+    // The indexes of the rows that should be shown now.
+    std::pair<int, int> rowsInView() const;
 
     QList<deviceListItem *> m_items;
+    // What the duplicate test needs of each row, side by side: a long list is scanned for every
+    // meter added. Made again whenever a record may have changed since (see
+    // deviceListItem::recordTakings()) or a row went.
+    struct RowKey
+    {
+        const deviceListItem *row;
+        int address;
+        size_t serialHash;
+        bool realSerial;
+    };
+    static RowKey keyOf(const deviceListItem *row);
+    mutable std::vector<RowKey> m_keys;
+    mutable quint64 m_keysAt = ~quint64(0);
+    // recordTakings() when the rows were last known to be in order.
+    quint64 m_orderAt = ~quint64(0);
+    // The rows shown. The rest are hidden: every shown row costs each repaint of the list and
+    // each row shown after it a look, so a list of thousands would slow with every row added.
+    QList<deviceListItem *> m_shownRows;
     // First row not at its place yet; count() when all are.
     int m_placeFrom = 0;
     bool m_placePending = false;

@@ -9,8 +9,7 @@
 
 #include <limits>
 
-namespace
-{
+namespace {
 const QColor kOpenColour(92, 170, 100);
 const QColor kClosedColour(0, 0, 0);
 constexpr int kLabelX = 25;
@@ -40,6 +39,7 @@ deviceListItem::deviceListItem(QWidget *parent, DeviceRecord record)
 
 void deviceListItem::setRecord(const DeviceRecord &record)
 {
+    ++s_recordTakings;
     m_record = record;
     updateView();
 }

@@ -18,9 +18,16 @@ public:
 
     deviceListItem(QWidget *parent, DeviceRecord record);
 
-    DeviceRecord &record() { return m_record; }
+    // Whoever takes the record to change it may change its place in the list: the count of such
+    // takings tells the list when to check its order again.
+    DeviceRecord &record()
+    {
+        ++s_recordTakings;
+        return m_record;
+    }
     const DeviceRecord &record() const { return m_record; }
     void setRecord(const DeviceRecord &record);
+    static quint64 recordTakings() { return s_recordTakings; }
 
     // Label text and colour, tick box and current-row frame from the record.
     void updateView();
@@ -54,4 +61,6 @@ private:
     rowLabel *m_label;
     DeviceRecord m_record;
     QTimer *m_sessionTimer;
+
+    static inline quint64 s_recordTakings = 0;
 };

@@ -4,8 +4,7 @@
 #include "session/passwordviews.h"
 #include "ui_itemeditdialog.h"
 
-namespace
-{
+namespace {
 const QString kNoSerial = QStringLiteral("000000000000000");
 }
 
@@ -27,7 +26,17 @@ itemEditDialog::itemEditDialog(QWidget *parent) : QDialog(parent), ui(new Ui::it
     inputPwd();
     checkStdPwd();
     checkUseSn();
-    ui->pbOk->setFocus();
+    // Enter takes what the boxes show, from whichever box has the focus.
+    ui->pbOk->setDefault(true);
+    passwordviews::acceptBytes(ui->lePwd);
+}
+
+void itemEditDialog::showEvent(QShowEvent *event)
+{
+    QDialog::showEvent(event);
+    // The address is what a new meter needs first: typing replaces what the box shows.
+    ui->sbAddr->setFocus();
+    ui->sbAddr->selectAll();
 }
 
 itemEditDialog::~itemEditDialog()

@@ -4,8 +4,7 @@
 
 #include <QDialog>
 
-namespace Ui
-{
+namespace Ui {
 class itemEditDialog;
 }
 
@@ -32,6 +31,9 @@ public slots:
     void checkStdPwd();
     void checkUseSn();
     void okClicked();
+
+protected:
+    void showEvent(QShowEvent *event) override;
 
 private:
     Ui::itemEditDialog *ui;

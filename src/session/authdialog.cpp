@@ -36,12 +36,16 @@ AuthDialog::AuthDialog(QWidget *parent) : QDialog(parent), ui(new Ui::AuthDialog
         ui->cbPort->setToolTip(ui->cbPort->currentData(Qt::ToolTipRole).toString());
     });
 
+    passwordviews::acceptBytes(ui->lePwd);
+    passwordviews::acceptDigits(ui->lePin);
+    passwordviews::acceptAscii(ui->leNumber);
+
     m_params.accessLevel = ui->cbAccessLevel->currentIndex();
     inputPwdHex();
     selectConnectionType();
     pinStCheck();
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
-    setFixedSize(389, 161);
+    showSessionEnd(QString());
     ui->pbConnect->setFocus();
 }
 
@@ -122,6 +126,22 @@ SessionParameters AuthDialog::sessionParams() const
     if (ok)
         p.portNumber = port;
     return p;
+}
+
+void AuthDialog::showSessionEnd(const QString &reason)
+{
+    // The reason gets a strip of its own under the buttons; without one the dialog is as ever.
+    constexpr int kWidth = 389;
+    constexpr int kHeight = 161;
+    constexpr int kReasonHeight = 40;
+    ui->lbSessionEnd->setText(reason);
+    ui->lbSessionEnd->setVisible(!reason.isEmpty());
+    setFixedSize(kWidth, reason.isEmpty() ? kHeight : kHeight + kReasonHeight);
+}
+
+QString AuthDialog::sessionEnd() const
+{
+    return ui->lbSessionEnd->text();
 }
 
 void AuthDialog::pbConnectClick()

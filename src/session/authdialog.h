@@ -33,6 +33,11 @@ public:
 
     static void defaultParams(SessionParameters &params);
 
+    // Why the last session ended, when it was not the user's logout: one log line (HTML, in its
+    // colour), shown under the buttons. Empty: nothing shown.
+    void showSessionEnd(const QString &reason);
+    QString sessionEnd() const;
+
 signals:
     void initConnection();
 

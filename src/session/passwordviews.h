@@ -7,4 +7,12 @@ class QLineEdit;
 namespace passwordviews {
 void hexEdited(const QLineEdit *hexView, QLineEdit *textView);
 void textEdited(const QLineEdit *textView, QLineEdit *hexView);
+
+// Fields whose text goes out as bytes refuse, as they are typed or pasted, what they cannot
+// send: a character outside Latin-1 would show one byte in the hex view and go out as "?".
+void acceptBytes(QLineEdit *view);
+// A SIM PIN: digits only.
+void acceptDigits(QLineEdit *view);
+// Text for the modem's AT commands (the number dialled): printable ASCII.
+void acceptAscii(QLineEdit *view);
 } // namespace passwordviews

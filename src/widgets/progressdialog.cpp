@@ -8,6 +8,14 @@ progressDialog::progressDialog(QWidget *parent) : QDialog(parent), ui(new Ui::pr
     setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint);
     setFixedSize(371, 78);
     connect(ui->pbInterrupt, &QPushButton::clicked, this, &progressDialog::pbInterruptClick);
+    m_redraw.setSingleShot(true);
+    m_redraw.setInterval(kRedrawMs);
+    connect(&m_redraw, &QTimer::timeout, this, [this] {
+        if (ui->pbProg->value() != m_value) {
+            ui->pbProg->setValue(m_value);
+            m_redraw.start();
+        }
+    });
 }
 
 progressDialog::~progressDialog()
@@ -17,7 +25,12 @@ progressDialog::~progressDialog()
 
 void progressDialog::setProgress(int value)
 {
+    m_value = value;
+    // A new run starts from 0 at once.
+    if (m_redraw.isActive() && value != 0)
+        return;
     ui->pbProg->setValue(value);
+    m_redraw.start();
 }
 
 void progressDialog::pbInterruptClick()

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDialog>
+#include <QTimer>
 
 namespace Ui {
 class progressDialog;
@@ -14,7 +15,10 @@ public:
     explicit progressDialog(QWidget *parent = nullptr);
     ~progressDialog() override;
 
+    // The bar takes a new value at most every kRedrawMs (it repaints itself at once on each, and
+    // a fast batch moves it hundreds of times a second); the last one always arrives.
     void setProgress(int value);
+    static constexpr int kRedrawMs = 50;
 
 signals:
     void interrupClick();
@@ -24,4 +28,6 @@ public slots:
 
 private:
     Ui::progressDialog *ui;
+    QTimer m_redraw;
+    int m_value = 0;
 };

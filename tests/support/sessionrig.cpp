@@ -10,13 +10,13 @@
 #include "meters/devicelist.h"
 #include "meters/devicelistitem.h"
 #include "session/authdialog.h"
+#include "widgets/logview.h"
 
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QTest>
 #include <QTextBlock>
-#include <QTextBrowser>
 
 SessionRig::SessionRig() = default;
 
@@ -143,7 +143,7 @@ QList<SessionRig::LogLine> SessionRig::log() const
         return out;
     m_window->flushLog();
     const QTextDocument *doc =
-        m_window->findChild<QTextBrowser *>(QStringLiteral("tbLog"))->document();
+        m_window->findChild<LogView *>(QStringLiteral("tbLog"))->document();
     for (QTextBlock b = doc->begin(); b.isValid(); b = b.next()) {
         QString text = b.text();
         // "hh:mm:ss - "

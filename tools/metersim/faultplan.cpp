@@ -40,6 +40,7 @@ bool FaultPlan::parse(const QString &text, Fault *fault, QString *error)
         {"crc", Crc, 0, -1},
         {"echo", Echo, 0, -1},
         {"late", Late, kDefaultLateMs, 600000},
+        {"stale", Stale, kDefaultLateMs, 600000},
         {"split", Split, kDefaultSplitMs, 600000},
         {"error", Error, kDefaultErrorCode, 255},
         {"reply", Reply, 0, -1}, // its argument is the payload, read below
@@ -99,7 +100,9 @@ QString FaultPlan::help()
         "  drop          the request is lost (the meter does not act on it, no reply)\n"
         "  crc           the reply comes with a broken CRC\n"
         "  echo          the request comes back instead of a reply (the meter does not act)\n"
-        "  late[:MS]     the reply comes MS ms late (default 3000)\n"
+        "  late[:MS]     the reply comes MS ms late (default 3000); later replies wait for it\n"
+        "  stale[:MS]    the reply comes MS ms late (default 3000) on its own: the replies to\n"
+        "                requests after it do not wait, so it may come after them\n"
         "  split[:MS]    the reply comes in two parts, MS ms apart (default 100)\n"
         "  error[:CODE]  the meter refuses with error CODE (default 4), without acting\n"
         "  reply:HEX     the meter acts; the reply HEX (function, object, data) comes back\n"

@@ -16,7 +16,8 @@ public:
         Drop,  // the request is lost: nothing happens, nothing comes back
         Crc,   // the reply comes with a broken CRC
         Echo,  // the line echoes the request; the meter does not hear it
-        Late,  // the reply comes `argument` ms late
+        Late,  // the reply comes `argument` ms late; the replies after it wait for it
+        Stale, // the reply comes `argument` ms late on its own: replies after it do not wait
         Split, // the reply comes in two parts, `argument` ms apart
         Error, // the meter refuses the request with error code `argument`
         Reply, // the meter acts; `payload` comes back instead of its own reply

@@ -3,6 +3,7 @@
 #include "metersim/frameassembler.h"
 #include "metersim/pacedwriter.h"
 
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 #include <QTimer>
@@ -23,16 +24,23 @@ public:
 
     void receive(const QByteArray &bytes);
     void setTrace(bool on) { m_trace = on; }
-    // The line hears each frame this long after it is complete (0: at once).
+    // The line hears each frame this long after it is complete (0: at once); with pacing, after
+    // its last byte would have arrived.
     void setHearingDelay(int ms) { m_hearingDelayMs = ms; }
     QString name() const { return m_name; }
 
 private:
     void quiet();
-    void answer(const QByteArray &frame);
+    // Answers `frame`, the reply starting no sooner than `startNs` from now.
+    void answer(const QByteArray &frame, qint64 startNs = 0);
     void trace(const QString &what, const QByteArray &bytes) const;
 
     SimLine *m_line;
+    int m_paceBaud;
+    // When the bytes received so far would have finished arriving at the paced speed, on
+    // m_clock: a program may hand a whole request over at once, a real line carries it bit by bit.
+    QElapsedTimer m_clock;
+    qint64 m_heardNs = 0;
     FrameAssembler m_assembler;
     PacedWriter m_writer;
     QTimer m_quiet;

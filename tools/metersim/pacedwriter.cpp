@@ -1,7 +1,6 @@
 #include "metersim/pacedwriter.h"
 
-namespace
-{
+namespace {
 // A channel that takes nothing is tried again after this long.
 const int kRetryMs = 5;
 const qint64 kBitsPerByte = 11;
@@ -16,11 +15,31 @@ PacedWriter::PacedWriter(Sink sink, int baud, QObject *parent)
     connect(&m_timer, &QTimer::timeout, this, &PacedWriter::pump);
 }
 
-void PacedWriter::send(const QList<SimLine::Chunk> &chunks)
+void PacedWriter::send(const QList<SimLine::Chunk> &chunks, qint64 startNs)
 {
-    for (const SimLine::Chunk &c : chunks)
-        if (!c.bytes.isEmpty())
-            m_queue.append(c);
+    if (startNs > 0)
+        m_notBeforeNs = qMax(m_notBeforeNs, m_clock.nsecsElapsed() + startNs);
+    for (const SimLine::Chunk &c : chunks) {
+        if (c.bytes.isEmpty())
+            continue;
+        if (c.apart) {
+            // A reply held up on the way: when its time comes it goes out whole, ahead of a reply
+            // that is only waiting for its own delay, after one already on the wire.
+            QTimer::singleShot(c.delayMs, this, [this, bytes = c.bytes] {
+                qint64 taken = 0;
+                if (m_current.isEmpty() || m_sent == 0)
+                    taken = m_sink(bytes);
+                if (taken < 0)
+                    return;
+                if (taken < bytes.size())
+                    m_queue.prepend({bytes.mid(taken), 0});
+                if (!m_timer.isActive())
+                    pump();
+            });
+            continue;
+        }
+        m_queue.append(c);
+    }
     if (!m_timer.isActive())
         pump();
 }
@@ -35,10 +54,12 @@ void PacedWriter::pump()
             const SimLine::Chunk next = m_queue.takeFirst();
             m_current = next.bytes;
             m_sent = 0;
-            m_startNs = now + qint64(next.delayMs) * 1000000;
+            m_startNs = qMax(now, m_notBeforeNs) + qint64(next.delayMs) * 1000000;
         }
         if (now < m_startNs) {
-            m_timer.start(int((m_startNs - now + 999999) / 1000000));
+            // Paced, nothing is due before the first byte has had its wire time.
+            const qint64 wakeNs = m_startNs + (m_baud > 0 ? kBitsPerByte * 1000000000 / m_baud : 0);
+            m_timer.start(int((wakeNs - now + 999999) / 1000000));
             return;
         }
         qint64 due = m_current.size();

@@ -10,7 +10,7 @@
 
 // Writes the replies of a line to its channel in order, keeping each chunk's delay and, when a
 // baud rate is set, the wire time of every byte (11 bits a byte at 8N2): byte k of a chunk goes
-// out (k + 1) byte times after the chunk starts.
+// out (k + 1) byte times after the chunk starts. A chunk `apart` keeps to its own time instead.
 class PacedWriter : public QObject
 {
     Q_OBJECT
@@ -21,7 +21,8 @@ public:
 
     PacedWriter(Sink sink, int baud, QObject *parent = nullptr);
 
-    void send(const QList<SimLine::Chunk> &chunks);
+    // Queues `chunks`; the first starts no sooner than `startNs` from now.
+    void send(const QList<SimLine::Chunk> &chunks, qint64 startNs = 0);
     bool isIdle() const { return m_current.isEmpty() && m_queue.isEmpty(); }
 
 private:
@@ -32,7 +33,8 @@ private:
     QList<SimLine::Chunk> m_queue;
     QByteArray m_current;
     qint64 m_sent = 0;
-    qint64 m_startNs = 0; // when the current chunk may start, on m_clock
+    qint64 m_startNs = 0;     // when the current chunk may start, on m_clock
+    qint64 m_notBeforeNs = 0; // no chunk starts before this, on m_clock
     QElapsedTimer m_clock;
     QTimer m_timer;
 };

@@ -115,6 +115,10 @@ QList<SimLine::Chunk> SimLine::handleFrame(const QByteArray &frame)
         note(QStringLiteral("fault late %1 ms").arg(fault->argument));
         delay += fault->argument;
     }
+    if (fault && fault->kind == FaultPlan::Stale) {
+        note(QStringLiteral("fault stale %1 ms").arg(fault->argument));
+        return {{reply, delay + fault->argument, true}};
+    }
     if (fault && fault->kind == FaultPlan::Split) {
         note(QStringLiteral("fault split, %1 ms apart").arg(fault->argument));
         const int half = int(reply.size() / 2);

@@ -23,6 +23,8 @@ public:
     {
         QByteArray bytes;
         int delayMs = 0; // after the previous chunk has gone
+        // Sent delayMs after it was made, whatever else goes out meanwhile; nothing waits for it.
+        bool apart = false;
     };
 
     explicit SimLine(FaultPlan *faults = nullptr);

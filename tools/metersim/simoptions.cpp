@@ -112,7 +112,7 @@ struct Parser
              QStringLiteral("Seed of the measurement noise and of fault shares (default 1)."),
              QStringLiteral("N")},
             {QStringLiteral("pace"),
-             QStringLiteral("Send reply bytes at the wire time of BAUD (11 bits a byte)."),
+             QStringLiteral("Take requests and send replies at the wire time of BAUD (11 bits a byte)."),
              QStringLiteral("BAUD")},
             {QStringLiteral("hold-ms"),
              QStringLiteral("Session hold time of every meter in ms, instead of its link "
