@@ -21,6 +21,7 @@
 #include <QtTest>
 
 #include <csignal>
+#include <ctime>
 
 namespace {
 
@@ -108,6 +109,10 @@ private:
 
 void TestMeterJob::initTestCase()
 {
+    // Meter times carry the offset of the computer's zone: one without summer time, for
+    // literals, and inherited by every job and meter line started here.
+    qputenv("TZ", "Europe/Moscow");
+    tzset();
     QVERIFY(m_dir.isValid());
     QVERIFY2(m_line.start(kLine), qPrintable(m_line.errorString()));
     // A list as the configurator reads it, from Windows: it ends at the 14-character line.
@@ -156,16 +161,31 @@ void TestMeterJob::writer_data()
                                        "255;000000001234567;7;210.1;archive;ok;;\n"
                                        "255;000000001234567;7;210.1;events;ok;;'@x;'@x;\n"
                                        "address;serial;position;name;operation;status;reason;C;\n"
-                                       "255;000000001234567;7;210.1;archive;interrupted;stop;1;\n");
+                                       "255;000000001234567;7;210.1;archive;interrupted;stop;12,5;\n"
+                                       "255;000000001234567;7;210.1;archive;interrupted;stop;"
+                                       "1000000;\n"
+                                       "255;000000001234567;7;210.1;archive;interrupted;stop;"
+                                       "1.5;\n");
     QTest::newRow("json lines")
         << true
         << QByteArray(
-               "{\"address\":3,\"columns\":[],\"name\":\"-\",\"operation\":\"info\","
-               "\"position\":null,\"reason\":\"Ошибка: неверный пароль\",\"rows\":[],"
-               "\"serial\":\"\",\"status\":\"failed\"}\n"
-               "{\"address\":255,\"columns\":[\"A\",\"B\"],\"name\":\"210.1\","
-               "\"operation\":\"events\",\"position\":7,\"reason\":\"\",\"rows\":[[\"=1+2\","
-               "\"x;y\"],[\"-1,5\",\"-\"]],\"serial\":\"000000001234567\",\"status\":\"ok\"}\n");
+               "{\"address\":3,\"columns\":[],\"meter\":{\"address\":3,\"model\":null,"
+               "\"position\":null,\"serial\":null,\"series\":null},\"name\":\"-\","
+               "\"operation\":\"info\",\"position\":null,\"read_at\":null,"
+               "\"reason\":\"Ошибка: неверный пароль\",\"rows\":[],\"serial\":\"\","
+               "\"status\":\"failed\",\"values\":[]}\n"
+               "{\"address\":255,\"columns\":[\"A\",\"B\"],\"meter\":{\"address\":255,"
+               "\"model\":\"210.1\",\"position\":7,\"serial\":\"000000001234567\","
+               "\"series\":\"single-phase\"},\"name\":\"210.1\",\"operation\":\"events\","
+               "\"position\":7,\"read_at\":\"2024-03-05T14:00:00+03:00\",\"reason\":\"\","
+               "\"rows\":[[\"=1+2\",\"x;y\"],[\"-1,5\",\"-\"]],"
+               "\"serial\":\"000000001234567\",\"status\":\"ok\",\"values\":["
+               "{\"period_minutes\":30,\"quantity\":\"energy_active\",\"record\":4,"
+               "\"tariff\":2,\"time\":\"2024-03-05T13:30:00+03:00\",\"unit\":\"kWh\","
+               "\"value\":1.5},"
+               "{\"quantity\":\"voltage\",\"unit\":\"V\",\"value\":null},"
+               "{\"code\":16388,\"event\":\"message\",\"record\":0,\"text\":\"Сброс\","
+               "\"time\":\"2023-12-31T23:59:58+03:00\"}]}\n");
 }
 
 void TestMeterJob::writer()
@@ -184,6 +204,26 @@ void TestMeterJob::writer()
     table.operation = JobOperation::Events;
     table.columns = QStringList{"A", "B"};
     table.rows = {{"=1+2", "x;y"}, {"-1,5", "-"}};
+    table.readAt = QDateTime(QDate(2024, 3, 5), QTime(14, 0), Qt::OffsetFromUTC, 3 * 3600);
+    JobValue energy;
+    energy.quantity = "energy_active";
+    energy.unit = "kWh";
+    energy.tariff = 2;
+    energy.value = 1.5;
+    energy.time = QDateTime(QDate(2024, 3, 5), QTime(13, 30), Qt::UTC);
+    energy.record = 4;
+    energy.period = 30;
+    JobValue missing;
+    missing.quantity = "voltage";
+    missing.unit = "V";
+    JobValue event;
+    event.quantity = "event";
+    event.list = "message";
+    event.code = 0x4004;
+    event.text = "Сброс";
+    event.record = 0;
+    event.time = QDateTime(QDate(2023, 12, 31), QTime(23, 59, 58), Qt::UTC);
+    table.values = {energy, missing, event};
     JobRecord empty = table;
     empty.operation = JobOperation::Archive;
     empty.rows.clear();
@@ -193,7 +233,15 @@ void TestMeterJob::writer()
     other.status = JobRecord::Status::Interrupted;
     other.reason = QStringLiteral("stop");
     other.columns = QStringList{"C"};
-    other.rows = {{"1"}};
+    // Numbers take the decimal comma; a cell that shows no value stays as it is.
+    other.rows = {{"12.5"}, {"1e+06"}, {"1.5"}};
+    other.values.clear();
+    for (int row : {0, 1}) {
+        JobValue v;
+        v.row = row;
+        v.column = 0;
+        other.values << v;
+    }
 
     RecordWriter w(json ? RecordWriter::Format::Json : RecordWriter::Format::Csv);
     QByteArray out;
@@ -244,6 +292,15 @@ void TestMeterJob::usage_data()
         << meter + QStringList{"--info", "--password", "1234567"} << "--password wants";
     QTest::newRow("password hex of 5")
         << meter + QStringList{"--info", "--password-hex", "e1e1e1e1e1"} << "--password-hex wants";
+    QTest::newRow("password file missing")
+        << meter + QStringList{"--info", "--password-file", "none.txt"}
+        << "cannot read the password file none.txt";
+    QTest::newRow("password twice")
+        << meter + QStringList{"--info", "--password", "abc", "--password-file", "bad.txt"}
+        << "give the password once";
+    QTest::newRow("password file of serial numbers")
+        << meter + QStringList{"--info", "--password-file", "bad.txt"}
+        << "the password file bad.txt wants 1 to 6 Latin-1 characters";
     QTest::newRow("speed 1000") << QStringList{"--com",     "1", "--speed", "1000",
                                                "--address", "1", "--info"}
                                 << "--speed wants";
@@ -280,7 +337,9 @@ void TestMeterJob::help()
           "--list FILE",        "--info",         "--energy",       "--instant",
           "--day-slices",       "--month-slices", "--archive ",     "--archive-range START:END",
           "--events",           "--set-clock",    "--hour-shift H", "--format FORMAT",
-          "--no-log",           "--help",         "--version"})
+          "--no-log",           "--help",         "--version",      "--password-file FILE",
+          "--store sqlite:PATH", "--store postgresql://USER@HOST[:PORT]/DB", "--new-only",
+          "other users of the\n                         computer can see a command line"})
         QVERIFY2(text.contains(QLatin1String(option)), option);
     // An example for each channel.
     for (const char *example : {"  meterjob --tcp ", "  meterjob --com 1 --list ",
@@ -537,7 +596,25 @@ void TestMeterJob::archiveJson()
         QCOMPARE(cells[2], QString::number(first + i));
         for (int c = 3; c < cells.size(); ++c)
             QVERIFY2(energy.match(cells[c]).hasMatch(), qPrintable(cells[c]));
+        // The typed values: kWh of the period as the cell shows it, the period's end in the
+        // meter's time with the zone's offset.
+        const int perRow = int(columns.size()) - 3;
+        for (int c = 0; c < perRow; ++c) {
+            const QJsonObject v = o["values"].toArray()[i * perRow + c].toObject();
+            QCOMPARE(v["quantity"].toString(), c == 0 ? "energy_active" : "energy_reactive");
+            QCOMPARE(v["unit"].toString(), c == 0 ? "kWh" : "kvarh");
+            QCOMPARE(QString::number(v["value"].toDouble(), 'g', perRow == 1 ? 6 : 3)
+                         .replace('.', ','),
+                     cells[3 + c]);
+            QCOMPARE(v["record"].toInt(), first + i);
+            QCOMPARE(v["period_minutes"].toInt(), 30);
+            const QDateTime end = QDateTime::fromString(cells[0] + ' ' + cells[1],
+                                                        QStringLiteral("dd.MM.yyyy hh:mm"));
+            QCOMPARE(v["time"].toString(),
+                     end.toString(QStringLiteral("yyyy-MM-ddTHH:mm:ss")) + "+03:00");
+        }
     }
+    QCOMPARE(o["values"].toArray().size(), rows.size() * (columns.size() - 3));
     QCOMPARE(QDir(dir.filePath(QStringLiteral("log"))).exists(), !args.contains("--no-log"));
 }
 
@@ -547,7 +624,8 @@ void TestMeterJob::sameCellsAsConfigurator()
     // move (voltages, battery, tariff in force) answer fixed bytes.
     SessionRig rig;
     QVERIFY(rig.startLine(
-        {"--meter", "210.1,addr=1", "--meter", "450.22R,addr=2", "--load", "0", "--fault",
+        {"--meter", "210.1,addr=1,serial=000000001111111", "--meter",
+         "450.22R,addr=2,serial=000000002222222", "--load", "0", "--fault",
          "reply:010104eb820300@fn=01,obj=01", "--fault", "reply:013904c40b0000@fn=01,obj=39",
          "--fault", "reply:010a0102@fn=01,obj=0a", "--fault", "reply:0164047c800300@fn=01,obj=64",
          "--fault", "reply:0165046a830300@fn=01,obj=65", "--fault",
@@ -581,9 +659,8 @@ void TestMeterJob::sameCellsAsConfigurator()
     }
 
     const QString endpoint = rig.line.tcpHost() + ':' + QString::number(rig.line.tcpPort());
-    const Job job =
-        runJob({"--tcp", endpoint, "--address", "1,2", "--info", "--energy", "--instant"},
-               rig.work.path());
+    const QStringList args{"--tcp", endpoint, "--address", "1,2", "--info", "--energy", "--instant"};
+    const Job job = runJob(args, rig.work.path());
     QCOMPARE(job.status, 0);
     QMap<QString, QStringList> written;
     const QStringList out = lines(job.out);
@@ -597,19 +674,58 @@ void TestMeterJob::sameCellsAsConfigurator()
         written[c[0] + ';' + c[4]] << c[7] + ';' + c[8];
     }
     QCOMPARE(written.keys(), shown.keys());
+    // The CSV's numbers have the export's decimal comma; the version "1.10" is no number.
     for (const QString &key : shown.keys())
-        QCOMPARE(written[key], shown[key]);
-    // The fixed replies, as the configurator shows them.
+        for (int i = 0; i < shown[key].size(); ++i) {
+            QString value = shown[key][i].section(';', 1);
+            if (!key.endsWith(QLatin1String("info")))
+                value.replace(QLatin1Char('.'), QLatin1Char(','));
+            QCOMPARE(written[key].value(i), shown[key][i].section(';', 0, 0) + ';' + value);
+        }
     const QStringList &single = written["1;instant"];
-    const QStringList &three = written["2;instant"];
-    QCOMPARE(single.value(1), QStringLiteral("Напряжение, В;230.123"));
-    QCOMPARE(single.value(2), QStringLiteral("Ток, А;0"));
-    QCOMPARE(single.value(3), QStringLiteral("Напряжение батареи резервного питания, В;3.012"));
-    QCOMPARE(single.value(4), QStringLiteral("Текущий активный тариф;2"));
-    QCOMPARE(three.value(1), QStringLiteral("Напряжение. Фаза В;230.25"));
-    QCOMPARE(three.value(18), QStringLiteral("Напряжение батареи резервного питания;3.012"));
-    QCOMPARE(written["2;energy"].size(), 18);
-    QCOMPARE(written["2;info"].value(0), QStringLiteral("Имя устройства;450.22R"));
+    QCOMPARE(single.value(1), QStringLiteral("Напряжение, В;230,123"));
+    QCOMPARE(written["2;info"].value(1), QStringLiteral("Версия программного обеспечения;1.10"));
+
+    // The JSON lines: the cells as shown, and beside them each row's number in its unit.
+    const Job json = runJob(args + QStringList{"--format", "json", "--no-log"}, rig.work.path());
+    QCOMPARE(json.status, 0);
+    QMap<QString, QStringList> cells;
+    QMap<QString, QJsonArray> values;
+    for (const QString &line : lines(json.out)) {
+        const QJsonObject o = QJsonDocument::fromJson(line.toUtf8()).object();
+        const QString key = QString::number(o["address"].toInt()) + ';' + o["operation"].toString();
+        for (const QJsonValue &row : o["rows"].toArray())
+            cells[key] << row[0].toString() + ';' + row[1].toString();
+        values[key] = o["values"].toArray();
+        const QJsonObject meter = o["meter"].toObject();
+        QCOMPARE(meter["series"].toString(), o["address"].toInt() == 1 ? "single-phase" : "three-phase");
+        QCOMPARE(meter["model"].toString(), o["address"].toInt() == 1 ? "210.1" : "450.22R");
+        // Reached by address, it named itself by its serial number.
+        QCOMPARE(meter["serial"].toString(),
+                 o["address"].toInt() == 1 ? "000000001111111" : "000000002222222");
+    }
+    QCOMPARE(cells, shown);
+    for (const char *key : {"1;energy", "2;energy", "1;instant", "2;instant"}) {
+        QCOMPARE(values[key].size(), shown[key].size());
+        for (int i = 0; i < shown[key].size(); ++i) {
+            const QJsonObject v = values[key][i].toObject();
+            QCOMPARE(QString::number(v["value"].toDouble(), 'g', 6), shown[key][i].section(';', 1));
+        }
+    }
+    const auto value = [&](const QString &key, int row) {
+        const QJsonObject v = values[key][row].toObject();
+        return v["quantity"].toString() + ' ' + v["unit"].toString() + ' ' +
+               QString::number(v["tariff"].toInt()) + ' ' + QString::number(v["value"].toDouble());
+    };
+    QCOMPARE(value("1;instant", 1), QStringLiteral("voltage V 0 230.123"));
+    QCOMPARE(value("1;instant", 4), QStringLiteral("tariff_in_force  0 2"));
+    QCOMPARE(value("2;instant", 1), QStringLiteral("voltage_b V 0 230.25"));
+    QCOMPARE(value("2;instant", 9), QStringLiteral("power_active_total W 0 0"));
+    QCOMPARE(value("2;instant", 18), QStringLiteral("battery_voltage V 0 3.012"));
+    QCOMPARE(value("2;energy", 0).section(' ', 0, 2), QStringLiteral("energy_active_total kWh 0"));
+    QCOMPARE(value("2;energy", 17).section(' ', 0, 2), QStringLiteral("energy_reactive kvarh 8"));
+    QCOMPARE(value("1;energy", 3).section(' ', 0, 2), QStringLiteral("energy_active kWh 3"));
+    QVERIFY(values["1;info"].isEmpty());
 }
 
 void TestMeterJob::standClock()

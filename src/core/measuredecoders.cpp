@@ -36,30 +36,148 @@ const QByteArray *replyAt(const QByteArray *replies, int count, int i)
     return replies && i >= 0 && i < count ? &replies[i] : nullptr;
 }
 
-QString signedRow(const QByteArray *reply, double scale)
+// A row's number as decoded, before it is shown.
+struct Number
+{
+    enum Got { Value, Missing, Corrupted } got = Missing;
+    double value = 0;
+};
+
+QString shown(const Number &n)
+{
+    switch (n.got) {
+    case Number::Value:
+        return formatG6(n.value);
+    case Number::Corrupted:
+        return kCorrupted;
+    case Number::Missing:
+        break;
+    }
+    return kNone;
+}
+
+Number signedNumber(const QByteArray *reply, double scale)
 {
     qint32 v = 0;
     if (!reply || !decodeSignedLE(*reply, &v))
-        return kNone;
-    return formatG6(v / scale);
+        return {};
+    return {Number::Value, v / scale};
 }
 
-QString energyRow(const QByteArray *reply)
+Number energyNumber(const QByteArray *reply)
 {
     if (!reply)
-        return kNone;
+        return {};
     qint32 v = 0;
-    return decodeBcdSwapped(*reply, &v) ? formatG6(v / kEnergyScale) : kCorrupted;
+    if (!decodeBcdSwapped(*reply, &v))
+        return {Number::Corrupted, 0};
+    return {Number::Value, v / kEnergyScale};
 }
 
 // The three-phase battery reading: a 16-bit signed value in data bytes 0 and 1.
-QString battery16Row(const QByteArray *reply)
+Number battery16Number(const QByteArray *reply)
 {
     QByteArray d;
     if (!reply || !dataBytes(*reply, &d) || d.size() < 2)
-        return kNone;
+        return {};
     const qint16 v = qint16(quint16(quint8(d[0]) | quint8(d[1]) << 8));
-    return formatG6(v / kMilli);
+    return {Number::Value, v / kMilli};
+}
+
+QList<Number> energyNumbers(MeterSeries s, const QByteArray *replies, int count)
+{
+    QList<Number> out;
+    const int rows = int(energyLabels(s).size());
+    for (int i = 0; i < rows; ++i)
+        out << energyNumber(replyAt(replies, count, i));
+    return out;
+}
+
+QList<Number> instantNumbers(MeterSeries s, const QByteArray *replies, int count)
+{
+    QList<Number> out;
+    switch (s) {
+    case MeterSeries::SinglePhase:
+        for (int i = 0; i < 4; ++i)
+            out << signedNumber(replyAt(replies, count, i), kMilli);
+        out << signedNumber(replyAt(replies, count, 4), 1);
+        break;
+    case MeterSeries::ThreePhase:
+        for (int i = 0; i < kInstantReads3; ++i)
+            out << signedNumber(replyAt(replies, count, i),
+                                i < kInstantPhaseReads ? kMilli : kPowerScale3);
+        // Reply 18 answers the service command that comes before the battery read.
+        out << battery16Number(replyAt(replies, count, kInstantReads3 + 1));
+        out << signedNumber(replyAt(replies, count, kInstantReads3 + 2), 1);
+        break;
+    case MeterSeries::Unrecognised:
+        break;
+    }
+    return out;
+}
+
+QList<Reading> readings(const QList<Number> &numbers, const QList<Reading> &names)
+{
+    QList<Reading> out = names.mid(0, numbers.size());
+    for (int i = 0; i < out.size(); ++i)
+        if (numbers[i].got == Number::Value)
+            out[i].value = numbers[i].value;
+    return out;
+}
+
+Reading named(const QString &quantity, const char *unit, int tariff = 0)
+{
+    Reading r;
+    r.quantity = quantity;
+    r.unit = QLatin1String(unit);
+    r.tariff = tariff;
+    return r;
+}
+
+QList<Reading> energyNames(MeterSeries s)
+{
+    if (s == MeterSeries::Unrecognised)
+        return {};
+    const int tariffs = s == MeterSeries::SinglePhase ? kTariffs1 : kTariffs3;
+    QList<Reading> out{named(QStringLiteral("energy_active_total"), "kWh")};
+    for (int t = 1; t <= tariffs; ++t)
+        out << named(QStringLiteral("energy_active"), "kWh", t);
+    if (s == MeterSeries::ThreePhase) {
+        out << named(QStringLiteral("energy_reactive_total"), "kvarh");
+        for (int t = 1; t <= tariffs; ++t)
+            out << named(QStringLiteral("energy_reactive"), "kvarh", t);
+    }
+    return out;
+}
+
+QList<Reading> instantNames(MeterSeries s)
+{
+    const auto r = [](const char *quantity, const char *unit) {
+        return named(QLatin1String(quantity), unit);
+    };
+    switch (s) {
+    case MeterSeries::SinglePhase:
+        return {r("power_active", "W"), r("voltage", "V"), r("current", "A"),
+                r("battery_voltage", "V"), r("tariff_in_force", "")};
+    case MeterSeries::ThreePhase: {
+        QList<Reading> out;
+        const auto phases = [&](const char *quantity, const char *unit, bool total) {
+            for (const char *part : {"a", "b", "c", "total"})
+                if (total || part[0] != 't')
+                    out << named(QLatin1String(quantity) + QLatin1String(part), unit);
+        };
+        phases("voltage_", "V", false);
+        phases("current_", "A", false);
+        phases("power_active_", "W", true);
+        phases("power_reactive_", "var", true);
+        phases("power_apparent_", "VA", true);
+        out << r("battery_voltage", "V") << r("tariff_in_force", "");
+        return out;
+    }
+    case MeterSeries::Unrecognised:
+        break;
+    }
+    return {};
 }
 
 QStringList reads(int first, int last)
@@ -238,33 +356,27 @@ QStringList deviceInfoLabels()
 QStringList energyValues(MeterSeries s, const QByteArray *replies, int count)
 {
     QStringList out;
-    const int rows = int(energyLabels(s).size());
-    for (int i = 0; i < rows; ++i)
-        out << energyRow(replyAt(replies, count, i));
+    for (const Number &n : energyNumbers(s, replies, count))
+        out << shown(n);
     return out;
 }
 
 QStringList instantValues(MeterSeries s, const QByteArray *replies, int count)
 {
     QStringList out;
-    switch (s) {
-    case MeterSeries::SinglePhase:
-        for (int i = 0; i < 4; ++i)
-            out << signedRow(replyAt(replies, count, i), kMilli);
-        out << signedRow(replyAt(replies, count, 4), 1);
-        break;
-    case MeterSeries::ThreePhase:
-        for (int i = 0; i < kInstantReads3; ++i)
-            out << signedRow(replyAt(replies, count, i),
-                             i < kInstantPhaseReads ? kMilli : kPowerScale3);
-        // Reply 18 answers the service command that comes before the battery read.
-        out << battery16Row(replyAt(replies, count, kInstantReads3 + 1));
-        out << signedRow(replyAt(replies, count, kInstantReads3 + 2), 1);
-        break;
-    case MeterSeries::Unrecognised:
-        break;
-    }
+    for (const Number &n : instantNumbers(s, replies, count))
+        out << shown(n);
     return out;
+}
+
+QList<Reading> energyReadings(MeterSeries s, const QByteArray *replies, int count)
+{
+    return readings(energyNumbers(s, replies, count), energyNames(s));
+}
+
+QList<Reading> instantReadings(MeterSeries s, const QByteArray *replies, int count)
+{
+    return readings(instantNumbers(s, replies, count), instantNames(s));
 }
 
 QStringList deviceInfoValues(const QByteArray *replies, int count)

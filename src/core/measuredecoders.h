@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 // The measurements page's replies: number decoders, the rows of its three tables and of the
 // vector diagram read. Replies are as the engine hands them over: function, object, data length
 // N, then the data. Nothing here reads past a reply; a reply shorter than its byte 2 claims is
@@ -54,6 +56,21 @@ QStringList deviceInfoLabels();
 QStringList energyValues(MeterSeries s, const QByteArray *replies, int count);
 QStringList instantValues(MeterSeries s, const QByteArray *replies, int count);
 QStringList deviceInfoValues(const QByteArray *replies, int count);
+
+// One row of a table as a number for a database: a stable English name ("energy_active_total",
+// "voltage_a"), the unit ("kWh", "V", ...; empty for the tariff in force), the tariff of a
+// tariff register (0 otherwise) and the value in that unit; no value where the row shows "-" or
+// "corrupted".
+struct Reading
+{
+    QString quantity;
+    QString unit;
+    int tariff = 0;
+    std::optional<double> value;
+};
+// The rows of energyValues() and instantValues() as readings, one per row, in the same order.
+QList<Reading> energyReadings(MeterSeries s, const QByteArray *replies, int count);
+QList<Reading> instantReadings(MeterSeries s, const QByteArray *replies, int count);
 
 // The diagram's nine values from the replies of diagramCommands(): voltages A, B, C, active
 // powers A, B, C, reactive powers A, B, C, each decodeSignedLE / 1000 (the sums are not used).

@@ -97,7 +97,7 @@ QString hoursMinutes(const Record &r, int offset)
     return two(r.at(offset + 1)) + QLatin1Char(':') + two(r.at(offset));
 }
 
-QString registerCell(const Record &r, int k)
+QString registerCell(const Record &r, int k, std::optional<double> *kwh)
 {
     const int offset = kSliceRegisters + 4 * k;
     if (!r.has(offset, 4))
@@ -105,7 +105,25 @@ QString registerCell(const Record &r, int k)
     qint32 v = 0;
     if (!measures::decodeBcdSwappedDigits(r.bytes(offset, 4), &v))
         return QStringLiteral("corrupted");
-    return decimalComma(v / kRegisterScale, kSliceDigits);
+    *kwh = v / kRegisterScale;
+    return decimalComma(**kwh, kSliceDigits);
+}
+
+// Day, month, year at `date` and the time from `time` on (seconds when `seconds`, then minutes,
+// hours), the meter's own reading; invalid when missing or impossible.
+QDateTime wallTime(const Record &r, int date, int time, bool seconds)
+{
+    const int fields = seconds ? 3 : 2;
+    if (!r.has(date, 3) || !r.has(time, fields))
+        return {};
+    const QDate day(kYearBase + r.at(date + 2), r.at(date + 1), r.at(date));
+    const int s = seconds ? r.at(time) : 0;
+    const int m = r.at(time + fields - 2);
+    const int h = r.at(time + fields - 1);
+    const QTime clock(h, m, s);
+    if (!day.isValid() || !clock.isValid())
+        return {};
+    return QDateTime(day, clock, Qt::UTC);
 }
 
 } // namespace
@@ -257,14 +275,32 @@ QStringList sliceHeader(MeterSeries series)
 
 QStringList sliceRow(MeterSeries series, const QByteArray &reply)
 {
+    return sliceRecord(series, reply).cells;
+}
+
+SliceRecord sliceRecord(MeterSeries series, const QByteArray &reply)
+{
+    SliceRecord out;
     if (series == MeterSeries::Unrecognised)
-        return {};
+        return out;
     const Record r(reply);
-    QStringList out{date(r, kSliceDate, true), hoursMinutes(r, kSliceTime)};
+    out.cells = QStringList{date(r, kSliceDate, true), hoursMinutes(r, kSliceTime)};
+    out.time = wallTime(r, kSliceDate, kSliceTime, false);
     const int registers = series == MeterSeries::SinglePhase ? kRegisters1 : kRegisters3;
-    for (int k = 0; k < registers; ++k)
-        out << registerCell(r, k);
+    for (int k = 0; k < registers; ++k) {
+        std::optional<double> kwh;
+        out.cells << registerCell(r, k, &kwh);
+        out.registers << kwh;
+    }
     return out;
+}
+
+QString meterTimeText(const QDateTime &wall)
+{
+    if (!wall.isValid())
+        return QString();
+    const QDateTime local(wall.date(), wall.time(), Qt::LocalTime);
+    return local.toOffsetFromUtc(local.offsetFromUtc()).toString(Qt::ISODate);
 }
 
 ArchiveEnergy archiveEnergy(bool threePhaseRead, const QString &deviceName)
@@ -295,13 +331,7 @@ ArchiveRecord archiveRecord(ArchiveEnergy energy, const QByteArray &reply, int n
     out.reactive = qQNaN();
     out.cells << date(r, kArchiveDate, true) << hoursMinutes(r, kArchiveTime)
               << QString::number(number);
-    if (r.has(kArchiveDate, 3) && r.has(kArchiveTime, 2)) {
-        const QDate day(kYearBase + r.at(kArchiveDate + 2), r.at(kArchiveDate + 1),
-                        r.at(kArchiveDate));
-        const QTime time(r.at(kArchiveTime + 1), r.at(kArchiveTime));
-        if (day.isValid() && time.isValid())
-            out.end = QDateTime(day, time, Qt::UTC);
-    }
+    out.end = wallTime(r, kArchiveDate, kArchiveTime, false);
     const auto cell = [&](int offset, double units, int digits, double *kwh) {
         if (!r.has(offset, 2))
             return kNone;
@@ -334,7 +364,14 @@ QStringList eventHeader()
 
 QStringList eventRow(int list, MeterSeries series, const QByteArray &reply, int counter)
 {
+    return eventRecord(list, series, reply, counter).cells;
+}
+
+EventRecord eventRecord(int list, MeterSeries series, const QByteArray &reply, int counter)
+{
+    EventRecord out;
     const Record r(reply);
+    out.time = wallTime(r, kEventDate, kEventTime, true);
     QString time = kNone;
     if (r.has(kEventTime, 3))
         time = two(r.at(kEventTime + 2)) + QLatin1Char(':') + two(r.at(kEventTime + 1)) +
@@ -360,8 +397,10 @@ QStringList eventRow(int list, MeterSeries series, const QByteArray &reply, int 
         const quint16 value = quint16(r.word(kEventCode));
         code = QStringLiteral("%1").arg(value, 16, 2, QLatin1Char('0'));
         text = eventtexts::text(list, series, value);
+        out.code = value;
     }
-    return {date(r, kEventDate, false), time, prefix + QString::number(counter), code, text};
+    out.cells = {date(r, kEventDate, false), time, prefix + QString::number(counter), code, text};
+    return out;
 }
 
 } // namespace records

@@ -21,6 +21,11 @@ namespace records {
 // "1234,56". Every character that is not a digit becomes ","; never in exponent notation.
 QString decimalComma(double value, int digits);
 
+// A record's time as the meter keeps it (its own wall clock, set from a computer's local time)
+// in ISO 8601 with the offset this computer's zone has at that time: "2024-03-05T13:30:00+03:00".
+// Empty for an invalid time.
+QString meterTimeText(const QDateTime &wall);
+
 // ---- Sizes and parameters
 
 // The record count of a list from its "06" reply: data bytes 0 and 1, least significant first
@@ -67,6 +72,17 @@ QStringList sliceHeader(MeterSeries series);
 // many cells as sliceHeader().
 QStringList sliceRow(MeterSeries series, const QByteArray &reply);
 
+struct SliceRecord
+{
+    QStringList cells;
+    // The meter's date and time of the slice (zone-less, carried as UTC); invalid when missing.
+    QDateTime time;
+    // kWh of each register; none where the cell is "-" or "corrupted".
+    QList<std::optional<double>> registers;
+};
+// sliceRow() with its numbers.
+SliceRecord sliceRecord(MeterSeries series, const QByteArray &reply);
+
 // ---- Archive (power profile)
 
 // How a record's energies read: units per kWh and the reading's series.
@@ -85,7 +101,8 @@ QStringList archiveHeader(bool threePhase);
 struct ArchiveRecord
 {
     QStringList cells;
-    // End of the period; invalid when the time stamp is missing or no real date.
+    // End of the period (the meter's time, carried as UTC); invalid when the time stamp is
+    // missing or no real date.
     QDateTime end;
     // kWh of the period; NaN when not there.
     double active;
@@ -102,5 +119,15 @@ QStringList eventHeader();
 // zeros, "hh:mm:ss", "M"/"E"/"W" + counter, the code as 16 binary digits, its texts for the
 // series.
 QStringList eventRow(int list, MeterSeries series, const QByteArray &reply, int counter);
+
+struct EventRecord
+{
+    QStringList cells;
+    // The meter's time of the event (carried as UTC); invalid when missing or no real date.
+    QDateTime time;
+    std::optional<quint16> code;
+};
+// eventRow() with its time and code.
+EventRecord eventRecord(int list, MeterSeries series, const QByteArray &reply, int counter);
 
 } // namespace records

@@ -6,6 +6,8 @@
 #include "core/standframe.h"
 
 #include <QCommandLineParser>
+#include <QFile>
+#include <QProcessEnvironment>
 #include <QRegularExpression>
 
 #include <iterator>
@@ -104,26 +106,99 @@ bool accessLevel(const QString &text, int *level, QString *error)
     return true;
 }
 
+bool passwordText(const QString &text, const QString &source, QByteArray *bytes, QString *error)
+{
+    // A cut or mangled password would only be refused by the meter.
+    if (text.isEmpty() || text.size() > passwordtext::kBytes ||
+        QString::fromLatin1(text.toLatin1()) != text)
+        return fail(error, QStringLiteral("%1 wants 1 to 6 Latin-1 characters").arg(source));
+    *bytes = passwordtext::toBytes(text);
+    return true;
+}
+
+bool passwordHex(QString hex, const QString &source, QByteArray *bytes, QString *error)
+{
+    hex.remove(QLatin1Char(' '));
+    static const QRegularExpression pairs(QStringLiteral("^[0-9A-Fa-f]{12}$"));
+    if (!pairs.match(hex).hasMatch())
+        return fail(error, QStringLiteral("%1 wants six hex bytes, like e1e1e1e1e1e1").arg(source));
+    *bytes = QByteArray::fromHex(hex.toLatin1());
+    return true;
+}
+
+bool pinCode(const QString &code, const QString &source, QByteArray *pin, QString *error)
+{
+    static const QRegularExpression digits(QStringLiteral("^[0-9]{4,8}$"));
+    if (!digits.match(code).hasMatch())
+        return fail(error, QStringLiteral("%1 wants 4 to 8 digits").arg(source));
+    *pin = code.toLatin1();
+    return true;
+}
+
+// The secrets a job may be given out of sight of other users: a file, or the environment.
+struct Secrets
+{
+    std::optional<QByteArray> password;
+    std::optional<QByteArray> pin;
+};
+
+// A file with the password on its first line, or lines "password=TEXT", "password-hex=HEX"
+// and "pin=CODE". Line ends and a trailing "\r" are not part of a value.
+bool secretsFile(const QString &path, Secrets *out, QString *error)
+{
+    QFile file(path);
+    // A password file is a few bytes: anything larger is not one.
+    constexpr qint64 kMaxBytes = 4096;
+    if (!file.open(QIODevice::ReadOnly) || file.size() > kMaxBytes)
+        return fail(error, QStringLiteral("cannot read the password file %1: %2")
+                               .arg(path, file.size() > kMaxBytes ? QStringLiteral("too large")
+                                                                  : file.errorString()));
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    const QString where = QStringLiteral("the password file ") + path;
+    for (int i = 0; i < lines.size(); ++i) {
+        QString line = lines[i];
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (line.isEmpty())
+            continue;
+        QByteArray bytes;
+        if (line.startsWith(QLatin1String("password="))) {
+            if (!passwordText(line.mid(9), where, &bytes, error))
+                return false;
+            out->password = bytes;
+        } else if (line.startsWith(QLatin1String("password-hex="))) {
+            if (!passwordHex(line.mid(13), where, &bytes, error))
+                return false;
+            out->password = bytes;
+        } else if (line.startsWith(QLatin1String("pin="))) {
+            if (!pinCode(line.mid(4), where, &bytes, error))
+                return false;
+            out->pin = bytes;
+        } else if (i == 0) {
+            if (!passwordText(line, where, &bytes, error))
+                return false;
+            out->password = bytes;
+        } else {
+            // Never the line itself: it may be a secret.
+            return fail(error, QStringLiteral("%1:%2: not password=, password-hex= or pin=")
+                                   .arg(where)
+                                   .arg(i + 1));
+        }
+    }
+    if (!out->password && !out->pin)
+        return fail(error, where + QStringLiteral(" holds no password"));
+    return true;
+}
+
 bool password(const QCommandLineParser &p, QByteArray *bytes, QString *error)
 {
     if (p.isSet(QStringLiteral("password")) && p.isSet(QStringLiteral("password-hex")))
         return fail(error, QStringLiteral("give the password once: --password or --password-hex"));
-    if (p.isSet(QStringLiteral("password"))) {
-        const QString text = p.value(QStringLiteral("password"));
-        // A cut or mangled password would only be refused by the meter.
-        if (text.isEmpty() || text.size() > passwordtext::kBytes ||
-            QString::fromLatin1(text.toLatin1()) != text)
-            return fail(error, QStringLiteral("--password wants 1 to 6 Latin-1 characters"));
-        *bytes = passwordtext::toBytes(text);
-        return true;
-    }
-    QString hex = p.value(QStringLiteral("password-hex"));
-    hex.remove(QLatin1Char(' '));
-    static const QRegularExpression pairs(QStringLiteral("^[0-9A-Fa-f]{12}$"));
-    if (!pairs.match(hex).hasMatch())
-        return fail(error, QStringLiteral("--password-hex wants six hex bytes, like e1e1e1e1e1e1"));
-    *bytes = QByteArray::fromHex(hex.toLatin1());
-    return true;
+    if (p.isSet(QStringLiteral("password")))
+        return passwordText(p.value(QStringLiteral("password")), QStringLiteral("--password"),
+                            bytes, error);
+    return passwordHex(p.value(QStringLiteral("password-hex")), QStringLiteral("--password-hex"),
+                       bytes, error);
 }
 
 bool channel(const QCommandLineParser &p, SessionParameters *s, quint16 *standPort, QString *error)
@@ -176,11 +251,8 @@ bool channel(const QCommandLineParser &p, SessionParameters *s, quint16 *standPo
         s->connectionType = Channel::Gsm;
         s->phoneNumber = number.toLatin1();
         if (p.isSet(QStringLiteral("pin"))) {
-            static const QRegularExpression pin(QStringLiteral("^[0-9]{4,8}$"));
-            const QString code = p.value(QStringLiteral("pin"));
-            if (!pin.match(code).hasMatch())
-                return fail(error, QStringLiteral("--pin wants 4 to 8 digits"));
-            s->pin = code.toLatin1();
+            if (!pinCode(p.value(QStringLiteral("pin")), QStringLiteral("--pin"), &s->pin, error))
+                return false;
             s->pinEnabled = true;
         }
     }
@@ -316,12 +388,14 @@ bool format(const QCommandLineParser &p, JobOptions *o, QString *error)
     if (!p.isSet(QStringLiteral("format")))
         return true;
     const QString format = p.value(QStringLiteral("format"));
-    if (format == QLatin1String("csv"))
+    if (format == QLatin1String("csv")) {
         o->format = RecordWriter::Format::Csv;
-    else if (format == QLatin1String("json"))
+    } else if (format == QLatin1String("json")) {
         o->format = RecordWriter::Format::Json;
-    else
+        o->readSerial = true;
+    } else {
         return fail(error, QStringLiteral("--format wants csv or json, not '%1'").arg(format));
+    }
     return true;
 }
 
@@ -347,6 +421,7 @@ Outcome parse(const QStringList &arguments, JobOptions *options, QString *messag
         value("level", "LEVEL"),
         value("password", "TEXT"),
         value("password-hex", "HEX"),
+        value("password-file", "FILE"),
         value("address", "LIST"),
         value("serial", "LIST"),
         value("position", "LIST"),
@@ -362,6 +437,8 @@ Outcome parse(const QStringList &arguments, JobOptions *options, QString *messag
         flag("set-clock"),
         value("hour-shift", "HOURS"),
         value("format", "FORMAT"),
+        value("store", "ADDRESS"),
+        flag("new-only"),
         flag("no-log"),
     });
     if (!p.parse(arguments)) {
@@ -385,10 +462,59 @@ Outcome parse(const QStringList &arguments, JobOptions *options, QString *messag
     o.session.accessLevel = level;
     QByteArray &pwd = o.session.passwords[size_t(level)];
     pwd = passwordtext::factoryDefault(level);
-    if ((p.isSet(QStringLiteral("password")) || p.isSet(QStringLiteral("password-hex"))) &&
-        !password(p, &pwd, message))
+    const bool given =
+        p.isSet(QStringLiteral("password")) || p.isSet(QStringLiteral("password-hex"));
+    Secrets secrets;
+    if (p.isSet(QStringLiteral("password-file"))) {
+        if (given) {
+            *message = QStringLiteral("give the password once: --password-file or --password");
+            return Outcome::Usage;
+        }
+        if (!secretsFile(p.value(QStringLiteral("password-file")), &secrets, message))
+            return Outcome::Usage;
+    }
+    const QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    QByteArray bytes;
+    if (!secrets.password && env.contains(QStringLiteral("METERJOB_PASSWORD"))) {
+        if (!passwordText(env.value(QStringLiteral("METERJOB_PASSWORD")),
+                          QStringLiteral("METERJOB_PASSWORD"), &bytes, message))
+            return Outcome::Usage;
+        secrets.password = bytes;
+    }
+    if (!secrets.pin && env.contains(QStringLiteral("METERJOB_PIN"))) {
+        if (!pinCode(env.value(QStringLiteral("METERJOB_PIN")), QStringLiteral("METERJOB_PIN"),
+                     &bytes, message))
+            return Outcome::Usage;
+        secrets.pin = bytes;
+    }
+    if (given && !password(p, &pwd, message))
         return Outcome::Usage;
+    if (!given && secrets.password)
+        pwd = *secrets.password;
+    // The command line's PIN first, as for the password.
+    if (secrets.pin && o.session.connectionType == Channel::Gsm && !o.session.pinEnabled) {
+        o.session.pin = *secrets.pin;
+        o.session.pinEnabled = true;
+    }
     o.writeLog = !p.isSet(QStringLiteral("no-log"));
+    if (p.isSet(QStringLiteral("store"))) {
+        o.store = recordstore::parseAddress(p.value(QStringLiteral("store")), message);
+        if (!o.store)
+            return Outcome::Usage;
+        o.readSerial = true;
+    }
+    if (p.isSet(QStringLiteral("new-only"))) {
+        if (!o.store) {
+            *message = QStringLiteral("--new-only goes with --store: the store knows what is new");
+            return Outcome::Usage;
+        }
+        if (p.isSet(QStringLiteral("archive-range"))) {
+            *message = QStringLiteral("--new-only reads the archive from the newest stored "
+                                      "record on: give --archive, not --archive-range");
+            return Outcome::Usage;
+        }
+        o.newOnly = true;
+    }
     // The meters last: the list may be a file to read.
     if (!operations(p, &o, message) || !format(p, &o, message) ||
         !meters(p, o.session.connectionType == Channel::Stand, &o.meters, message))
@@ -426,9 +552,14 @@ Channel (one of):
 
 Access:
   --level LEVEL          user (default), admin or developer
-  --password TEXT        the level's password, up to 6 characters
-  --password-hex HEX     the same as six hex bytes (e1e1e1e1e1e1); without either, the
-                         level's factory password
+  --password TEXT        the level's password, up to 6 characters; other users of the
+                         computer can see a command line: prefer --password-file
+  --password-hex HEX     the same as six hex bytes (e1e1e1e1e1e1)
+  --password-file FILE   the password on the file's first line, or lines password=TEXT,
+                         password-hex=HEX and pin=CODE (the SIM's PIN)
+                         Without any of these: METERJOB_PASSWORD and METERJOB_PIN from
+                         the environment, else the level's factory password. A store
+                         never holds a password.
 
 Meters (worked in this order, each meter once):
   --address LIST         addresses 1..255: 1,2,5-7
@@ -452,17 +583,32 @@ Operations (run in the order given):
 
 Output:
   --format FORMAT        csv (default) or json (JSON lines)
+  --store sqlite:PATH    also store the typed records in an SQLite file (made when
+                         missing)
+  --store postgresql://USER@HOST[:PORT]/DB
+                         ... or in a PostgreSQL database; its password comes from
+                         PGPASSWORD or ~/.pgpass. A record stored already (same meter,
+                         kind and meter time) is not stored again: a job can be rerun.
+  --new-only             with --store: the archive, slices and events only from the
+                         newest record stored for the meter on
   --no-log               write no log file
   -h, --help             this text
   --version              the version
 
 CSV lines begin address;serial;position;name;operation;status;reason; and go on with
-one table row's cells, every cell followed by ';'. A header line names the columns
-first and again whenever they change. Status is ok, failed or interrupted; reason
-says why.
+one table row's cells, every cell followed by ';', numbers with a decimal comma. A
+header line names the columns first and again whenever they change. Status is ok,
+failed or interrupted; reason says why.
+
+JSON lines carry the same cells and, beside them, the typed record: "meter" (address,
+serial, position, series, model), "read_at", and "values": each with a quantity
+(energy_active_total, voltage_a, ...), its value as a number in its unit (kWh, kvarh,
+V, A, W, var, VA), the tariff where one applies, and the meter's time of the record
+in ISO 8601 with its offset.
 
 Exit status: 0 every meter and operation succeeded; 1 some failed (each failure is in
 the output, the rest was still done); 2 bad usage; 3 the channel could not be opened;
+4 the store could not be opened (nothing was done) or written (the output has all);
 128+N stopped by signal N (SIGINT, SIGTERM, SIGHUP: after the exchange in progress,
 with what was read written out and the log stored).
 

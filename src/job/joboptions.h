@@ -3,6 +3,7 @@
 #include "core/devicerecord.h"
 #include "core/sessionparameters.h"
 #include "job/jobrecord.h"
+#include "job/recordstore.h"
 #include "job/recordwriter.h"
 
 #include <QList>
@@ -25,6 +26,12 @@ struct JobOptions
     int hourShift = 0;
     RecordWriter::Format format = RecordWriter::Format::Csv;
     bool writeLog = true;
+    // Ask a meter reached by address for its serial number: typed records name it.
+    bool readSerial = false;
+    // Where the typed records are stored too; none without --store.
+    std::optional<StoreAddress> store;
+    // Archive, slices and events: only the records newer than the newest one stored.
+    bool newOnly = false;
 };
 
 namespace joboptions {

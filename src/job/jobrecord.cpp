@@ -57,4 +57,22 @@ QString meterName(const DeviceRecord &meter)
     return QStringLiteral("address %1").arg(meter.address);
 }
 
+QString seriesName(MeterSeries series)
+{
+    switch (series) {
+    case MeterSeries::SinglePhase:
+        return QStringLiteral("single-phase");
+    case MeterSeries::ThreePhase:
+        return QStringLiteral("three-phase");
+    case MeterSeries::Unrecognised:
+        break;
+    }
+    return QString();
+}
+
+QByteArray serialOf(const JobRecord &record)
+{
+    return record.meter.usesSerialNumber() ? record.meter.serialNumber : record.serialRead;
+}
+
 } // namespace jobrecord

@@ -5,11 +5,14 @@
 #include "core/clockdecoders.h"
 #include "core/commandtext.h"
 #include "core/exchangerules.h"
+#include "core/groupgrid.h"
 #include "core/logline.h"
 #include "core/measuredecoders.h"
 #include "core/portpath.h"
 #include "core/recorddecoders.h"
 #include "core/requestkinds.h"
+#include "core/settingsdecoders.h"
+#include "job/recordstore.h"
 #include "link/exchangeengine.h"
 #include "link/grouprun.h"
 #include "link/logcolours.h"
@@ -26,6 +29,34 @@ constexpr int kCloseLimitMs = 20000;
 constexpr int kCloseKind = -1;
 // Record numbers go out as two bytes: no more of them can be read.
 constexpr int kAddressableRecords = 0x10000;
+
+// The list's name in a typed record.
+QString listName(int list)
+{
+    switch (list) {
+    case catalogue::MessageList:
+        return QStringLiteral("message");
+    case catalogue::ErrorList:
+        return QStringLiteral("error");
+    case catalogue::WarningList:
+        return QStringLiteral("warning");
+    default:
+        break;
+    }
+    return QStringLiteral("unknown");
+}
+
+JobValue typedValue(const measures::Reading &reading, int row, int column)
+{
+    JobValue v;
+    v.quantity = reading.quantity;
+    v.unit = reading.unit;
+    v.tariff = reading.tariff;
+    v.value = reading.value;
+    v.row = row;
+    v.column = column;
+    return v;
+}
 
 QList<QStringList> labelled(const QStringList &labels, const QStringList &values)
 {
@@ -53,6 +84,28 @@ JobRunner::JobRunner(const JobOptions &options, QObject *parent)
         // Refused, or its stand failed, before any operation ran: each is reported failed.
         if (result.status != groupgrid::Ok && m_operationIndex < 0)
             failRest(result.reason, false);
+    });
+    // The production record: what the group work did to each meter, one row a meter.
+    connect(m_run, &GroupRun::meterFinished, this, [this](const GroupResult &result) {
+        if (!m_store)
+            return;
+        MeterResult r;
+        r.position = result.position;
+        r.serial = result.serialNumber.isEmpty() || !m_meter.usesSerialNumber()
+                       ? m_serialRead
+                       : result.serialNumber;
+        r.address = result.address;
+        r.operation = QStringLiteral("meter");
+        r.written = result.written;
+        r.status = groupgrid::word(result.status);
+        r.reason = result.reason;
+        r.at = result.time.isValid() ? result.time : QDateTime::currentDateTime();
+        QString error;
+        if (!m_store->storeResult(r, &error)) {
+            log(tr("Ошибка записи в хранилище: ") + error, logcolour::error, true, false);
+            if (m_storeError.isEmpty())
+                m_storeError = error;
+        }
     });
     connect(m_run, &GroupRun::interruptRequested, this, [this] {
         if (m_engine->exchangeBusy())
@@ -117,6 +170,23 @@ void JobRunner::start()
 {
     if (m_phase != Phase::Idle)
         return;
+    if (m_options.store) {
+        // A store that cannot take the records is found out before any meter is touched.
+        m_store = std::make_unique<RecordStore>();
+        QStringList operations;
+        for (JobOperation op : std::as_const(m_options.operations))
+            operations << jobrecord::operationName(op);
+        QString error;
+        if (!m_store->open(*m_options.store, &error) ||
+            !m_store->beginRun(channelText(), operations, &error)) {
+            m_store.reset();
+            m_storeUnusable = true;
+            m_storeError = error;
+            m_phase = Phase::Done;
+            emit finished(exitStatus());
+            return;
+        }
+    }
     m_phase = Phase::Connecting;
     progressText(QStringLiteral("opening the channel"));
     m_engine->initConnection(m_options.session);
@@ -317,7 +387,24 @@ void JobRunner::sessionOpened(const QList<QByteArray> &replies, int status)
         log(tr("Ошибка: некорректный размер пакета"), logcolour::error, true, false);
     }
     m_series = meterSeriesOf(m_meter.version);
-    nextOperation();
+    m_serialRead.clear();
+    if (!m_options.readSerial || m_meter.usesSerialNumber()) {
+        nextOperation();
+        return;
+    }
+    // A record for a database names the meter by its serial number; older meters have none,
+    // which costs only this read.
+    send(requestkinds::DeviceID, requestkinds::fixedCommands(requestkinds::DeviceID),
+         [this](const QList<QByteArray> &replies, int status) {
+             if (status == 1) {
+                 finish();
+                 return;
+             }
+             QByteArray serial;
+             if (status == 0 && settings::decodeSerial(replies.value(0), &serial) == ReplyCheck::Ok)
+                 m_serialRead = serial;
+             nextOperation();
+         });
 }
 
 void JobRunner::nextOperation()
@@ -333,6 +420,7 @@ void JobRunner::nextOperation()
     }
     const JobOperation op = m_options.operations[m_operationIndex];
     progressText(jobrecord::operationName(op));
+    m_values.clear();
     runOperation(op);
 }
 
@@ -364,9 +452,12 @@ void JobRunner::runOperation(JobOperation operation)
     };
     switch (operation) {
     case JobOperation::Info:
-        readTable(DeviceInfo, measures::deviceInfoLabels(), [](const QList<QByteArray> &r) {
-            return measures::deviceInfoValues(r.constData(), int(r.size()));
-        });
+        readTable(
+            DeviceInfo, measures::deviceInfoLabels(),
+            [](const QList<QByteArray> &r) {
+                return measures::deviceInfoValues(r.constData(), int(r.size()));
+            },
+            nullptr);
         return;
     case JobOperation::Energy:
     case JobOperation::Instant: {
@@ -376,15 +467,23 @@ void JobRunner::runOperation(JobOperation operation)
         }
         const MeterSeries series = m_series;
         if (operation == JobOperation::Energy)
-            readTable(three ? Measures3 : Measures, measures::energyLabels(series),
-                      [series](const QList<QByteArray> &r) {
-                          return measures::energyValues(series, r.constData(), int(r.size()));
-                      });
+            readTable(
+                three ? Measures3 : Measures, measures::energyLabels(series),
+                [series](const QList<QByteArray> &r) {
+                    return measures::energyValues(series, r.constData(), int(r.size()));
+                },
+                [series](const QList<QByteArray> &r) {
+                    return measures::energyReadings(series, r.constData(), int(r.size()));
+                });
         else
-            readTable(three ? NowMeasures3 : NowMeasures, measures::instantLabels(series),
-                      [series](const QList<QByteArray> &r) {
-                          return measures::instantValues(series, r.constData(), int(r.size()));
-                      });
+            readTable(
+                three ? NowMeasures3 : NowMeasures, measures::instantLabels(series),
+                [series](const QList<QByteArray> &r) {
+                    return measures::instantValues(series, r.constData(), int(r.size()));
+                },
+                [series](const QList<QByteArray> &r) {
+                    return measures::instantReadings(series, r.constData(), int(r.size()));
+                });
         return;
     }
     case JobOperation::DaySlices:
@@ -415,16 +514,84 @@ void JobRunner::runOperation(JobOperation operation)
 }
 
 void JobRunner::readTable(int kind, const QStringList &labels,
-                          std::function<QStringList(const QList<QByteArray> &)> values)
+                          std::function<QStringList(const QList<QByteArray> &)> values,
+                          std::function<QList<measures::Reading>(const QList<QByteArray> &)> typed)
 {
     send(kind, requestkinds::fixedCommands(kind),
-         [this, labels, values](const QList<QByteArray> &replies, int status) {
+         [this, labels, values, typed](const QList<QByteArray> &replies, int status) {
              if (status != 0) {
                  conclude(status);
                  return;
              }
+             if (typed) {
+                 const QList<measures::Reading> readings = typed(replies);
+                 for (int i = 0; i < readings.size(); ++i)
+                     m_values << typedValue(readings[i], i, 1);
+             }
              conclude(status, {tr("Параметр"), tr("Значение")}, labelled(labels, values(replies)));
          });
+}
+
+std::optional<RecordStore::Newest> JobRunner::newestStored(const QString &kind)
+{
+    if (!m_options.newOnly || !m_store)
+        return std::nullopt;
+    JobRecord meter;
+    meter.meter = m_meter;
+    meter.serialRead = m_serialRead;
+    return m_store->newest(meter, meterKey(m_meter), kind);
+}
+
+void JobRunner::readNew(int kind, const std::function<QString(int)> &command, int first, int end,
+                        const std::optional<RecordStore::Newest> &newest,
+                        const std::function<QDateTime(const QByteArray &)> &timeOf,
+                        const std::function<void(const Indexed &, int, int)> &done)
+{
+    // With a stored record the list is read from that record on: it comes again first, to see
+    // that the list still has it there.
+    if (newest && newest->record >= first && newest->record < end)
+        first = newest->record;
+    const auto fresh = [newest, timeOf](const Indexed &got) {
+        Indexed out;
+        for (const auto &r : got) {
+            const QDateTime t = timeOf(r.second);
+            if (!newest || (t.isValid() && t > newest->time))
+                out << r;
+        }
+        return out;
+    };
+    const auto indexed = [](int from, const QList<QByteArray> &replies) {
+        Indexed out;
+        for (const QByteArray &r : records::answeredRecords(replies))
+            out << qMakePair(from + int(out.size()), r);
+        return out;
+    };
+    QStringList commands;
+    for (int i = first; i < end; ++i)
+        commands << command(i);
+    if (commands.isEmpty()) {
+        done({}, 0, 0);
+        return;
+    }
+    const int requested = int(commands.size());
+    send(kind, commands, [=](const QList<QByteArray> &replies, int status) {
+        // A failed read keeps the records read before it.
+        const Indexed got = indexed(first, replies);
+        const bool moved = newest && first == newest->record && first > 0 &&
+                           (got.isEmpty() || timeOf(got[0].second) != newest->time);
+        if (status != 0 || !moved) {
+            done(fresh(got), status, requested);
+            return;
+        }
+        // The list dropped its oldest records or was cleared since: new ones may sit
+        // before the place of the one stored last.
+        QStringList before;
+        for (int i = 0; i < first; ++i)
+            before << command(i);
+        send(kind, before, [=](const QList<QByteArray> &replies, int status) {
+            done(fresh(indexed(0, replies) + got), status, requested + first);
+        });
+    });
 }
 
 void JobRunner::readSlices(int list, int sizeKind, int recordsKind)
@@ -449,14 +616,30 @@ void JobRunner::readSlices(int list, int sizeKind, int recordsKind)
              }
              if (const QString notice = records::unreadRecordsNotice(*count); !notice.isEmpty())
                  log(notice, logcolour::notice, true, false);
-             const int readable = records::readableRecords(*count);
-             send(recordsKind, records::sliceCommands(list, readable),
-                  [this, header, readable](const QList<QByteArray> &replies, int status) {
-                      QList<QStringList> rows;
-                      for (const QByteArray &r : records::answeredRecords(replies))
-                          rows.append(records::sliceRow(m_series, r));
-                      concludeRecords(status, header, rows, readable);
-                  });
+             const MeterSeries series = m_series;
+             readNew(
+                 recordsKind, [list](int i) { return catalogue::sliceRecordRead(list, i); }, 0,
+                 records::readableRecords(*count),
+                 newestStored(jobrecord::operationName(m_options.operations[m_operationIndex])),
+                 [series](const QByteArray &r) { return records::sliceRecord(series, r).time; },
+                 [this, header](const Indexed &got, int status, int requested) {
+                     QList<QStringList> rows;
+                     // The registers are those of the energy totals, at the slice's time.
+                     const QList<measures::Reading> names =
+                         measures::energyReadings(m_series, nullptr, 0);
+                     for (const auto &[index, reply] : got) {
+                         const records::SliceRecord slice = records::sliceRecord(m_series, reply);
+                         for (int k = 0; k < slice.registers.size(); ++k) {
+                             JobValue v = typedValue(names.value(k), int(rows.size()), 2 + k);
+                             v.value = slice.registers[k];
+                             v.time = slice.time;
+                             v.record = index;
+                             m_values << v;
+                         }
+                         rows.append(slice.cells);
+                     }
+                     concludeRecords(status, header, rows, requested);
+                 });
          });
 }
 
@@ -484,18 +667,39 @@ void JobRunner::readArchive()
             conclude(0, header);
             return;
         }
-        m_archiveStart = start;
-        send(three ? ArchiveRead3 : ArchiveRead, records::archiveCommands(start, end),
-             [this, three, header, count = end - start](const QList<QByteArray> &replies,
-                                                        int status) {
-                 QList<QStringList> rows;
-                 const records::ArchiveEnergy energy =
-                     records::archiveEnergy(three, m_meter.version);
-                 const QList<QByteArray> got = records::answeredRecords(replies);
-                 for (int i = 0; i < got.size(); ++i)
-                     rows.append(records::archiveRecord(energy, got[i], m_archiveStart + i).cells);
-                 concludeRecords(status, header, rows, count);
-             });
+        const std::optional<int> periodIndex = records::archivePeriodIndex(replies.value(0));
+        const int period = periodIndex ? records::archivePeriodMinutes(*periodIndex) : 0;
+        const records::ArchiveEnergy energy = records::archiveEnergy(three, m_meter.version);
+        readNew(
+            three ? ArchiveRead3 : ArchiveRead, &catalogue::archiveRecordRead, start, end,
+            newestStored(QStringLiteral("archive")),
+            [energy](const QByteArray &r) { return records::archiveRecord(energy, r, 0).end; },
+            [this, three, header, period, energy](const Indexed &got, int status, int requested) {
+                QList<QStringList> rows;
+                for (const auto &[number, reply] : got) {
+                    const records::ArchiveRecord a = records::archiveRecord(energy, reply, number);
+                    const int row = int(rows.size());
+                    const auto add = [&](const char *quantity, const char *unit, double kwh,
+                                         int column) {
+                        JobValue v;
+                        v.quantity = QLatin1String(quantity);
+                        v.unit = QLatin1String(unit);
+                        if (!qIsNaN(kwh))
+                            v.value = kwh;
+                        v.time = a.end;
+                        v.record = number;
+                        v.period = period;
+                        v.row = row;
+                        v.column = column;
+                        m_values << v;
+                    };
+                    add("energy_active", "kWh", a.active, 3);
+                    if (three)
+                        add("energy_reactive", "kvarh", a.reactive, 4);
+                    rows.append(a.cells);
+                }
+                concludeRecords(status, header, rows, requested);
+            });
     });
 }
 
@@ -527,20 +731,74 @@ void JobRunner::readEvents()
         const int m = records::readableRecords(*messages);
         const int e = records::readableRecords(*errors);
         const int w = records::readableRecords(*warnings);
+        m_events.clear();
+        if (m_options.newOnly) {
+            // Each list from its own newest stored record on, messages, errors, warnings.
+            readEventList({{catalogue::MessageList, m},
+                           {catalogue::ErrorList, e},
+                           {catalogue::WarningList, w}},
+                          0);
+            return;
+        }
         m_eventLists = records::eventLists(m, e, w);
         send(EventRecords, records::eventCommands(m, e, w),
              [this, count = m + e + w](const QList<QByteArray> &replies, int status) {
-                 QList<QStringList> rows;
                  QHash<int, int> counters;
                  const QList<QByteArray> got = records::answeredRecords(replies);
+                 // The batch knows each record's list, as the events page does.
                  for (int i = 0; i < got.size(); ++i) {
-                     // The batch knows each record's list, as the events page does.
                      const int list = m_eventLists.value(i);
-                     rows.append(records::eventRow(list, m_series, got[i], counters[list]++));
+                     m_events << EventRead{list, counters[list]++, got[i]};
                  }
-                 concludeRecords(status, records::eventHeader(), rows, count);
+                 concludeEvents(status, count);
              });
     });
+}
+
+void JobRunner::readEventList(QList<QPair<int, int>> lists, int requested)
+{
+    if (lists.isEmpty()) {
+        concludeEvents(0, requested);
+        return;
+    }
+    const auto [list, count] = lists.takeFirst();
+    const MeterSeries series = m_series;
+    readNew(
+        requestkinds::EventRecords,
+        [list = list](int i) { return catalogue::eventRecordRead(list, i); }, 0, count,
+        newestStored(listName(list)),
+        [series, list = list](const QByteArray &r) {
+            return records::eventRecord(list, series, r, 0).time;
+        },
+        [this, lists, requested, list = list](const Indexed &got, int status, int asked) {
+            for (const auto &[index, reply] : got)
+                m_events << EventRead{list, index, reply};
+            if (status != 0) {
+                concludeEvents(status, requested + asked);
+                return;
+            }
+            readEventList(lists, requested + asked);
+        });
+}
+
+void JobRunner::concludeEvents(int status, int requested)
+{
+    QList<QStringList> rows;
+    for (const EventRead &read : std::as_const(m_events)) {
+        const records::EventRecord e =
+            records::eventRecord(read.list, m_series, read.reply, read.index);
+        JobValue v;
+        v.quantity = QStringLiteral("event");
+        v.list = listName(read.list);
+        v.record = read.index;
+        v.time = e.time;
+        v.code = e.code ? int(*e.code) : -1;
+        v.text = e.cells.value(4);
+        m_values << v;
+        rows.append(e.cells);
+    }
+    m_events.clear();
+    concludeRecords(status, records::eventHeader(), rows, requested);
 }
 
 void JobRunner::setClock()
@@ -551,9 +809,14 @@ void JobRunner::setClock()
                           QString::number(m_options.hourShift)};
     const QString write = meterclock::timeWrite(time);
     send(requestkinds::SaveTime, {write},
-         [this, header, row, write](const QList<QByteArray> &, int status) {
-             if (status == 0)
+         [this, header, row, write, time](const QList<QByteArray> &, int status) {
+             if (status == 0) {
                  m_written = write;
+                 JobValue v;
+                 v.quantity = QStringLiteral("clock_written");
+                 v.time = QDateTime(time.date(), time.time(), Qt::UTC);
+                 m_values << v;
+             }
              conclude(status, header, status == 0 ? QList<QStringList>{row} : QList<QStringList>());
          });
 }
@@ -609,6 +872,10 @@ void JobRunner::report(JobOperation operation, JobRecord::Status status, const Q
     r.reason = why;
     r.columns = columns;
     r.rows = rows;
+    r.values =
+        status == JobRecord::Status::Failed ? QList<JobValue>() : std::exchange(m_values, {});
+    r.readAt = QDateTime::currentDateTime();
+    r.serialRead = m_serialRead;
     switch (status) {
     case JobRecord::Status::Ok:
         ++m_ok;
@@ -623,7 +890,45 @@ void JobRunner::report(JobOperation operation, JobRecord::Status status, const Q
         ++m_interrupted;
         break;
     }
+    // Stored first: a record on standard output is one the store has, even when the job is
+    // killed right after.
+    storeRecord(r);
     emit record(r);
+}
+
+void JobRunner::storeRecord(const JobRecord &record)
+{
+    if (!m_store)
+        return;
+    QString error;
+    if (m_store->store(record, meterKey(record.meter), &error))
+        return;
+    log(tr("Ошибка записи в хранилище: ") + error, logcolour::error, true, false);
+    if (m_storeError.isEmpty())
+        m_storeError = error;
+}
+
+QString JobRunner::channelText() const
+{
+    const SessionParameters &s = m_options.session;
+    switch (s.connectionType) {
+    case Channel::TcpIp:
+        return QStringLiteral("tcp %1:%2").arg(s.ethernetIp).arg(s.ethernetPort);
+    case Channel::Gsm:
+        return QStringLiteral("gsm %1").arg(QString::fromLatin1(s.phoneNumber));
+    case Channel::Stand:
+        return QStringLiteral("stand %1:%2").arg(s.standIp).arg(m_options.standPort);
+    case Channel::Serial:
+        break;
+    }
+    return QStringLiteral("com %1").arg(s.portNumber);
+}
+
+QString JobRunner::meterKey(const DeviceRecord &meter) const
+{
+    if (meter.standMode)
+        return channelText() + QStringLiteral(" position %1").arg(meter.standAddr);
+    return channelText() + QStringLiteral(" address %1").arg(meter.address);
 }
 
 void JobRunner::failRest(const QString &why, bool allMeters)
@@ -691,6 +996,11 @@ void JobRunner::done()
     if (m_options.writeLog)
         m_logStored = logline::appendDocument(QDir::currentPath(), QDate::currentDate(),
                                               logline::document(m_paragraphs));
+    if (m_store) {
+        QString error;
+        if (!m_store->endRun(exitStatus(), &error) && m_storeError.isEmpty())
+            m_storeError = error;
+    }
     emit finished(exitStatus());
 }
 
@@ -705,6 +1015,8 @@ int JobRunner::exitStatus() const
         return 128 + m_signal;
     if (m_channelFailed)
         return 3;
+    if (m_storeUnusable || !m_storeError.isEmpty())
+        return 4;
     return m_failed > 0 ? 1 : 0;
 }
 
@@ -712,6 +1024,12 @@ QStringList JobRunner::summary() const
 {
     const QString me = QStringLiteral("meterjob: ");
     QStringList lines;
+    if (m_storeUnusable) {
+        lines << me + QStringLiteral("the store could not be opened: ") + m_storeError;
+        return lines;
+    }
+    if (!m_storeError.isEmpty())
+        lines << me + QStringLiteral("the store could not take every record: ") + m_storeError;
     if (m_channelFailed) {
         lines << me + QStringLiteral("the channel could not be opened: ") + m_channelError;
     } else {

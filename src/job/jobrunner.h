@@ -1,8 +1,10 @@
 #pragma once
 
+#include "core/measuredecoders.h"
 #include "core/meterseries.h"
 #include "job/joboptions.h"
 #include "job/jobrecord.h"
+#include "job/recordstore.h"
 #include "link/grouprun.h"
 
 #include <QByteArray>
@@ -14,6 +16,7 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 
 class ExchangeEngine;
 
@@ -39,7 +42,7 @@ public:
     void stop(int signalNumber);
 
     // 0 every meter and operation succeeded, 1 some failed, 3 the channel could not be opened,
-    // 128 + the signal's number after a stop.
+    // 4 the store could not be opened or written, 128 + the signal's number after a stop.
     int exitStatus() const;
     // Lines for standard error: the counts, each failure with its reason, how the job ended.
     QStringList summary() const;
@@ -84,10 +87,25 @@ private:
     void closeSession();
 
     void readTable(int kind, const QStringList &labels,
-                   std::function<QStringList(const QList<QByteArray> &)> values);
+                   std::function<QStringList(const QList<QByteArray> &)> values,
+                   std::function<QList<measures::Reading>(const QList<QByteArray> &)> typed);
     void readSlices(int list, int sizeKind, int recordsKind);
     void readArchive();
     void readEvents();
+    void readEventList(QList<QPair<int, int>> lists, int requested);
+    void concludeEvents(int status, int requested);
+
+    // Records of a list with their place in it.
+    using Indexed = QList<QPair<int, QByteArray>>;
+    // Reads records first..end-1 of a list as batches of `kind`; with `newest` (--new-only) only
+    // those newer than it, asking first for it again at its place to see whether the list has
+    // moved since. `done` gets the records read, the status and how many were asked for.
+    void readNew(int kind, const std::function<QString(int)> &command, int first, int end,
+                 const std::optional<RecordStore::Newest> &newest,
+                 const std::function<QDateTime(const QByteArray &)> &timeOf,
+                 const std::function<void(const Indexed &, int, int)> &done);
+    // The newest stored record of `kind` for the current meter, with --new-only.
+    std::optional<RecordStore::Newest> newestStored(const QString &kind);
     void setClock();
 
     // The outcome of the current operation: its record, then the next operation (or the end,
@@ -107,6 +125,11 @@ private:
     void finish();
     void closeChannel();
     void done();
+
+    // The store's name of a meter without a serial number: the channel and its place on it.
+    QString meterKey(const DeviceRecord &meter) const;
+    QString channelText() const;
+    void storeRecord(const JobRecord &record);
 
     JobOptions m_options;
     ExchangeEngine *m_engine;
@@ -134,6 +157,20 @@ private:
     // What a follow-up batch needs of the batch before it.
     int m_archiveStart = 0;
     QList<int> m_eventLists;
+    struct EventRead
+    {
+        int list;
+        int index;
+        QByteArray reply;
+    };
+    QList<EventRead> m_events;
+    // The typed values of the operation under way, and the serial number the meter gave.
+    QList<JobValue> m_values;
+    QByteArray m_serialRead;
+
+    std::unique_ptr<RecordStore> m_store;
+    bool m_storeUnusable = false;
+    QString m_storeError;
 
     int m_ok = 0;
     int m_failed = 0;

@@ -10,12 +10,17 @@
 //
 // CSV: every line starts with the meter's identity, the operation, the status and the reason
 // ("address;serial;position;name;operation;status;reason;"), then the cells of one table row;
-// every cell followed by ";" and guarded as the configurator's CSV export guards it. A header line
+// every cell followed by ";" and guarded as the configurator's CSV export guards it; numbers with
+// the export's decimal comma. A header line
 // names the columns before the first row and again whenever the table's columns change. A record
 // without rows (a failure, an empty list) is one line without cells. System 8-bit encoding.
 //
 // JSON lines: one object per record with the keys address, serial, position (null off the
-// stand), name, operation, status, reason, columns and rows (arrays of cells). UTF-8.
+// stand), name, operation, status, reason, columns and rows (arrays of cells, as the tables show
+// them); beside them the typed record: meter (address, serial, position, series, model), read_at
+// (the computer's time) and values (quantity, value as a number in its unit, unit, tariff, the
+// meter's time of the record in ISO 8601 with its offset, record number; events with event,
+// code, text). UTF-8.
 class RecordWriter
 {
 public:
