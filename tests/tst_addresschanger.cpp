@@ -66,15 +66,15 @@ void TestAddressChanger::split()
 void TestAddressChanger::listAddress_data()
 {
     QTest::addColumn<QString>("line");
-    QTest::addColumn<int>("address"); // 0: refused
+    QTest::addColumn<int>("address"); // -1: refused
     QTest::newRow("serial number line") << "000000000000117" << 17;
     QTest::newRow("above 2^31") << "9999999999" << 99;
     QTest::newRow("two digits") << "19" << 19;
     QTest::newRow("one digit") << "7" << 7;
     QTest::newRow("line end of a pasted file") << "000000000000105\r" << 5;
-    QTest::newRow("ends in 00") << "000000000000100" << 0;
-    QTest::newRow("letter last") << "00000000000011a" << 0;
-    QTest::newRow("sign before the digit") << "-5" << 0;
+    QTest::newRow("ends in 00") << "000000000000100" << -1;
+    QTest::newRow("letter last") << "00000000000011a" << -1;
+    QTest::newRow("sign before the digit") << "-5" << -1;
 }
 
 // The address a list line gives its meter is its last two characters.
@@ -82,7 +82,7 @@ void TestAddressChanger::listAddress()
 {
     QFETCH(QString, line);
     QFETCH(int, address);
-    QCOMPARE(changerlist::listAddress(line).value_or(0), address);
+    QCOMPARE(changerlist::listAddress(line).value_or(-1), address);
 }
 
 void TestAddressChanger::coefficients_data()
