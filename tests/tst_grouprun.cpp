@@ -1,5 +1,6 @@
 // Group work without any window: GroupRun driving the exchange engine on the factory stand, with
 // the virtual meter line and its switching block.
+#include "support/gridwords.h"
 #include "support/metersimprocess.h"
 #include "support/standblock.h"
 #include "support/workdir.h"
@@ -25,14 +26,6 @@ const QString kStandError = QStringLiteral(
 const QString kUserStop = QStringLiteral("Групповая работа прервана пользователем");
 const QByteArray kAck = QByteArray::fromHex("000000000006010f00000018");
 
-QStringList words(const QString &grid)
-{
-    static const QRegularExpression word(QStringLiteral("<div align='center'>([A-Z]+)</div>"));
-    QStringList out;
-    for (const QRegularExpressionMatch &m : word.globalMatch(grid))
-        out << m.captured(1);
-    return out;
-}
 
 // The engine on a stand session, a run wired to it as the configurator and meterjob wire theirs:
 // each meter's session is opened and its name read.

@@ -1,5 +1,6 @@
 // Group work in the real main window against the virtual meter line: over TCP with a meter that
 // fails, and on the factory stand with its switching block.
+#include "support/gridwords.h"
 #include "support/sessionrig.h"
 #include "support/standblock.h"
 
@@ -29,15 +30,6 @@ const QColor kGrey(50, 50, 50);
 const QColor kGreen(40, 170, 70);
 const QColor kRed(255, 50, 50);
 
-// The words of a status grid, in order.
-QStringList words(const QString &grid)
-{
-    static const QRegularExpression word(QStringLiteral("<div align='center'>([A-Z]+)</div>"));
-    QStringList out;
-    for (const QRegularExpressionMatch &m : word.globalMatch(grid))
-        out << m.captured(1);
-    return out;
-}
 
 QStringList repeated(const QString &word, int n)
 {

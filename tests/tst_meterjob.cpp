@@ -1,6 +1,7 @@
 // meterjob, the program without windows, run as a user runs it: a child process with a command
 // line, against the virtual meter line, its records read from standard output, its exit status,
 // summary and log file checked. Its tables must be the configurator's, cell for cell.
+#include "support/jobprocess.h"
 #include "support/logfile.h"
 #include "support/sessionrig.h"
 #include "support/standblock.h"
@@ -25,29 +26,6 @@
 
 namespace {
 
-struct Job
-{
-    int status = -1;
-    QByteArray out;
-    QString err;
-};
-
-Job runJob(const QStringList &args, const QString &dir)
-{
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.start(QStringLiteral(METERJOB_BIN), args);
-    Job job;
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return job;
-    }
-    job.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    job.out = p.readAllStandardOutput();
-    job.err = QString::fromUtf8(p.readAllStandardError());
-    return job;
-}
 
 QStringList lines(const QByteArray &out)
 {

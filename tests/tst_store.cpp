@@ -1,6 +1,7 @@
 // meterjob's store, as a nightly job uses it: the real program against the virtual meter line,
 // writing to an SQLite file and to a real PostgreSQL server (a throwaway cluster that
 // scripts/pgcluster.sh starts in a scratch folder and stops at the end), read back with QtSql.
+#include "support/jobprocess.h"
 #include "support/metersimprocess.h"
 
 #include <QDir>
@@ -19,30 +20,6 @@
 
 namespace {
 
-struct Job
-{
-    int status = -1;
-    QByteArray out;
-    QString err;
-};
-
-Job runJob(const QStringList &args, const QString &dir, const QProcessEnvironment &env)
-{
-    QProcess p;
-    p.setWorkingDirectory(dir);
-    p.setProcessEnvironment(env);
-    p.start(QStringLiteral(METERJOB_BIN), args);
-    Job job;
-    if (!p.waitForFinished(120000)) {
-        p.kill();
-        p.waitForFinished();
-        return job;
-    }
-    job.status = p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -1;
-    job.out = p.readAllStandardOutput();
-    job.err = QString::fromUtf8(p.readAllStandardError());
-    return job;
-}
 
 QList<QJsonObject> jsonLines(const QByteArray &out)
 {
