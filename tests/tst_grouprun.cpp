@@ -106,6 +106,17 @@ struct Rig
 };
 } // namespace
 
+// A meter on a pseudo-terminal behind a switching block that answers as the test tells it.
+bool openBehindBlock(StandBlock &block, MeterSimProcess &line, Rig &rig)
+{
+    if (!block.start(QString(), 0)) {
+        qWarning("%s", qPrintable(block.errorString()));
+        return false;
+    }
+    return line.start({"--no-tcp", "--pty", "--meter", "210.1,addr=255"}) &&
+           rig.open(block.address(), block.port(), line.ptyPath());
+}
+
 class TestGroupRun : public QObject
 {
     Q_OBJECT
@@ -153,11 +164,9 @@ void TestGroupRun::standRun()
 void TestGroupRun::silentStand()
 {
     StandBlock block;
-    QVERIFY2(block.start(QString(), 0), qPrintable(block.errorString()));
     MeterSimProcess line;
-    QVERIFY(line.start({"--no-tcp", "--pty", "--meter", "210.1,addr=255"}));
     Rig rig;
-    QVERIFY(rig.open(block.address(), block.port(), line.ptyPath()));
+    QVERIFY(openBehindBlock(block, line, rig));
     QSignalSpy stopped(&rig.run, &GroupRun::stopped);
     QSignalSpy grid(&rig.run, &GroupRun::grid);
 
@@ -195,11 +204,9 @@ void TestGroupRun::silentStand()
 void TestGroupRun::defaultStandTimeout()
 {
     StandBlock block;
-    QVERIFY2(block.start(QString(), 0), qPrintable(block.errorString()));
     MeterSimProcess line;
-    QVERIFY(line.start({"--no-tcp", "--pty", "--meter", "210.1,addr=255"}));
     Rig rig;
-    QVERIFY(rig.open(block.address(), block.port(), line.ptyPath()));
+    QVERIFY(openBehindBlock(block, line, rig));
     QSignalSpy stopped(&rig.run, &GroupRun::stopped);
     block.injectReply(QByteArray());
     QVERIFY(rig.start({1}));
