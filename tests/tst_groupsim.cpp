@@ -104,6 +104,21 @@ struct Group
         config->addGroupClick();
         return list()->count() == positions && select();
     }
+    // A stand session whose switching block answers as the test tells it.
+    bool openBehindBlock(StandBlock &block, int positions)
+    {
+        if (!block.start(QString(), 0)) {
+            qWarning("%s", qPrintable(block.errorString()));
+            return false;
+        }
+        if (!rig.startLine({"--no-tcp", "--pty", "--meter", "210.1,addr=255"}))
+            return false;
+        rig.window().engine()->standLink()->port = block.port();
+        SessionParameters p = SessionRig::defaults();
+        p.portNumber = 1;
+        p.standIp = block.address();
+        return openStand(p, positions);
+    }
     deviceList *list() const { return config->meterList(); }
     void tickAll() { config->mnCheckAllClick(); }
     void press(const char *name)
@@ -263,13 +278,7 @@ void TestGroupSim::standWrongAcknowledgement()
 {
     Group g;
     StandBlock block;
-    QVERIFY2(block.start(QString(), 0), qPrintable(block.errorString()));
-    QVERIFY(g.rig.startLine({"--no-tcp", "--pty", "--meter", "210.1,addr=255"}));
-    g.rig.window().engine()->standLink()->port = block.port();
-    SessionParameters p = SessionRig::defaults();
-    p.portNumber = 1;
-    p.standIp = block.address();
-    QVERIFY(g.openStand(p, 2));
+    QVERIFY(g.openBehindBlock(block, 2));
     QSignalSpy grid(g.config, &ControlPanelDialog::html_line);
     g.tickAll();
     const int before = block.requestCount();
@@ -316,6 +325,9 @@ void TestGroupSim::standWrongAcknowledgement()
     }
     QCOMPARE(g.rig.lines(QStringLiteral("TX: ff 0a 0e ")).size(), 1);
     g.config->close();
+    SessionParameters p = SessionRig::defaults();
+    p.portNumber = 1;
+    p.standIp = block.address();
     QVERIFY(g.rig.open(p));
     QVERIFY(!g.config->groupWorkRunning());
 }
@@ -586,13 +598,7 @@ void TestGroupSim::clicksWhileSwitching()
 {
     Group g;
     StandBlock block;
-    QVERIFY2(block.start(QString(), 0), qPrintable(block.errorString()));
-    QVERIFY(g.rig.startLine({"--no-tcp", "--pty", "--meter", "210.1,addr=255"}));
-    g.rig.window().engine()->standLink()->port = block.port();
-    SessionParameters p = SessionRig::defaults();
-    p.portNumber = 1;
-    p.standIp = block.address();
-    QVERIFY(g.openStand(p, 2));
+    QVERIFY(g.openBehindBlock(block, 2));
     DeviceRecord far;
     far.standMode = true;
     far.standAddr = 30;
