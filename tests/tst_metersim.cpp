@@ -73,11 +73,11 @@ public:
 
     explicit Client(int extraTime = 3000) { codec.extraTime = extraTime; }
 
-    bool openTcp(const MeterSimProcess &sim)
+    bool openTcp(const MeterSimProcess &sim, quint16 port = 0)
     {
         auto *link = new eth;
         link->ethernetIp = sim.tcpHost();
-        link->ethernetPort = sim.tcpPort();
+        link->ethernetPort = port ? port : sim.tcpPort();
         return attach(link);
     }
     bool openCom(int port)
@@ -197,6 +197,7 @@ private slots:
     void splitOverSerialLine();
     void pacing();
     void standSwitchesMeters();
+    void manyTcpLines();
     void commandLine();
 
 private:
@@ -794,6 +795,49 @@ void TestMeterSim::standSwitchesMeters()
     QVERIFY(line.call(255, probe).isEmpty());
 }
 
+void TestMeterSim::manyTcpLines()
+{
+    // Two gateways, each its own line with its own copy of the meters, each paced on its own.
+    MeterSimProcess sim;
+    QVERIFY2(sim.start({"--tcp", "127.0.0.1:0", "--tcp-lines", "2", "--pace", "2400"}),
+             qPrintable(sim.errorString()));
+    const QList<quint16> ports = sim.tcpPorts();
+    QCOMPARE(ports.size(), 2);
+    QVERIFY(ports[0] != 0 && ports[1] != 0 && ports[0] != ports[1]);
+    Client first, second;
+    QVERIFY(first.openTcp(sim, ports[0]));
+    QVERIFY(second.openTcp(sim, ports[1]));
+
+    // A session opened on the first line is not open on the second.
+    QCOMPARE(first.call(1, kOpenUser), hex("080000"));
+    QCOMPARE(second.call(1, hex("0120")), hex("8108"));
+    QCOMPARE(first.call(1, hex("0120")).left(8), hex("012020") + QByteArray("210.1"));
+    // Both meters on both lines; a write on one line leaves the other's meter as it was.
+    QCOMPARE(second.call(2, kOpenAdmin), hex("080100"));
+    QCOMPARE(second.call(2, hex("023d0f")), hex("023d00"));
+    QCOMPARE(second.call(2, hex("013d")), hex("013d010f"));
+    QCOMPARE(first.call(2, kOpenUser), hex("080000"));
+    QCOMPARE(first.call(2, hex("013d")), hex("013d011e"));
+    // The second line's reply has its wire time: request 5 bytes, name reply 38, 11 bits each.
+    const Client::Reply r = second.ask(modbus::makeFrame(2, 1, hex("0120")));
+    QVERIFY(r.answered && r.crcOk);
+    QCOMPARE(r.packet.size(), 38);
+    QVERIFY2(r.ms >= (5 + 38) * 11 * 1000 / 2400 - 2, qPrintable(QString::number(r.ms)));
+
+    const QList<QStringList> refused{
+        {"--tcp-lines", "0"},
+        {"--no-tcp", "--pty", "--tcp-lines", "2"},
+        {"--tcp", "127.0.0.1:65535", "--tcp-lines", "2"},
+    };
+    for (const QStringList &args : refused) {
+        QProcess bad;
+        bad.start(MeterSimProcess::program(), args);
+        QVERIFY(bad.waitForFinished(kWait));
+        QVERIFY2(bad.exitCode() == 1 && bad.readAllStandardError().contains("--tcp-lines"),
+                 qPrintable(args.join(QLatin1Char(' '))));
+    }
+}
+
 void TestMeterSim::commandLine()
 {
     QProcess help;
@@ -803,7 +847,7 @@ void TestMeterSim::commandLine()
     const QString text = QString::fromUtf8(help.readAllStandardOutput());
     for (const char *option :
          {"--meter", "--tcp", "--no-tcp", "--pty", "--link-com", "--workdir", "--stand",
-          "--stand-ip", "--stand-port", "--stand-model", "--stand-meter", "--fault", "--seed",
+          "--tcp-lines", "--stand-ip", "--stand-port", "--stand-model", "--stand-meter", "--fault", "--seed",
           "--pace", "--hold-ms", "--load", "--trace", "A meter (METER", "A fault (FAULT"})
         QVERIFY2(text.contains(QLatin1String(option)), option);
 

@@ -75,7 +75,7 @@ bool MeterSimProcess::start(const QStringList &arguments, int timeoutMs)
     m_stderr.clear();
     m_permissionDenied = false;
     m_tcpHost.clear();
-    m_tcpPort = 0;
+    m_tcpPorts.clear();
     m_ptyPath.clear();
     m_linkPath.clear();
     m_modemPath.clear();
@@ -107,7 +107,7 @@ bool MeterSimProcess::start(const QStringList &arguments, int timeoutMs)
         const QString rest = line.section(QLatin1Char(' '), 1);
         if (line.startsWith(QLatin1String("tcp "))) {
             m_tcpHost = rest.section(QLatin1Char(':'), 0, 0);
-            m_tcpPort = quint16(rest.section(QLatin1Char(':'), 1).toUInt());
+            m_tcpPorts.append(quint16(rest.section(QLatin1Char(':'), 1).toUInt()));
         } else if (line.startsWith(QLatin1String("pty "))) {
             m_ptyPath = rest;
         } else if (line.startsWith(QLatin1String("link "))) {

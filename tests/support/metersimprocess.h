@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
 #include <QProcess>
 #include <QString>
 #include <QStringList>
@@ -26,15 +27,19 @@ public:
     bool start(const QStringList &arguments = {}, int timeoutMs = 20000);
     void stop();
     bool isRunning() const;
+    // Its process id while running (0 otherwise), for reading its CPU time in /proc.
+    qint64 processId() const { return m_process ? m_process->processId() : 0; }
 
     // Why start() or command() failed, with metersim's stderr.
     QString errorString() const { return m_error; }
     // start() failed because the stand's port needs privileges this process lacks.
     bool permissionDenied() const { return m_permissionDenied; }
 
-    // Endpoints as announced; empty (0) for a channel that is not served.
+    // Endpoints as announced; empty (0) for a channel that is not served. With --tcp-lines,
+    // tcpPort() is the first gateway's and tcpPorts() lists every one in order.
     QString tcpHost() const { return m_tcpHost; }
-    quint16 tcpPort() const { return m_tcpPort; }
+    quint16 tcpPort() const { return m_tcpPorts.value(0); }
+    QList<quint16> tcpPorts() const { return m_tcpPorts; }
     QString ptyPath() const { return m_ptyPath; }
     QString linkPath() const { return m_linkPath; }
     // The GSM modem (--modem) and its ports/COMn link (--modem-link-com).
@@ -63,7 +68,7 @@ private:
     bool m_permissionDenied = false;
     QByteArray m_stderr;
     QString m_tcpHost;
-    quint16 m_tcpPort = 0;
+    QList<quint16> m_tcpPorts;
     QString m_ptyPath;
     QString m_linkPath;
     QString m_modemPath;

@@ -27,6 +27,8 @@ public:
     // The line hears each frame this long after it is complete (0: at once); with pacing, after
     // its last byte would have arrived.
     void setHearingDelay(int ms) { m_hearingDelayMs = ms; }
+    // Paced replies go out whole, at their last byte's time (see PacedWriter::setWhole).
+    void setWholeReplies(bool on) { m_writer.setWhole(on); }
     QString name() const { return m_name; }
 
 private:

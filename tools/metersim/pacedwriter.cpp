@@ -56,15 +56,20 @@ void PacedWriter::pump()
             m_sent = 0;
             m_startNs = qMax(now, m_notBeforeNs) + qint64(next.delayMs) * 1000000;
         }
+        // Paced, the next write is due when the next byte (whole: the last one) is in.
+        const qint64 size = m_current.size();
+        const qint64 nextDueNs =
+            m_startNs + (m_whole ? size : m_sent + 1) * kBitsPerByte * 1000000000 / qMax(1, m_baud);
         if (now < m_startNs) {
-            // Paced, nothing is due before the first byte has had its wire time.
-            const qint64 wakeNs = m_startNs + (m_baud > 0 ? kBitsPerByte * 1000000000 / m_baud : 0);
-            m_timer.start(int((wakeNs - now + 999999) / 1000000));
+            m_timer.start(int(((m_baud > 0 ? nextDueNs : m_startNs) - now + 999999) / 1000000));
             return;
         }
-        qint64 due = m_current.size();
-        if (m_baud > 0)
+        qint64 due = size;
+        if (m_baud > 0) {
             due = qMin(due, (now - m_startNs) * m_baud / (kBitsPerByte * 1000000000));
+            if (m_whole && due < size)
+                due = m_sent;
+        }
         if (due > m_sent) {
             const qint64 taken = m_sink(m_current.mid(m_sent, due - m_sent));
             if (taken < 0) { // the channel is gone: so is everything queued for it
@@ -78,8 +83,7 @@ void PacedWriter::pump()
                 return;
             }
         }
-        if (m_sent < m_current.size()) {
-            const qint64 nextDueNs = m_startNs + (m_sent + 1) * kBitsPerByte * 1000000000 / m_baud;
+        if (m_sent < size) {
             m_timer.start(int(qMax<qint64>(0, (nextDueNs - now + 999999) / 1000000)));
             return;
         }

@@ -26,7 +26,7 @@ SimApp::SimApp(const SimOptions &options, QObject *parent)
 SimApp::~SimApp()
 {
     // Channels first: they write into the lines.
-    delete m_tcp;
+    qDeleteAll(m_tcp);
     delete m_pty;
     delete m_standPty;
     delete m_modem;
@@ -72,9 +72,20 @@ int SimApp::start()
             addMeter(m_line.get(), c, 0);
     }
     if (m_options.tcp) {
-        m_tcp = new TcpChannel(m_line.get(), m_options.paceBaud, m_options.trace, this);
-        if (!m_tcp->listen(m_options.tcpHost, m_options.tcpPort, &error))
-            return fail(error, ChannelFailed);
+        for (int i = 0; i < m_options.tcpLines; ++i) {
+            SimLine *line = m_line.get();
+            if (i > 0) {
+                m_moreLines.emplace_back(makeLine(QStringLiteral("line%1").arg(i + 1)));
+                line = m_moreLines.back().get();
+                for (const MeterConfig &c : m_options.meters)
+                    addMeter(line, c, 0);
+            }
+            auto *tcp = new TcpChannel(line, m_options.paceBaud, m_options.trace, this);
+            m_tcp.append(tcp);
+            const quint16 port = m_options.tcpPort ? quint16(m_options.tcpPort + i) : 0;
+            if (!tcp->listen(m_options.tcpHost, port, &error))
+                return fail(error, ChannelFailed);
+        }
     }
     if (m_options.pty) {
         m_pty = new PtyChannel(m_line.get(), m_options.paceBaud, m_options.trace,
@@ -136,8 +147,8 @@ int SimApp::start()
             return fail(error, ChannelFailed);
     }
 
-    if (m_tcp)
-        say(QStringLiteral("tcp ") + m_tcp->endpoint());
+    for (const TcpChannel *tcp : std::as_const(m_tcp))
+        say(QStringLiteral("tcp ") + tcp->endpoint());
     if (m_pty)
         say(QStringLiteral("pty ") + m_pty->slavePath());
     if (!link.isEmpty())

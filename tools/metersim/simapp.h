@@ -5,8 +5,10 @@
 #include "metersim/simoptions.h"
 
 #include <QByteArray>
+#include <QList>
 #include <QObject>
 #include <memory>
+#include <vector>
 
 class PtyChannel;
 class QSocketNotifier;
@@ -27,7 +29,7 @@ public:
     explicit SimApp(const SimOptions &options, QObject *parent = nullptr);
     ~SimApp() override;
 
-    // Opens every channel and prints "tcp ...", "pty ...", "link ...", "modem ...", "modemlink
+    // Opens every channel and prints "tcp ..." (one for each gateway), "pty ...", "link ...", "modem ...", "modemlink
     // ...", "stand ..." and "ready". Anything but Ok: a message is on stderr and nothing stays
     // open.
     int start();
@@ -43,10 +45,13 @@ private:
     SimOptions m_options;
     SimClock m_clock;
     FaultPlan m_faults;
+    // The line of the first gateway, the pty and the modem; then the lines of the other
+    // gateways of --tcp-lines.
     std::unique_ptr<SimLine> m_line;
+    std::vector<std::unique_ptr<SimLine>> m_moreLines;
     std::unique_ptr<SimLine> m_standLine;
     std::unique_ptr<StandSwitch> m_switch;
-    TcpChannel *m_tcp = nullptr;
+    QList<TcpChannel *> m_tcp;
     PtyChannel *m_pty = nullptr;
     PtyChannel *m_standPty = nullptr;
     PtyChannel *m_modemPty = nullptr;

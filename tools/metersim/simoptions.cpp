@@ -7,6 +7,8 @@
 
 namespace {
 const char kDefaultStandModel[] = "210.1";
+// Each line holds a listening socket and a connection: well within the usual 1024 descriptors.
+const int kMaxTcpLines = 400;
 
 struct Parser
 {
@@ -16,12 +18,13 @@ struct Parser
         p.setApplicationDescription(QStringLiteral(
             "The virtual meter line: meters that answer the program's frames over TCP, a\n"
             "pseudo-terminal line, a GSM modem and the factory stand. When ready it prints one\n"
-            "line per endpoint (\"tcp HOST:PORT\", \"pty PATH\", \"link PATH\", \"modem PATH\",\n"
-            "\"modemlink PATH\", \"stand ADDR:PORT PATH\") and then \"ready\". It stops on SIGINT\n"
-            "or SIGTERM. Lines on stdin: \"fault FAULT\" adds a fault, \"faults off\" removes\n"
-            "them all, \"modem ...\" steers the modem (below), \"reading ADDR OBJ VALUE\"\n"
-            "pins what object OBJ (hex) of the meter at ADDR reads (\"off\" for VALUE, or\n"
-            "\"reading ADDR off\", frees it); each is answered \"ok\" or \"error ...\"."));
+            "line per endpoint (\"tcp HOST:PORT\" for each gateway, \"pty PATH\", \"link PATH\",\n"
+            "\"modem PATH\", \"modemlink PATH\", \"stand ADDR:PORT PATH\") and then \"ready\".\n"
+            "It stops on SIGINT or SIGTERM. Lines on stdin: \"fault FAULT\" adds a fault,\n"
+            "\"faults off\" removes them all, \"modem ...\" steers the modem (below),\n"
+            "\"reading ADDR OBJ VALUE\" pins what object OBJ (hex) of the meter at ADDR of the\n"
+            "first line reads (\"off\" for VALUE, or \"reading ADDR off\", frees it); each is\n"
+            "answered \"ok\" or \"error ...\"."));
         p.addOptions({
             {QStringLiteral("help"), QStringLiteral("Show this help.")},
             {QStringLiteral("meter"),
@@ -33,6 +36,11 @@ struct Parser
              QStringLiteral("Serve the line over TCP (default 127.0.0.1:14001; port 0 picks a "
                             "free port)."),
              QStringLiteral("HOST:PORT")},
+            {QStringLiteral("tcp-lines"),
+             QStringLiteral("Serve N gateways, each its own line with its own copy of the "
+                            "meters, on the port of --tcp and the N-1 after it (port 0: a free "
+                            "port each; default 1)."),
+             QStringLiteral("N")},
             {QStringLiteral("no-tcp"), QStringLiteral("No TCP server.")},
             {QStringLiteral("pty"), QStringLiteral("Serve the line on a new pseudo-terminal.")},
             {QStringLiteral("link-com"),
@@ -182,6 +190,19 @@ SimOptions::Outcome SimOptions::parse(const QStringList &arguments, SimOptions *
         o.tcp = true;
         o.tcpHost = v.left(colon);
         o.tcpPort = quint16(port);
+    }
+
+    if (p.isSet(QStringLiteral("tcp-lines"))) {
+        qint64 n = 0;
+        if (!textnumber::toBounded(p.value(QStringLiteral("tcp-lines")), 10, 1, kMaxTcpLines, &n))
+            return fail(QStringLiteral("--tcp-lines wants a number of lines 1..%1").arg(kMaxTcpLines));
+        if (!o.tcp)
+            return fail(QStringLiteral("--tcp-lines needs TCP (not --no-tcp)"));
+        if (o.tcpPort != 0 && o.tcpPort + n - 1 > 65535)
+            return fail(QStringLiteral("--tcp-lines %1 from port %2 runs past port 65535")
+                            .arg(n)
+                            .arg(o.tcpPort));
+        o.tcpLines = int(n);
     }
 
     o.pty = p.isSet(QStringLiteral("pty"));

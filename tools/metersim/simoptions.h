@@ -19,6 +19,9 @@ struct SimOptions
     bool tcp = true;
     QString tcpHost = QStringLiteral("127.0.0.1");
     quint16 tcpPort = 14001;
+    // Gateways served, each its own line with its own copy of the meters: ports tcpPort,
+    // tcpPort + 1, ... (port 0: a free port each).
+    int tcpLines = 1;
 
     bool pty = false;
     int linkCom = 0; // 0: no ports/COMn link

@@ -41,6 +41,9 @@ void TcpChannel::accept()
         auto *port = new LinePort(m_line, sink, m_paceBaud,
                                   QStringLiteral("tcp#%1").arg(++m_connections), socket);
         port->setTrace(m_trace);
+        // A gateway forwards what its serial side has received, not a packet a byte; with
+        // hundreds of lines paced, a write a byte would make this process the limit.
+        port->setWholeReplies(true);
         connect(socket, &QTcpSocket::readyRead, port,
                 [socket, port] { port->receive(socket->readAll()); });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
