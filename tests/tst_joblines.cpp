@@ -3,6 +3,7 @@
 #include "support/jobprocess.h"
 #include "support/logfile.h"
 #include "support/metersimprocess.h"
+#include "support/ptypair.h"
 #include "support/silentpeer.h"
 
 #include "core/linesfile.h"
@@ -70,6 +71,8 @@ private slots:
     void threeLines_data();
     void threeLines();
     void store();
+    void progress();
+    void oneChannel();
     void stop_data();
     void stop();
 
@@ -356,6 +359,54 @@ void TestJobLines::store()
         QCOMPARE(q.value(0).toInt(), 3);
     }
     sql.close();
+}
+
+void TestJobLines::progress()
+{
+    // A terminal gets one progress line for the whole job, from the start to the end; one line
+    // after the other, for counts that come in a known order.
+    PtyPair terminal;
+    QVERIFY(terminal.isValid());
+    QTemporaryDir dir;
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.setStandardErrorFile(terminal.slavePath());
+    p.start(QStringLiteral(METERJOB_BIN),
+            {"--line", tcp(m_a) + " --address 1-3", "--line",
+             QStringLiteral("tcp 127.0.0.1:%1 --address 4,5").arg(m_silent.port()), "--info",
+             "--no-log", "--parallel", "1"});
+    QByteArray err;
+    while (!p.waitForFinished(10))
+        err += terminal.read(1 << 16, 10);
+    err += terminal.read(1 << 16, 100);
+    QCOMPARE(p.exitCode(), 1);
+    for (const char *shown : {"\r\033[Klines 0/2 done, meters 0/5 done, 0 failed",
+                              "\r\033[Klines 0/2 done, meters 1/5 done, 0 failed",
+                              "\r\033[Klines 1/2 done, meters 3/5 done, 0 failed",
+                              "\r\033[Klines 2/2 done, meters 5/5 done, 2 failed\r\033[K"
+                              "meterjob: 2 line(s), 5 meter(s)"})
+        QVERIFY2(err.contains(shown), err.constData());
+    // No line's own progress: that is for a job of one channel.
+    QVERIFY(!err.contains("[1/3]"));
+}
+
+void TestJobLines::oneChannel()
+{
+    // One channel, as before: JSON names the line, CSV has no line column.
+    for (const bool json : {true, false}) {
+        const Job job = runJob({"--tcp", tcp(m_a).mid(4), "--address", "1,2", "--info",
+                                "--format", json ? "json" : "csv", "--no-log"},
+                               m_dir.path());
+        QCOMPARE(job.status, 0);
+        const QStringList got = outLines(job.out);
+        QCOMPARE(got.size(), json ? 2 : 7);
+        if (json)
+            QCOMPARE(lineOfEach(job.out, true), QStringList(2, tcp(m_a)));
+        else
+            QVERIFY(got.first().startsWith(QStringLiteral("address;serial;")));
+        QVERIFY2(job.err.startsWith(QStringLiteral("meterjob: 2 meter(s), 1 operation(s) each")),
+                 qPrintable(job.err));
+    }
 }
 
 void TestJobLines::stop_data()
