@@ -13,6 +13,7 @@
 #include <QJsonObject>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+#include <QTcpServer>
 #include <QtTest>
 
 #include <csignal>
@@ -71,6 +72,8 @@ private slots:
     void threeLines_data();
     void threeLines();
     void store();
+    void noChannel_data();
+    void noChannel();
     void progress();
     void oneChannel();
     void stop_data();
@@ -361,6 +364,64 @@ void TestJobLines::store()
     sql.close();
 }
 
+void TestJobLines::noChannel_data()
+{
+    QTest::addColumn<QString>("line");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("why");
+    QTcpServer closed;
+    QVERIFY(closed.listen(QHostAddress::LocalHost));
+    const QString port = QString::number(closed.serverPort());
+    closed.close();
+    QTest::newRow("nobody at the port") << "tcp 127.0.0.1:" + port << "tcp 127.0.0.1:" + port
+                                        << "Время ожидания подключения истекло";
+    QTest::newRow("serial device missing") << "com 5" << "com 5"
+                                           << "COM5 (/nonexistent/ttyJOB) cannot be opened";
+    QTest::newRow("stand block absent")
+        << "com 6 --stand 127.0.1.254" << "stand 127.0.1.254:502"
+        << "невозможно установить соединение с заводским стендом";
+}
+
+void TestJobLines::noChannel()
+{
+    // No line's channel opens: status 3, every meter of each line failed with its line's reason.
+    QFETCH(QString, line);
+    QFETCH(QString, name);
+    QFETCH(QString, why);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir(QStringLiteral("ports")));
+    QVERIFY(writeFile(dir.filePath("ports/COM5"), "/nonexistent/ttyJOB\n"));
+    const QString silent = QStringLiteral("tcp 127.0.0.1:%1").arg(m_silent.port());
+    const QString meters = line.contains("stand") ? " --position 1,2" : " --address 1,2";
+    const Job job = runJob({"--line", silent + " --address 7", "--line", line + meters, "--info",
+                            "--energy", "--format", "json"},
+                           dir.path());
+    QCOMPARE(job.status, 3);
+    QStringList got;
+    for (const QString &l : outLines(job.out)) {
+        const QJsonObject o = QJsonDocument::fromJson(l.toUtf8()).object();
+        QCOMPARE(o.value("status").toString(), "failed");
+        const QString reason = o.value("reason").toString();
+        QVERIFY2(o.value("line") == silent ? reason == "Время ожидания подключения истекло"
+                                           : reason.contains(why),
+                 qPrintable(reason));
+        got << o.value("line").toString() + ' ' + o.value("operation").toString();
+    }
+    QStringList want{name + " energy", name + " energy", name + " info", name + " info",
+                     silent + " energy", silent + " info"};
+    got.sort();
+    want.sort();
+    QCOMPARE(got, want);
+    QVERIFY2(job.err.contains("meterjob: 2 line(s), 3 meter(s), 2 operation(s) each: 0 ok, 6 "
+                              "failed, 0 interrupted\nmeterjob: " +
+                              silent + ": the channel could not be opened: Время ожидания "
+                                       "подключения истекло\nmeterjob: " +
+                              name + ": the channel could not be opened: "),
+             qPrintable(job.err));
+    // Each failed once in the summary: the channel, not its meters one by one.
+    QCOMPARE(job.err.count("meterjob: "), 3);
+}
+
 void TestJobLines::progress()
 {
     // A terminal gets one progress line for the whole job, from the start to the end; one line
@@ -392,6 +453,10 @@ void TestJobLines::progress()
 
 void TestJobLines::oneChannel()
 {
+    const QString help = QString::fromUtf8(runJob({"--help"}, m_dir.path()).out);
+    for (const char *option : {"--line 'CHANNEL METERS'", "--lines FILE", "--parallel N",
+                               "  meterjob --lines ", "  or:  meterjob --line "})
+        QVERIFY2(help.contains(QLatin1String(option)), option);
     // One channel, as before: JSON names the line, CSV has no line column.
     for (const bool json : {true, false}) {
         const Job job = runJob({"--tcp", tcp(m_a).mid(4), "--address", "1,2", "--info",
