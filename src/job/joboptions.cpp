@@ -716,11 +716,11 @@ QString helpText()
         R"(Usage: meterjob CHANNEL METERS OPERATION... [OPTION]...
   or:  meterjob --line 'CHANNEL METERS'... OPERATION... [OPTION]...
   or:  meterjob --lines FILE OPERATION... [OPTION]...
-Opens a session on one channel (or on many lines at once), works every meter given with every operation given (in
-the order given), and writes one record per meter and operation to standard output:
-the cells the configurator's tables show, with the meter's identity and the status.
-A summary goes to standard error, and the log to log/DDMMYYYY.html in the current
-directory, as the program writes it.
+Opens a session on one channel (or on many lines at once), works every meter given
+with every operation given (in the order given), and writes one record per meter and
+operation to standard output: the cells the configurator's tables show, with the
+meter's identity and the status. A summary goes to standard error, and the log to
+log/DDMMYYYY.html in the current directory, as the program writes it.
 
 Channel (one of):
   --tcp HOST[:PORT]      TCP-IP, port 14001 when not given
@@ -753,14 +753,15 @@ Meters (worked in this order, each meter once):
 
 Many lines at once (each line its own channel, worked beside the others):
   --line 'CHANNEL METERS'
-                         one line: a channel and its meters in the words above, a bare
-                         tcp or com for --tcp or --com: 'tcp 10.0.0.5:14001 --address 1-8';
-                         repeat it for more lines
-  --lines FILE           the lines in a file, one a line; blank lines and lines beginning
-                         with # are skipped, words are split as a shell splits them
+                         one line: a channel and its meters in the words above,
+                         a bare tcp or com for --tcp or --com:
+                         'tcp 10.0.0.5:14001 --address 1-8'; repeat it for more lines
+  --lines FILE           the lines in a file, one a line; blank lines and lines
+                         beginning with # are skipped; words split as a shell splits
+                         them; the --line lines come first
   --parallel N           at most N lines at once, the next as one ends (default: all)
-                         Operations, access and output are the whole job's, on the command
-                         line; a channel goes in one line only.
+                         Operations, access and output are the whole job's, on the
+                         command line; a channel goes in one line only.
 
 Operations (run in the order given):
   --info                 device information
