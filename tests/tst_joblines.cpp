@@ -94,10 +94,12 @@ private:
 void TestJobLines::initTestCase()
 {
     QVERIFY(m_dir.isValid());
-    // Every reply a little late: a line takes long enough for lines at once to overlap.
+    // Every reply a little late: a line takes long enough for lines at once to overlap. A meter
+    // at address 4 that is always busy.
     for (MeterSimProcess *sim : {&m_a, &m_b})
         QVERIFY2(sim->start({"--meter", "210.1,addr=1", "--meter", "210.1,addr=2", "--meter",
-                             "210.1,addr=3", "--fault", "late:60"}),
+                             "210.1,addr=3", "--meter", "210.1,addr=4", "--fault", "error:6@addr=4",
+                             "--fault", "late:60"}),
                  qPrintable(sim->errorString()));
     QVERIFY(m_silent.start());
 }
@@ -261,7 +263,7 @@ void TestJobLines::threeLines()
                       ("# the plant\n" + a + " --address 1-3\n  \n--" + silent +
                        " --address 1,2,3\n")
                           .toUtf8()));
-    const Job job = runJob(QStringList{"--lines", "job.lines", "--line", b + " --address 1-3",
+    const Job job = runJob(QStringList{"--lines", "job.lines", "--line", b + " --address 1-3,4",
                                        "--info"} +
                                options,
                            dir.path());
@@ -279,22 +281,26 @@ void TestJobLines::threeLines()
         for (const char *address : {"1", "2", "3"})
             QVERIFY(out.contains(silent + ';' + address +
                                  ";;;-;info;failed;Время ожидания подключения истекло;"));
+        QVERIFY(out.contains(b + ";4;;;-;info;failed;Ошибка: устройство занято;"));
     } else {
         int failed = 0;
         for (const QString &l : out) {
             const QJsonObject o = QJsonDocument::fromJson(l.toUtf8()).object();
-            const bool bad = o.value("line") == silent;
-            QCOMPARE(o.value("status").toString(), bad ? "failed" : "ok");
-            if (bad)
-                QCOMPARE(o.value("reason").toString(), "Время ожидания подключения истекло");
-            failed += bad;
+            const bool dead = o.value("line") == silent;
+            const bool absent = o.value("line") == b && o.value("address") == 4;
+            QCOMPARE(o.value("status").toString(), dead || absent ? "failed" : "ok");
+            if (dead || absent)
+                QCOMPARE(o.value("reason").toString(),
+                         dead ? "Время ожидания подключения истекло"
+                              : "Ошибка: устройство занято");
+            failed += dead || absent;
         }
-        QCOMPARE(failed, 3);
+        QCOMPARE(failed, 4);
     }
-    // Every record has its line: three records a line, each read line's in rows of three.
+    // Every record has its line: a record a meter, each read one in rows of three.
     const QStringList line = lineOfEach(job.out, json);
     QCOMPARE(line.count(a), json ? 3 : 9);
-    QCOMPARE(line.count(b), json ? 3 : 9);
+    QCOMPARE(line.count(b), json ? 4 : 10);
     QCOMPARE(line.count(silent), 3);
     QCOMPARE(line.size(), line.count(a) + line.count(b) + 3);
     // Lines at once: the two read lines' records overlap. One after another: in their order.
@@ -305,10 +311,12 @@ void TestJobLines::threeLines()
         QVERIFY(line.lastIndexOf(b) < line.indexOf(a) &&
                 line.lastIndexOf(a) < line.indexOf(silent));
 
-    // One summary, the dead line named with its reason.
+    // One summary, the dead line and the absent meter named with their line and reason.
     QCOMPARE(job.err.count(QStringLiteral(" line(s), ")), 1);
-    QVERIFY2(job.err.startsWith(QStringLiteral("meterjob: 3 line(s), 9 meter(s), 1 operation(s) "
-                                               "each: 6 ok, 3 failed, 0 interrupted\n")),
+    QVERIFY2(job.err.startsWith(QStringLiteral("meterjob: 3 line(s), 10 meter(s), 1 operation(s) "
+                                               "each: 6 ok, 4 failed, 0 interrupted\n")),
+             qPrintable(job.err));
+    QVERIFY2(job.err.contains(b + ": address 4: info: Ошибка: устройство занято\n"),
              qPrintable(job.err));
     QVERIFY2(job.err.contains(QStringLiteral("meterjob: %1: the channel could not be opened: "
                                              "Время ожидания подключения истекло\n")
