@@ -13,7 +13,8 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     QString error;
     const bool ok = linesfile::parse(file, &lines, &at, &error);
     const int count = int(file.count('\n')) + 1;
-    if (ok != error.isEmpty() || at < 0 || at > count || (ok && at != 0) || (!ok && !lines.isEmpty()))
+    if (ok != error.isEmpty() || at < 0 || at > count || (ok && at != 0) ||
+        (!ok && !lines.isEmpty()))
         __builtin_trap();
     int last = 0;
     for (const linesfile::Line &l : lines) {

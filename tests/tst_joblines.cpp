@@ -118,25 +118,23 @@ void TestJobLines::words_data()
         << W{{"tcp", "10.0.0.5:14001", "--address", "1-8"}} << QList<int>{3} << 0 << QString();
     QTest::newRow("Windows ends, tabs, no final end")
         << QByteArray("com 3\t--address 1,2\r\ncom 4 --gsm +79001234567 --address 2")
-        << W{{"com", "3", "--address", "1,2"}, {"com", "4", "--gsm", "+79001234567", "--address",
-                                                "2"}}
+        << W{{"com", "3", "--address", "1,2"},
+             {"com", "4", "--gsm", "+79001234567", "--address", "2"}}
         << QList<int>{1, 2} << 0 << QString();
     QTest::newRow("quotes as a shell takes them")
         << QByteArray("com 1 --list 'my meters.txt' --list \"a \\\"b\\\" \\\\c\" d\\ e '' x#y")
         << W{{"com", "1", "--list", "my meters.txt", "--list", "a \"b\" \\c", "d e", "", "x#y"}}
         << QList<int>{1} << 0 << QString();
     QTest::newRow("quotes join a word, a backslash in single quotes stays")
-        << QByteArray("a'b c'\"d\"e 'x\\y' \"p\\q\"")
-        << W{{"ab cde", "x\\y", "p\\q"}} << QList<int>{1} << 0 << QString();
+        << QByteArray("a'b c'\"d\"e 'x\\y' \"p\\q\"") << W{{"ab cde", "x\\y", "p\\q"}}
+        << QList<int>{1} << 0 << QString();
     QTest::newRow("UTF-8 text") << QByteArray("com 1 --list 'счётчики.txt'")
-                                << W{{"com", "1", "--list", "счётчики.txt"}} << QList<int>{1}
-                                << 0 << QString();
-    QTest::newRow("unclosed single quote")
-        << QByteArray("tcp h --address 1\ntcp 'h --address 1\n") << W{} << QList<int>{} << 2
-        << "a ' is not closed";
-    QTest::newRow("unclosed double quote")
-        << QByteArray("tcp \"h\\\" --address 1") << W{} << QList<int>{} << 1
-        << "a \" is not closed";
+                                << W{{"com", "1", "--list", "счётчики.txt"}} << QList<int>{1} << 0
+                                << QString();
+    QTest::newRow("unclosed single quote") << QByteArray("tcp h --address 1\ntcp 'h --address 1\n")
+                                           << W{} << QList<int>{} << 2 << "a ' is not closed";
+    QTest::newRow("unclosed double quote") << QByteArray("tcp \"h\\\" --address 1") << W{}
+                                           << QList<int>{} << 1 << "a \" is not closed";
     QTest::newRow("NUL byte") << QByteArray("tcp h\n\ntcp\0h", 12) << W{} << QList<int>{} << 3
                               << "control byte 0x00";
     QTest::newRow("a lone carriage return")
@@ -180,12 +178,14 @@ void TestJobLines::refused_data()
         << QStringList{"--lines", "bad.lines"}
         << "meterjob: bad.lines:4: --tcp wants HOST or HOST:PORT, not 'x:y'\n";
     QTest::newRow("an operation inside a line")
-        << QStringList{"--lines", "op.lines"} << "meterjob: op.lines:2: --energy is for the whole job";
+        << QStringList{"--lines", "op.lines"}
+        << "meterjob: op.lines:2: --energy is for the whole job";
     QTest::newRow("access inside a line")
         << QStringList{"--line", ok, "--line", "com 2 --address 1 --level admin"}
         << "meterjob: --line 2: --level is for the whole job";
     QTest::newRow("an unknown option inside a line")
-        << QStringList{"--line", "tcp h --adress 1"} << "meterjob: --line 1: Unknown option 'adress'";
+        << QStringList{"--line", "tcp h --adress 1"}
+        << "meterjob: --line 1: Unknown option 'adress'";
     QTest::newRow("the same gateway twice, its host in capitals")
         << QStringList{"--lines", "twice.lines"}
         << "meterjob: twice.lines:3: tcp h:5 is the channel of twice.lines:1 already";
@@ -195,8 +195,8 @@ void TestJobLines::refused_data()
     QTest::newRow("a file's line and a --line the same")
         << QStringList{"--line", "tcp h:5 --address 1", "--lines", "twice.lines"}
         << "meterjob: twice.lines:1: tcp h:5 is the channel of --line 1 already";
-    QTest::newRow("unreadable file")
-        << QStringList{"--lines", "none.lines"} << "meterjob: cannot read the lines file none.lines";
+    QTest::newRow("unreadable file") << QStringList{"--lines", "none.lines"}
+                                     << "meterjob: cannot read the lines file none.lines";
     QTest::newRow("a folder") << QStringList{"--lines", "."}
                               << "meterjob: cannot read the lines file .: ";
     QTest::newRow("not text") << QStringList{"--lines", "bin.lines"}
@@ -213,8 +213,8 @@ void TestJobLines::refused_data()
         << QStringList{"--line", ok, "--tcp", "h"} << "meterjob: --tcp goes into a line";
     QTest::newRow("meters besides the lines")
         << QStringList{"--line", ok, "--address", "2"} << "meterjob: --address goes into a line";
-    QTest::newRow("parallel 0")
-        << QStringList{"--line", ok, "--parallel", "0"} << "--parallel wants a number";
+    QTest::newRow("parallel 0") << QStringList{"--line", ok, "--parallel", "0"}
+                                << "--parallel wants a number";
     QTest::newRow("parallel for one channel")
         << QStringList{"--tcp", "h", "--address", "1", "--parallel", "2"}
         << "--parallel goes with --line or --lines";
@@ -259,14 +259,12 @@ void TestJobLines::threeLines()
     const QString a = tcp(m_a), b = tcp(m_b);
     const QString silent = QStringLiteral("tcp 127.0.0.1:%1").arg(m_silent.port());
     // The gateway that does not answer last; the --line lines come before the files' lines.
-    QVERIFY(writeFile(dir.filePath("job.lines"),
-                      ("# the plant\n" + a + " --address 1-3\n  \n--" + silent +
-                       " --address 1,2,3\n")
-                          .toUtf8()));
-    const Job job = runJob(QStringList{"--lines", "job.lines", "--line", b + " --address 1-3,4",
-                                       "--info"} +
-                               options,
-                           dir.path());
+    QVERIFY(writeFile(
+        dir.filePath("job.lines"),
+        ("# the plant\n" + a + " --address 1-3\n  \n--" + silent + " --address 1,2,3\n").toUtf8()));
+    const Job job = runJob(
+        QStringList{"--lines", "job.lines", "--line", b + " --address 1-3,4", "--info"} + options,
+        dir.path());
     QCOMPARE(job.status, 1);
     const QStringList out = outLines(job.out);
     if (!json) {
@@ -276,8 +274,9 @@ void TestJobLines::threeLines()
                                             "reason;Параметр;Значение;")));
         for (const QString &m : {a, b})
             for (const char *address : {"1", "2", "3"})
-                QVERIFY2(out.contains(m + ';' + address + ";;;210.1;info;ok;;Имя устройства;210.1;"),
-                         qPrintable(m + ' ' + address));
+                QVERIFY2(
+                    out.contains(m + ';' + address + ";;;210.1;info;ok;;Имя устройства;210.1;"),
+                    qPrintable(m + ' ' + address));
         for (const char *address : {"1", "2", "3"})
             QVERIFY(out.contains(silent + ';' + address +
                                  ";;;-;info;failed;Время ожидания подключения истекло;"));
@@ -291,8 +290,7 @@ void TestJobLines::threeLines()
             QCOMPARE(o.value("status").toString(), dead || absent ? "failed" : "ok");
             if (dead || absent)
                 QCOMPARE(o.value("reason").toString(),
-                         dead ? "Время ожидания подключения истекло"
-                              : "Ошибка: устройство занято");
+                         dead ? "Время ожидания подключения истекло" : "Ошибка: устройство занято");
             failed += dead || absent;
         }
         QCOMPARE(failed, 4);
@@ -355,7 +353,9 @@ void TestJobLines::store()
                        "r.run_id = runs.id) FROM runs ORDER BY id"));
         QStringList runs;
         while (q.next())
-            runs << QStringLiteral("%1 %2 %3").arg(q.value(0).toString()).arg(q.value(1).toInt())
+            runs << QStringLiteral("%1 %2 %3")
+                        .arg(q.value(0).toString())
+                        .arg(q.value(1).toInt())
                         .arg(q.value(2).toInt());
         // Two results for each meter: the energy read and the meter's own row.
         const QStringList one{a + " 0 4", b + " 0 2"};
@@ -383,11 +383,12 @@ void TestJobLines::noChannel_data()
     closed.close();
     QTest::newRow("nobody at the port") << "tcp 127.0.0.1:" + port << "tcp 127.0.0.1:" + port
                                         << "Время ожидания подключения истекло";
-    QTest::newRow("serial device missing") << "com 5" << "com 5"
+    QTest::newRow("serial device missing") << "com 5"
+                                           << "com 5"
                                            << "COM5 (/nonexistent/ttyJOB) cannot be opened";
-    QTest::newRow("stand block absent")
-        << "com 6 --stand 127.0.1.254" << "stand 127.0.1.254:502"
-        << "невозможно установить соединение с заводским стендом";
+    QTest::newRow("stand block absent") << "com 6 --stand 127.0.1.254"
+                                        << "stand 127.0.1.254:502"
+                                        << "невозможно установить соединение с заводским стендом";
 }
 
 void TestJobLines::noChannel()
@@ -415,15 +416,16 @@ void TestJobLines::noChannel()
                  qPrintable(reason));
         got << o.value("line").toString() + ' ' + o.value("operation").toString();
     }
-    QStringList want{name + " energy", name + " energy", name + " info", name + " info",
-                     silent + " energy", silent + " info"};
+    QStringList want{name + " energy", name + " energy",   name + " info",
+                     name + " info",   silent + " energy", silent + " info"};
     got.sort();
     want.sort();
     QCOMPARE(got, want);
     QVERIFY2(job.err.contains("meterjob: 2 line(s), 3 meter(s), 2 operation(s) each: 0 ok, 6 "
                               "failed, 0 interrupted\nmeterjob: " +
-                              silent + ": the channel could not be opened: Время ожидания "
-                                       "подключения истекло\nmeterjob: " +
+                              silent +
+                              ": the channel could not be opened: Время ожидания "
+                              "подключения истекло\nmeterjob: " +
                               name + ": the channel could not be opened: "),
              qPrintable(job.err));
     // Each failed once in the summary: the channel, not its meters one by one.
@@ -467,8 +469,8 @@ void TestJobLines::oneChannel()
         QVERIFY2(help.contains(QLatin1String(option)), option);
     // One channel, as before: JSON names the line, CSV has no line column.
     for (const bool json : {true, false}) {
-        const Job job = runJob({"--tcp", tcp(m_a).mid(4), "--address", "1,2", "--info",
-                                "--format", json ? "json" : "csv", "--no-log"},
+        const Job job = runJob({"--tcp", tcp(m_a).mid(4), "--address", "1,2", "--info", "--format",
+                                json ? "json" : "csv", "--no-log"},
                                m_dir.path());
         QCOMPARE(job.status, 0);
         const QStringList got = outLines(job.out);
@@ -503,7 +505,8 @@ void TestJobLines::stop()
         names << tcp(sim);
         args << "--line" << tcp(sim) + " --address 1";
     }
-    args << "--info" << "--archive";
+    args << "--info"
+         << "--archive";
     if (parallel > 0)
         args << "--parallel" << QString::number(parallel);
     const int started = parallel > 0 ? parallel : 3;

@@ -473,7 +473,10 @@ void TestStore::manyLines()
         QVERIFY(peer.start());
         args << "--line" << QStringLiteral("tcp 127.0.0.1:%1 --address 1").arg(peer.port());
     }
-    args << "--day-slices" << "--new-only" << "--no-log" << "--store" << store;
+    args << "--day-slices"
+         << "--new-only"
+         << "--no-log"
+         << "--store" << store;
     for (int run = 1; run <= 2; ++run) {
         QProcess p;
         p.setWorkingDirectory(m_dir.path());

@@ -7,8 +7,7 @@
 #include <QDate>
 #include <QDir>
 
-JobLines::JobLines(const JobOptions &options, QObject *parent)
-    : QObject(parent), m_options(options)
+JobLines::JobLines(const JobOptions &options, QObject *parent) : QObject(parent), m_options(options)
 {
     if (many()) {
         m_lines.resize(m_options.lines.size());
@@ -96,12 +95,12 @@ void JobLines::storeLog(int index, const QStringList &paragraphs)
 {
     // A line's paragraphs stay together, in their order, under the line's name.
     const QColor &grey = logcolour::info;
-    const QString heading = logline::span(
-        tr("<strong>Линия %1</strong>")
-            .arg(joboptions::channelText(m_options.lines[index].session,
-                                         m_options.lines[index].standPort)
-                     .toHtmlEscaped()),
-        logline::colourHex(grey.red(), grey.green(), grey.blue()));
+    const QString heading =
+        logline::span(tr("<strong>Линия %1</strong>")
+                          .arg(joboptions::channelText(m_options.lines[index].session,
+                                                       m_options.lines[index].standPort)
+                                   .toHtmlEscaped()),
+                      logline::colourHex(grey.red(), grey.green(), grey.blue()));
     if (!logline::appendDocument(QDir::currentPath(), QDate::currentDate(),
                                  logline::document(QStringList{heading} + paragraphs)))
         m_logStored = false;

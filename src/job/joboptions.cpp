@@ -449,8 +449,8 @@ QList<QCommandLineOption> jobOptions()
     };
 }
 
-const QStringList kLineOptions{"tcp",     "com",    "speed",    "gsm", "pin",
-                               "stand",   "address", "serial", "position", "list"};
+const QStringList kLineOptions{"tcp",   "com",     "speed",  "gsm",      "pin",
+                               "stand", "address", "serial", "position", "list"};
 
 // A channel the job may hold once: a TCP gateway, a serial port (the modem's and the stand's
 // too), a stand's switching block.
@@ -469,8 +469,7 @@ QStringList channelKeys(const JobLine &line)
 bool lineOptions(QStringList words, const JobOptions &job, const Secrets &secrets, JobLine *out,
                  QString *error)
 {
-    if (!words.isEmpty() &&
-        (words[0] == QLatin1String("tcp") || words[0] == QLatin1String("com")))
+    if (!words.isEmpty() && (words[0] == QLatin1String("tcp") || words[0] == QLatin1String("com")))
         words[0].prepend(QLatin1String("--"));
     QCommandLineParser p;
     p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
@@ -528,13 +527,15 @@ bool lines(const QCommandLineParser &p, const JobOptions &job, const Secrets &se
     for (const QString &path : p.values(QStringLiteral("lines"))) {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
-            return fail(error, QStringLiteral("cannot read the lines file %1: %2")
-                                   .arg(path, file.errorString()));
+            return fail(
+                error,
+                QStringLiteral("cannot read the lines file %1: %2").arg(path, file.errorString()));
         // A pipe says no size: no more than the limit is read of anything.
         const QByteArray bytes = file.read(linesfile::kMaxBytes + 1);
         if (file.error() != QFileDevice::NoError)
-            return fail(error, QStringLiteral("cannot read the lines file %1: %2")
-                                   .arg(path, file.errorString()));
+            return fail(
+                error,
+                QStringLiteral("cannot read the lines file %1: %2").arg(path, file.errorString()));
         QList<linesfile::Line> read;
         int at = 0;
         QString why;

@@ -894,7 +894,7 @@ void JobRunner::report(JobOperation operation, JobRecord::Status status, const Q
         // A channel that did not open is one failure in the summary, not one a meter.
         if (!m_channelFailed)
             m_failures << jobrecord::meterName(m_meter) + QStringLiteral(": ") +
-                          jobrecord::operationName(operation) + QStringLiteral(": ") + why;
+                              jobrecord::operationName(operation) + QStringLiteral(": ") + why;
         break;
     case JobRecord::Status::Interrupted:
         ++m_interrupted;
@@ -1010,7 +1010,12 @@ void JobRunner::setStore(std::unique_ptr<RecordStore> store)
 
 JobRunner::Tally JobRunner::tally() const
 {
-    return {m_ok, m_failed, m_interrupted, m_failures, m_channelFailed, m_channelError,
+    return {m_ok,
+            m_failed,
+            m_interrupted,
+            m_failures,
+            m_channelFailed,
+            m_channelError,
             m_storeUnusable || !m_storeError.isEmpty() ? m_storeError : QString()};
 }
 

@@ -1,7 +1,7 @@
 // meterjob: the exchange engine without windows, for scripts and factory lines.
 #include "core/unixsignals.h"
-#include "job/joboptions.h"
 #include "job/joblines.h"
+#include "job/joboptions.h"
 #include "job/recordwriter.h"
 
 #include <QCoreApplication>

@@ -168,8 +168,8 @@ struct RecordStore::Connection
 };
 
 RecordStore::RecordStore()
-    : m_shared(std::make_shared<Connection>(
-          QStringLiteral("store-") + QUuid::createUuid().toString(QUuid::WithoutBraces))),
+    : m_shared(std::make_shared<Connection>(QStringLiteral("store-") +
+                                            QUuid::createUuid().toString(QUuid::WithoutBraces))),
       m_connection(m_shared->name)
 {
 }
