@@ -11,6 +11,8 @@ JobLines::JobLines(const JobOptions &options, QObject *parent) : QObject(parent)
 {
     if (many()) {
         m_lines.resize(m_options.lines.size());
+        for (const JobLine &line : std::as_const(m_options.lines))
+            m_meters += line.meters.size();
         return;
     }
     m_single = new JobRunner(options, this);
@@ -61,6 +63,7 @@ void JobLines::startLines()
         });
         connect(runner, &JobRunner::meterFinished, this, [this, index] {
             ++m_lines[index].metersDone;
+            ++m_metersDone;
             progressText();
         });
         // Not from inside the line's own report of its end: it is deleted here.
@@ -81,7 +84,11 @@ void JobLines::lineFinished(int index)
         return;
     line.done = true;
     line.tally = line.runner->tally();
-    line.metersDone = int(m_options.lines[index].meters.size());
+    // The meters a stopped line or a failed channel never reached are done with, too.
+    const int meters = int(m_options.lines[index].meters.size());
+    m_metersDone += meters - line.metersDone;
+    line.metersDone = meters;
+    ++m_linesDone;
     if (m_options.writeLog)
         storeLog(index, line.runner->paragraphs());
     line.runner->deleteLater();
@@ -124,19 +131,11 @@ void JobLines::stop(int signalNumber)
 
 void JobLines::progressText()
 {
-    int linesDone = 0;
-    int metersDone = 0;
-    qsizetype meters = 0;
-    for (int i = 0; i < m_lines.size(); ++i) {
-        linesDone += m_lines[i].done ? 1 : 0;
-        metersDone += m_lines[i].metersDone;
-        meters += m_options.lines[i].meters.size();
-    }
     emit progress(QStringLiteral("lines %1/%2 done, meters %3/%4 done, %5 failed")
-                      .arg(linesDone)
+                      .arg(m_linesDone)
                       .arg(m_lines.size())
-                      .arg(metersDone)
-                      .arg(meters)
+                      .arg(m_metersDone)
+                      .arg(m_meters)
                       .arg(m_failedMeters.size()));
 }
 

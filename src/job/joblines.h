@@ -68,6 +68,10 @@ private:
     bool m_storeUnusable = false;
     QString m_storeError;
     bool m_logStored = true;
+    // For the progress line: counted as they come, for thousands of lines.
+    int m_linesDone = 0;
+    qsizetype m_metersDone = 0;
+    qsizetype m_meters = 0;
     // "line index/meter name" of every meter with a failed record.
     QSet<QString> m_failedMeters;
 };
