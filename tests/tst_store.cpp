@@ -3,6 +3,7 @@
 // scripts/pgcluster.sh starts in a scratch folder and stops at the end), read back with QtSql.
 #include "support/jobprocess.h"
 #include "support/metersimprocess.h"
+#include "support/silentpeer.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -84,6 +85,8 @@ private slots:
     void oldSchema();
     void secrets_data() { backends(); }
     void secrets();
+    void manyLines_data() { backends(); }
+    void manyLines();
     void refused_data();
     void refused();
     void together_data();
@@ -465,6 +468,51 @@ void TestStore::secrets()
         QFile raw(store.mid(7));
         QVERIFY(raw.open(QIODevice::ReadOnly));
         QVERIFY(!raw.readAll().contains(password.toUtf8()));
+    }
+}
+
+void TestStore::manyLines()
+{
+    // Eight lines, seven of them gateways that never answer: one run each, all through one
+    // connection, and --new-only still per meter.
+    STORE_OR_SKIP(db, store);
+    QFETCH(bool, postgres);
+    SilentPeer silent[7];
+    QStringList args{"--line", line().join(' ') + " --address 1,2"};
+    for (SilentPeer &peer : silent) {
+        QVERIFY(peer.start());
+        args << "--line" << QStringLiteral("tcp 127.0.0.1:%1 --address 1").arg(peer.port());
+    }
+    args << "--day-slices"
+         << "--new-only"
+         << "--no-log"
+         << "--store" << store;
+    for (int run = 1; run <= 2; ++run) {
+        QProcess p;
+        p.setWorkingDirectory(m_dir.path());
+        p.setProcessEnvironment(env());
+        p.start(QStringLiteral(METERJOB_BIN), args);
+        int most = 0;
+        while (!p.waitForFinished(20))
+            if (postgres)
+                most = qMax(most, count(db, "SELECT COUNT(*) FROM pg_stat_activity WHERE "
+                                            "application_name = 'meterjob'"));
+        QCOMPARE(p.exitCode(), 1);
+        if (postgres)
+            QCOMPARE(most, 1);
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM runs"), 8 * run);
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM runs WHERE exit_status = 3 AND channel LIKE "
+                           "'tcp 127.0.0.1:%' AND finished_at IS NOT NULL"),
+                 7 * run);
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM results WHERE status = 'failed' AND reason = "
+                           "'Время ожидания подключения истекло'"),
+                 7 * run);
+        // The read line's slices once, however often it is run.
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM slices"), 10 * 5 + 10 * 18);
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM results r JOIN runs ON runs.id = r.run_id WHERE "
+                           "r.status = 'ok' AND runs.exit_status = 0 AND runs.channel = '" +
+                               line().join(' ').mid(2) + "'"),
+                 2 * run);
     }
 }
 

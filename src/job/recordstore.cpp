@@ -153,19 +153,38 @@ std::optional<StoreAddress> parseAddress(const QString &text, QString *error)
 
 } // namespace recordstore
 
+struct RecordStore::Connection
+{
+    explicit Connection(const QString &n) : name(n) {}
+    Connection(const Connection &) = delete;
+    QString name;
+    ~Connection()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(name, false);
+            if (db.isValid())
+                db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+};
+
 RecordStore::RecordStore()
-    : m_connection(QStringLiteral("store-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+    : m_shared(std::make_shared<Connection>(QStringLiteral("store-") +
+                                            QUuid::createUuid().toString(QUuid::WithoutBraces))),
+      m_connection(m_shared->name)
 {
 }
 
-RecordStore::~RecordStore()
+RecordStore::~RecordStore() = default;
+
+std::unique_ptr<RecordStore> RecordStore::sibling() const
 {
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-        if (db.isValid())
-            db.close();
-    }
-    QSqlDatabase::removeDatabase(m_connection);
+    auto other = std::make_unique<RecordStore>();
+    other->m_shared = m_shared;
+    other->m_connection = m_connection;
+    other->m_postgres = m_postgres;
+    return other;
 }
 
 bool RecordStore::exec(const QString &sql, QString *error)
