@@ -90,8 +90,10 @@ public:
 
 private:
     bool exec(const QString &sql, QString *error);
-    bool createSchema(QString *error);
-    bool migrate(int from, QString *error);
+    // A write transaction, waiting for other processes writing the store.
+    bool begin(QString *error);
+    bool commit(QString *error);
+    bool prepareSchema(QString *error);
     bool insertResult(const MeterResult &result, std::optional<qint64> meter, QString *error);
     std::optional<qint64> meterId(const JobRecord &record, const QString &meterKey, QString *error);
 
