@@ -18,11 +18,17 @@ dpkg -x "$deb" "$scratch/root"
 usr=$scratch/root/usr
 for f in bin/metertool bin/meterjob bin/metersim bin/metertool-menu share/applications/metertool.desktop \
     share/icons/hicolor/scalable/apps/metertool.svg share/icons/hicolor/64x64/apps/metertool.png \
-    share/doc/metertool/README.md; do
+    share/doc/metertool/README.md lib/systemd/system/meterjob@.service lib/systemd/system/meterjob@.timer \
+    share/metertool/shard.sh; do
     [ -e "$usr/$f" ] || fail "missing /usr/$f"
 done
 desktop-file-validate "$usr/share/applications/metertool.desktop"
 "$usr/bin/meterjob" --help | grep -q -- '--stand ADDRESS' || fail "meterjob --help does not list its options"
+grep -q '^ExecStart=/usr/bin/meterjob --lines /etc/meterjob/%i.lines ' "$usr/lib/systemd/system/meterjob@.service" ||
+    fail "the shard unit does not start the installed meterjob on its shard"
+printf 'tcp 10.0.0.1:1\ntcp 10.0.0.2:1\n' >"$scratch/all.lines"
+[ "$("$usr/share/metertool/shard.sh" "$scratch/all.lines" 2 "$scratch" | wc -l)" = 2 ] ||
+    fail "shard.sh does not split a lines file"
 
 mkdir -p "$scratch/home"
 HOME=$scratch/home QT_QPA_PLATFORM=offscreen "$usr/bin/metertool-menu" >"$scratch/out" 2>&1 &

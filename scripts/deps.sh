@@ -9,7 +9,7 @@ packages=(
     qt6-tools-dev qt6-tools-dev-tools qt6-l10n-tools qt6-translations-l10n
     libmodbus-dev socat xvfb xauth
     libqt6sql6-sqlite libqt6sql6-psql postgresql
-    dpkg-dev file desktop-file-utils librsvg2-bin
+    dpkg-dev file desktop-file-utils librsvg2-bin parallel
 )
 
 missing=()

@@ -3,6 +3,7 @@
 // scripts/pgcluster.sh starts in a scratch folder and stops at the end), read back with QtSql.
 #include "support/jobprocess.h"
 #include "support/metersimprocess.h"
+#include "support/silentpeer.h"
 
 #include <QDir>
 #include <QJsonArray>
@@ -13,13 +14,17 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QSqlRecord>
+#include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QtTest>
 
 #include <csignal>
+#include <fcntl.h>
+#include <memory>
+#include <sys/stat.h>
+#include <unistd.h>
 
 namespace {
-
 
 QList<QJsonObject> jsonLines(const QByteArray &out)
 {
@@ -80,8 +85,16 @@ private slots:
     void oldSchema();
     void secrets_data() { backends(); }
     void secrets();
+    void manyLines_data() { backends(); }
+    void manyLines();
     void refused_data();
     void refused();
+    void together_data();
+    void together();
+    void shardScript_data();
+    void shardScript();
+    void shards_data() { backends(); }
+    void shards();
 
 private:
     void backends();
@@ -458,6 +471,51 @@ void TestStore::secrets()
     }
 }
 
+void TestStore::manyLines()
+{
+    // Eight lines, seven of them gateways that never answer: one run each, all through one
+    // connection, and --new-only still per meter.
+    STORE_OR_SKIP(db, store);
+    QFETCH(bool, postgres);
+    SilentPeer silent[7];
+    QStringList args{"--line", line().join(' ') + " --address 1,2"};
+    for (SilentPeer &peer : silent) {
+        QVERIFY(peer.start());
+        args << "--line" << QStringLiteral("tcp 127.0.0.1:%1 --address 1").arg(peer.port());
+    }
+    args << "--day-slices"
+         << "--new-only"
+         << "--no-log"
+         << "--store" << store;
+    for (int run = 1; run <= 2; ++run) {
+        QProcess p;
+        p.setWorkingDirectory(m_dir.path());
+        p.setProcessEnvironment(env());
+        p.start(QStringLiteral(METERJOB_BIN), args);
+        int most = 0;
+        while (!p.waitForFinished(20))
+            if (postgres)
+                most = qMax(most, count(db, "SELECT COUNT(*) FROM pg_stat_activity WHERE "
+                                            "application_name = 'meterjob'"));
+        QCOMPARE(p.exitCode(), 1);
+        if (postgres)
+            QCOMPARE(most, 1);
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM runs"), 8 * run);
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM runs WHERE exit_status = 3 AND channel LIKE "
+                           "'tcp 127.0.0.1:%' AND finished_at IS NOT NULL"),
+                 7 * run);
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM results WHERE status = 'failed' AND reason = "
+                           "'Время ожидания подключения истекло'"),
+                 7 * run);
+        // The read line's slices once, however often it is run.
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM slices"), 10 * 5 + 10 * 18);
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM results r JOIN runs ON runs.id = r.run_id WHERE "
+                           "r.status = 'ok' AND runs.exit_status = 0 AND runs.channel = '" +
+                               line().join(' ').mid(2) + "'"),
+                 2 * run);
+    }
+}
+
 void TestStore::refused_data()
 {
     QTest::addColumn<QStringList>("args");
@@ -501,6 +559,255 @@ void TestStore::refused()
     QVERIFY(job.out.isEmpty());
     QVERIFY(!QDir(dir.filePath("log")).exists());
     QVERIFY(!QFile::exists(dir.filePath("a.db")));
+}
+
+void TestStore::together_data()
+{
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<bool>("old");
+    QTest::newRow("sqlite, a new store") << false << false;
+    QTest::newRow("sqlite, the first layout") << false << true;
+    QTest::newRow("postgresql, a new store") << true << false;
+    QTest::newRow("postgresql, the first layout") << true << true;
+}
+
+void TestStore::together()
+{
+    QFETCH(bool, postgres);
+    QFETCH(bool, old);
+    // Shards of one list start at once into one store: each opens it (making or migrating the
+    // schema) and stores the same meter at the same moment.
+    constexpr int kJobs = 6;
+    for (int round = 0; round < 5; ++round) {
+        STORE_OR_SKIP(db, store);
+        if (old) {
+            QSqlQuery q(db);
+            for (const char *sql : kOldSchema)
+                QVERIFY2(q.exec(QString::fromLatin1(sql).replace(
+                             "%1", postgres ? "BIGSERIAL PRIMARY KEY" : "INTEGER PRIMARY KEY")),
+                         qPrintable(q.lastError().text()));
+        }
+        QTemporaryDir work;
+        std::vector<std::unique_ptr<MeterSimProcess>> meters;
+        std::vector<std::unique_ptr<QProcess>> jobs;
+        for (int i = 0; i < kJobs; ++i) {
+            meters.push_back(std::make_unique<MeterSimProcess>());
+            QVERIFY2(meters.back()->start({"--meter", "210.1,addr=1,serial=000000001111111"}),
+                     qPrintable(meters.back()->errorString()));
+            // Each job waits in its password file (a pipe) until all are started.
+            const QByteArray gate = work.filePath(QStringLiteral("gate%1").arg(i)).toLocal8Bit();
+            QCOMPARE(::mkfifo(gate.constData(), 0600), 0);
+            jobs.push_back(std::make_unique<QProcess>());
+            jobs.back()->setProcessEnvironment(env());
+            jobs.back()->setWorkingDirectory(work.path());
+            jobs.back()->start(
+                QStringLiteral(METERJOB_BIN),
+                {"--tcp",
+                 meters.back()->tcpHost() + ':' + QString::number(meters.back()->tcpPort()),
+                 "--address", "1", "--energy", "--no-log", "--password-file",
+                 QString::fromLocal8Bit(gate), "--store", store});
+        }
+        std::vector<int> gates;
+        for (int i = 0; i < kJobs; ++i) {
+            const QByteArray gate = work.filePath(QStringLiteral("gate%1").arg(i)).toLocal8Bit();
+            int fd = -1;
+            // A pipe opens for writing once its reader is there.
+            const auto opened = [&] {
+                if (fd < 0)
+                    fd = ::open(gate.constData(), O_WRONLY | O_NONBLOCK);
+                return fd >= 0;
+            };
+            QTRY_VERIFY_WITH_TIMEOUT(opened(), 30000);
+            gates.push_back(fd);
+        }
+        for (int fd : gates) {
+            QCOMPARE(::write(fd, "pin=1234\n", 9), ssize_t(9));
+            ::close(fd);
+        }
+        for (int i = 0; i < kJobs; ++i) {
+            QVERIFY(jobs[i]->waitForFinished(120000));
+            const QString err = QString::fromUtf8(jobs[i]->readAllStandardError());
+            QVERIFY2(jobs[i]->exitStatus() == QProcess::NormalExit && jobs[i]->exitCode() == 0,
+                     qPrintable(QStringLiteral("round %1, job %2: %3").arg(round).arg(i).arg(err)));
+        }
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM schema_version"), 1);
+        QCOMPARE(count(db, "SELECT version FROM schema_version"), 2);
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM meters"), 1);
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM meters WHERE model = '210.1'"), 1);
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM runs WHERE exit_status = 0"), kJobs);
+        QCOMPARE(count(db, "SELECT COUNT(*) FROM results WHERE operation = 'energy' AND status = "
+                           "'ok'"),
+                 kJobs);
+    }
+}
+
+void TestStore::shardScript_data()
+{
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QStringList>("shards");
+    QTest::addColumn<QString>("says");
+    const QString five = "tcp a:1\ntcp b:2\ntcp c:3\ntcp d:4\ntcp e:5\n";
+    QTest::newRow("dealt in turn")
+        << five << QStringList{"2", "out"} << 0
+        << QStringList{"tcp a:1\ntcp c:3\ntcp e:5\n", "tcp b:2\ntcp d:4\n"} << "";
+    QTest::newRow("one shard, here") << five << QStringList{"1"} << 0 << QStringList{five} << "";
+    QTest::newRow("comments, blanks, CR LF, no last line end")
+        << "# the plant\r\n\r\ntcp a:1 --address 1-8\r\n   # off\n\t\n  com 3 --address \"1,2\"\n"
+           "tcp c:3"
+        << QStringList{"3", "out"} << 0
+        << QStringList{"tcp a:1 --address 1-8\n", "  com 3 --address \"1,2\"\n", "tcp c:3\n"} << "";
+    QTest::newRow("more shards than lines: none empty")
+        << "tcp a:1\ntcp b:2\n"
+        << QStringList{"4", "out"} << 0 << QStringList{"tcp a:1\n", "tcp b:2\n"} << "";
+    QTest::newRow("N leading zero")
+        << five << QStringList{"05", "out"} << 0
+        << QStringList{"tcp a:1\n", "tcp b:2\n", "tcp c:3\n", "tcp d:4\n", "tcp e:5\n"} << "";
+    for (const char *n : {"0", "-1", "x", "2x", ""})
+        QTest::newRow(qPrintable(QStringLiteral("N '%1'").arg(n)))
+            << five << QStringList{n, "out"} << 2 << QStringList{}
+            << QStringLiteral("N wants a whole number of shards from 1, not '%1'").arg(n);
+    QTest::newRow("no N") << five << QStringList{} << 2 << QStringList{}
+                          << "usage: shard.sh LINES N [DIR]";
+    QTest::newRow("no lines file") << QString() << QStringList{"2", "out"} << 2 << QStringList{}
+                                   << "cannot read the lines file";
+    QTest::newRow("no folder") << five << QStringList{"2", "nowhere"} << 2 << QStringList{}
+                               << "no folder 'nowhere'";
+    QTest::newRow("no channel line")
+        << "# nothing yet\n\n"
+        << QStringList{"2", "out"} << 2 << QStringList{} << "no channel line";
+}
+
+void TestStore::shardScript()
+{
+    QFETCH(QString, list);
+    QFETCH(QStringList, args);
+    QFETCH(int, status);
+    QFETCH(QStringList, shards);
+    QFETCH(QString, says);
+    QTemporaryDir dir;
+    QVERIFY(QDir(dir.path()).mkdir("out"));
+    const QString folder = args.value(1);
+    // A shard of an earlier, larger split, that must not be run with these.
+    QFile stale(dir.filePath(folder.isEmpty() ? "shard-7.lines" : folder + "/shard-7.lines"));
+    if (status == 0) {
+        QVERIFY(stale.open(QIODevice::WriteOnly));
+        stale.write("tcp old:1\n");
+        stale.close();
+    }
+    if (!list.isNull()) {
+        QFile file(dir.filePath("plant.lines"));
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write(list.toUtf8());
+    }
+    QProcess p;
+    p.setWorkingDirectory(dir.path());
+    p.start("bash", QStringList{METER_SCRIPTS "/shard.sh"} +
+                        (args.isEmpty() ? QStringList{} : QStringList{"plant.lines"} + args));
+    QVERIFY(p.waitForFinished(20000));
+    QCOMPARE(p.exitCode(), status);
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(err.contains(says), qPrintable(err));
+    QStringList names;
+    for (int i = 1; i <= shards.size(); ++i)
+        names << (folder.isEmpty() ? QString() : folder + '/') +
+                     QStringLiteral("shard-%1.lines").arg(i);
+    QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()),
+             names.isEmpty() ? QString() : names.join('\n') + '\n');
+    for (int i = 0; i < shards.size(); ++i) {
+        QFile shard(dir.filePath(names[i]));
+        QVERIFY2(shard.open(QIODevice::ReadOnly), qPrintable(names[i]));
+        QCOMPARE(QString::fromUtf8(shard.readAll()), shards[i]);
+    }
+    // Nothing else: no empty shard, no stale one.
+    const QDir out(folder.isEmpty() ? dir.path() : dir.filePath(folder));
+    QCOMPARE(out.entryList({"shard-*"}, QDir::Files).size(), shards.size());
+}
+
+void TestStore::shards()
+{
+    const QString parallel = QStandardPaths::findExecutable("parallel");
+    if (parallel.isEmpty())
+        QSKIP("GNU parallel is not installed (Debian package parallel)");
+    STORE_OR_SKIP(db, store);
+    // Five gateways of three meters each, in four shards run at once into one store.
+    std::vector<std::unique_ptr<MeterSimProcess>> gateways;
+    QString list = QStringLiteral("# the plant\n");
+    QStringList channels;
+    for (int g = 0; g < 5; ++g) {
+        QStringList args;
+        for (int a = 1; a <= 3; ++a)
+            args << "--meter"
+                 << QStringLiteral("210.1,addr=%1,serial=000000007%2")
+                        .arg(a)
+                        .arg(g * 10 + a, 6, 10, QChar('0'));
+        gateways.push_back(std::make_unique<MeterSimProcess>());
+        QVERIFY2(gateways.back()->start(args), qPrintable(gateways.back()->errorString()));
+        channels << QStringLiteral("tcp %1:%2")
+                        .arg(gateways.back()->tcpHost())
+                        .arg(gateways.back()->tcpPort());
+        list += channels.back() + " --address 1-3\n";
+    }
+    QTemporaryDir work;
+    QFile file(work.filePath("plant.lines"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.write(list.toUtf8());
+    file.close();
+    QProcess split;
+    split.setWorkingDirectory(work.path());
+    split.start("bash", {METER_SCRIPTS "/shard.sh", "plant.lines", "4"});
+    QVERIFY(split.waitForFinished(20000));
+    QCOMPARE(split.exitCode(), 0);
+    const QStringList names =
+        QString::fromUtf8(split.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(names.size(), 4);
+
+    const QStringList job{"--energy", "--format", "json", "--store", store};
+    QProcess p;
+    p.setWorkingDirectory(work.path());
+    p.setProcessEnvironment(env());
+    // Citation notice off, and nothing read from a terminal.
+    p.setStandardInputFile(QProcess::nullDevice());
+    p.start(parallel, QStringList{"--will-cite", "--halt", "never", "-j", "4", METERJOB_BIN,
+                                  "--lines", "{}"} +
+                          job + QStringList{":::"} + names);
+    QVERIFY(p.waitForFinished(120000));
+    const QString err = QString::fromUtf8(p.readAllStandardError());
+    QVERIFY2(p.exitStatus() == QProcess::NormalExit && p.exitCode() == 0, qPrintable(err));
+    const QList<QJsonObject> records = jsonLines(p.readAllStandardOutput());
+    QCOMPARE(records.size(), 15);
+    for (const QJsonObject &r : records)
+        QVERIFY2(channels.contains(r["line"].toString()), qPrintable(r["line"].toString()));
+
+    // Every meter once, each with its reading, and each line's run.
+    QCOMPARE(count(db, "SELECT COUNT(*) FROM meters"), 15);
+    QCOMPARE(
+        count(db, "SELECT COUNT(DISTINCT serial) FROM meters WHERE serial LIKE '0000000070000%'"),
+        15);
+    QCOMPARE(count(db, "SELECT COUNT(*) FROM results WHERE operation = 'energy' AND status = 'ok'"),
+             15);
+    QCOMPARE(count(db, "SELECT COUNT(DISTINCT meter_id) FROM readings"), 15);
+    QCOMPARE(count(db, "SELECT COUNT(*) FROM runs WHERE exit_status = 0"), 5);
+    QSqlQuery q(db);
+    QVERIFY(q.exec("SELECT channel FROM runs ORDER BY channel"));
+    QStringList ran;
+    while (q.next())
+        ran << q.value(0).toString();
+    channels.sort();
+    QCOMPARE(ran, channels);
+    // Four jobs in one folder: each one's log stored, none lost to another.
+    QFile log(QDir(work.filePath("log")).entryInfoList({"*.html"}).value(0).filePath());
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(log.readAll());
+    for (const QString &c : channels)
+        QVERIFY2(html.contains(c), qPrintable(c));
+
+    // A shard run again adds its runs and readings, and no meter.
+    const Job again = runJob(QStringList{"--lines", names[0]} + job, work.path(), env());
+    QCOMPARE(again.status, 0);
+    QCOMPARE(count(db, "SELECT COUNT(*) FROM meters"), 15);
+    QCOMPARE(count(db, "SELECT COUNT(*) FROM runs WHERE exit_status = 0"), 5 + 2);
 }
 
 QTEST_MAIN(TestStore)

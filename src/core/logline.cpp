@@ -68,8 +68,10 @@ bool appendDocument(const QString &dir, const QDate &day, const QString &html)
     // The log holds every frame, session passwords included: readable by its owner only.
     constexpr QFile::Permissions ownerOnly = QFile::ReadOwner | QFile::WriteOwner;
     QDir base(dir);
+    // Another job in the same folder may make it at the same moment.
     if (!base.exists(QStringLiteral("log")) &&
-        !base.mkdir(QStringLiteral("log"), ownerOnly | QFile::ExeOwner))
+        !base.mkdir(QStringLiteral("log"), ownerOnly | QFile::ExeOwner) &&
+        !base.exists(QStringLiteral("log")))
         return false;
     QFile f(base.filePath(QStringLiteral("log/") + fileName(day)));
     if (!f.open(QIODevice::ReadWrite | QIODevice::Append, ownerOnly))

@@ -1,5 +1,6 @@
 #include "job/joboptions.h"
 
+#include "core/linesfile.h"
 #include "core/meterlistfile.h"
 #include "core/passwordtext.h"
 #include "core/portpath.h"
@@ -7,6 +8,7 @@
 
 #include <QCommandLineParser>
 #include <QFile>
+#include <QHash>
 #include <QProcessEnvironment>
 #include <QRegularExpression>
 
@@ -401,15 +403,16 @@ bool format(const QCommandLineParser &p, JobOptions *o, QString *error)
 
 } // namespace
 
-Outcome parse(const QStringList &arguments, JobOptions *options, QString *message)
+namespace {
+
+// The options of a whole job; those of kLineOptions may also make up a line of a job of many.
+QList<QCommandLineOption> jobOptions()
 {
-    QCommandLineParser p;
-    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
     const auto value = [](const char *name, const char *valueName) {
         return QCommandLineOption(QLatin1String(name), QString(), QLatin1String(valueName));
     };
     const auto flag = [](const char *name) { return QCommandLineOption(QLatin1String(name)); };
-    p.addOptions({
+    return {
         QCommandLineOption(QStringList{QStringLiteral("h"), QStringLiteral("help")}),
         flag("version"),
         value("tcp", "HOST[:PORT]"),
@@ -426,6 +429,9 @@ Outcome parse(const QStringList &arguments, JobOptions *options, QString *messag
         value("serial", "LIST"),
         value("position", "LIST"),
         value("list", "FILE"),
+        value("line", "WORDS"),
+        value("lines", "FILE"),
+        value("parallel", "N"),
         flag("info"),
         flag("energy"),
         flag("instant"),
@@ -440,7 +446,141 @@ Outcome parse(const QStringList &arguments, JobOptions *options, QString *messag
         value("store", "ADDRESS"),
         flag("new-only"),
         flag("no-log"),
-    });
+    };
+}
+
+const QStringList kLineOptions{"tcp",   "com",     "speed",  "gsm",      "pin",
+                               "stand", "address", "serial", "position", "list"};
+
+// A channel the job may hold once: a TCP gateway, a serial port (the modem's and the stand's
+// too), a stand's switching block.
+QStringList channelKeys(const JobLine &line)
+{
+    const SessionParameters &s = line.session;
+    if (s.connectionType == Channel::TcpIp)
+        return {QStringLiteral("tcp %1:%2").arg(s.ethernetIp.toLower()).arg(s.ethernetPort)};
+    QStringList keys{portpath::portName(s.portNumber)};
+    if (s.connectionType == Channel::Stand)
+        keys << QStringLiteral("stand %1:%2").arg(s.standIp.toLower()).arg(line.standPort);
+    return keys;
+}
+
+// One line's words (without the program's name) into `out`, on the job's session.
+bool lineOptions(QStringList words, const JobOptions &job, const Secrets &secrets, JobLine *out,
+                 QString *error)
+{
+    if (!words.isEmpty() && (words[0] == QLatin1String("tcp") || words[0] == QLatin1String("com")))
+        words[0].prepend(QLatin1String("--"));
+    QCommandLineParser p;
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    QCommandLineParser all;
+    all.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    for (const QCommandLineOption &option : jobOptions()) {
+        all.addOption(option);
+        if (kLineOptions.contains(option.names().constLast()))
+            p.addOption(option);
+    }
+    if (!p.parse(QStringList{QStringLiteral("meterjob")} + words)) {
+        // An option of the whole job is told apart from one that does not exist.
+        for (const QString &name : p.unknownOptionNames())
+            if (all.parse({QStringLiteral("meterjob"), QStringLiteral("--") + name}) ||
+                all.unknownOptionNames().isEmpty())
+                return fail(error, QStringLiteral("--%1 is for the whole job, on the command "
+                                                  "line; a line takes a channel and its meters")
+                                       .arg(name));
+        return fail(error, p.errorText());
+    }
+    if (!p.positionalArguments().isEmpty())
+        return fail(error, QStringLiteral("unexpected word '%1'").arg(p.positionalArguments()[0]));
+    JobLine line;
+    line.where = out->where;
+    line.session = job.session;
+    if (!channel(p, &line.session, &line.standPort, error) ||
+        !meters(p, line.session.connectionType == Channel::Stand, &line.meters, error))
+        return false;
+    if (secrets.pin && line.session.connectionType == Channel::Gsm && !line.session.pinEnabled) {
+        line.session.pin = *secrets.pin;
+        line.session.pinEnabled = true;
+    }
+    *out = line;
+    return true;
+}
+
+// The lines of --line and --lines, each checked; the same channel twice is refused.
+bool lines(const QCommandLineParser &p, const JobOptions &job, const Secrets &secrets,
+           QList<JobLine> *out, QString *error)
+{
+    struct Given
+    {
+        QString where;
+        QStringList words;
+    };
+    QList<Given> given;
+    // In the order given, --line and --lines mixed.
+    const QStringList inlines = p.values(QStringLiteral("line"));
+    const QStringList files = p.values(QStringLiteral("lines"));
+    int nextLine = 0;
+    int nextFile = 0;
+    for (const QString &option : p.optionNames()) {
+        if (option == QLatin1String("line")) {
+            Given g{QStringLiteral("--line %1").arg(nextLine + 1), {}};
+            QString why;
+            if (!linesfile::splitWords(inlines.value(nextLine++), &g.words, &why))
+                return fail(error, g.where + QStringLiteral(": ") + why);
+            given << g;
+            continue;
+        }
+        if (option != QLatin1String("lines"))
+            continue;
+        const QString path = files.value(nextFile++);
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return fail(
+                error,
+                QStringLiteral("cannot read the lines file %1: %2").arg(path, file.errorString()));
+        // A pipe says no size: no more than the limit is read of anything.
+        const QByteArray bytes = file.read(linesfile::kMaxBytes + 1);
+        if (file.error() != QFileDevice::NoError)
+            return fail(
+                error,
+                QStringLiteral("cannot read the lines file %1: %2").arg(path, file.errorString()));
+        QList<linesfile::Line> read;
+        int at = 0;
+        QString why;
+        if (!linesfile::parse(bytes, &read, &at, &why))
+            return fail(error, (at > 0 ? QStringLiteral("%1:%2: ").arg(path).arg(at)
+                                       : path + QStringLiteral(": ")) +
+                                   why);
+        if (read.isEmpty())
+            return fail(error, QStringLiteral("the lines file %1 holds no line").arg(path));
+        for (const linesfile::Line &l : std::as_const(read))
+            given << Given{QStringLiteral("%1:%2").arg(path).arg(l.number), l.words};
+    }
+    QHash<QString, QString> taken;
+    for (const Given &g : std::as_const(given)) {
+        JobLine line;
+        line.where = g.where;
+        QString why;
+        if (!lineOptions(g.words, job, secrets, &line, &why))
+            return fail(error, g.where + QStringLiteral(": ") + why);
+        for (const QString &key : channelKeys(line)) {
+            if (taken.contains(key))
+                return fail(error, QStringLiteral("%1: %2 is the channel of %3 already")
+                                       .arg(g.where, key, taken.value(key)));
+            taken.insert(key, g.where);
+        }
+        out->append(line);
+    }
+    return true;
+}
+
+} // namespace
+
+Outcome parse(const QStringList &arguments, JobOptions *options, QString *message)
+{
+    QCommandLineParser p;
+    p.setSingleDashWordOptionMode(QCommandLineParser::ParseAsLongOptions);
+    p.addOptions(jobOptions());
     if (!p.parse(arguments)) {
         *message = p.errorText();
         return Outcome::Usage;
@@ -454,8 +594,27 @@ Outcome parse(const QStringList &arguments, JobOptions *options, QString *messag
         return Outcome::Usage;
     }
     JobOptions o;
+    const bool many = p.isSet(QStringLiteral("line")) || p.isSet(QStringLiteral("lines"));
+    if (many) {
+        for (const QString &name : kLineOptions)
+            if (p.isSet(name)) {
+                *message = QStringLiteral("--%1 goes into a line: with --line or --lines, each "
+                                          "line names its channel and meters")
+                               .arg(name);
+                return Outcome::Usage;
+            }
+    }
+    if (p.isSet(QStringLiteral("parallel"))) {
+        const std::optional<int> n = number(p.value(QStringLiteral("parallel")), 1, 1 << 20);
+        if (!many || !n) {
+            *message = many ? QStringLiteral("--parallel wants a number of lines, 1 or more")
+                            : QStringLiteral("--parallel goes with --line or --lines");
+            return Outcome::Usage;
+        }
+        o.parallel = *n;
+    }
     int level = 0;
-    if (!channel(p, &o.session, &o.standPort, message) ||
+    if ((!many && !channel(p, &o.session, &o.standPort, message)) ||
         (p.isSet(QStringLiteral("level")) &&
          !accessLevel(p.value(QStringLiteral("level")), &level, message)))
         return Outcome::Usage;
@@ -516,16 +675,47 @@ Outcome parse(const QStringList &arguments, JobOptions *options, QString *messag
         o.newOnly = true;
     }
     // The meters last: the list may be a file to read.
-    if (!operations(p, &o, message) || !format(p, &o, message) ||
-        !meters(p, o.session.connectionType == Channel::Stand, &o.meters, message))
+    if (!operations(p, &o, message) || !format(p, &o, message))
+        return Outcome::Usage;
+    if (many ? !lines(p, o, secrets, &o.lines, message)
+             : !meters(p, o.session.connectionType == Channel::Stand, &o.meters, message))
         return Outcome::Usage;
     *options = o;
     return Outcome::Run;
 }
 
+QString channelText(const SessionParameters &s, quint16 standPort)
+{
+    switch (s.connectionType) {
+    case Channel::TcpIp:
+        return QStringLiteral("tcp %1:%2").arg(s.ethernetIp).arg(s.ethernetPort);
+    case Channel::Gsm:
+        return QStringLiteral("gsm %1").arg(QString::fromLatin1(s.phoneNumber));
+    case Channel::Stand:
+        return QStringLiteral("stand %1:%2").arg(s.standIp).arg(standPort);
+    case Channel::Serial:
+        break;
+    }
+    return QStringLiteral("com %1").arg(s.portNumber);
+}
+
+JobOptions lineJob(const JobOptions &job, int index)
+{
+    JobOptions o = job;
+    const JobLine &line = job.lines[index];
+    o.session = line.session;
+    o.standPort = line.standPort;
+    o.meters = line.meters;
+    o.lines.clear();
+    o.oneOfMany = true;
+    return o;
+}
+
 QString usageLine()
 {
     return QStringLiteral("Usage: meterjob CHANNEL METERS OPERATION... [OPTION]...\n"
+                          "  or:  meterjob --line 'CHANNEL METERS'... OPERATION... [OPTION]...\n"
+                          "  or:  meterjob --lines FILE OPERATION... [OPTION]...\n"
                           "Try 'meterjob --help' for more information.");
 }
 
@@ -533,11 +723,13 @@ QString helpText()
 {
     return QStringLiteral(
         R"(Usage: meterjob CHANNEL METERS OPERATION... [OPTION]...
-Opens a session on one channel, works every meter given with every operation given (in
-the order given), and writes one record per meter and operation to standard output:
-the cells the configurator's tables show, with the meter's identity and the status.
-A summary goes to standard error, and the log to log/DDMMYYYY.html in the current
-directory, as the program writes it.
+  or:  meterjob --line 'CHANNEL METERS'... OPERATION... [OPTION]...
+  or:  meterjob --lines FILE OPERATION... [OPTION]...
+Opens a session on one channel (or on many lines at once), works every meter given
+with every operation given (in the order given), and writes one record per meter and
+operation to standard output: the cells the configurator's tables show, with the
+meter's identity and the status. A summary goes to standard error, and the log to
+log/DDMMYYYY.html in the current directory, as the program writes it.
 
 Channel (one of):
   --tcp HOST[:PORT]      TCP-IP, port 14001 when not given
@@ -567,6 +759,18 @@ Meters (worked in this order, each meter once):
   --position LIST        stand positions 1..24 (with --stand): 1-24
   --list FILE            a meter-list file as the configurator reads it: one 15-character
                          serial number a line; the first other line ends the list
+
+Many lines at once (each line its own channel, worked beside the others):
+  --line 'CHANNEL METERS'
+                         one line: a channel and its meters in the words above,
+                         a bare tcp or com for --tcp or --com:
+                         'tcp 10.0.0.5:14001 --address 1-8'; repeat it for more lines
+  --lines FILE           the lines in a file, one a line; blank lines and lines
+                         beginning with # are skipped; words split as a shell splits
+                         them
+  --parallel N           at most N lines at once, the next as one ends (default: all)
+                         Operations, access and output are the whole job's, on the
+                         command line; a channel goes in one line only.
 
 Operations (run in the order given):
   --info                 device information
@@ -606,17 +810,26 @@ serial, position, series, model), "read_at", and "values": each with a quantity
 V, A, W, var, VA), the tariff where one applies, and the meter's time of the record
 in ISO 8601 with its offset.
 
+With many lines every record names its line (the channel: "tcp 10.0.0.5:14001",
+"com 3", "gsm +79001234567", "stand 127.0.0.5:502"): CSV lines, header lines too, begin
+with a line; column, JSON lines always have "line". The log gives each line's part under
+a heading naming the line.
+
 Exit status: 0 every meter and operation succeeded; 1 some failed (each failure is in
-the output, the rest was still done); 2 bad usage; 3 the channel could not be opened;
-4 the store could not be opened (nothing was done) or written (the output has all);
-128+N stopped by signal N (SIGINT, SIGTERM, SIGHUP: after the exchange in progress,
-with what was read written out and the log stored).
+the output, the rest was still done; with many lines also the meters of a line whose
+channel could not be opened); 2 bad usage (a bad line: its file and line number, or
+--line and its number); 3 the channel (with many lines: no line's channel) could not
+be opened; 4 the store could not be opened (nothing was done) or written (the output
+has all); 128+N stopped by signal N (SIGINT, SIGTERM, SIGHUP: every line after the
+exchange in progress, with what was read written out and the log stored).
 
 Examples:
   meterjob --tcp 127.0.0.1:14001 --address 1 --info --energy --instant
   meterjob --com 1 --list meters.txt --energy > energy.csv
   meterjob --com 2 --gsm +79001234567 --address 2 --events --format json
   meterjob --com 3 --stand 127.0.0.5 --position 1-24 --level admin --set-clock
+  meterjob --line 'tcp 10.0.0.5 --address 1-8' --line 'com 4 --address 2' --energy
+  meterjob --lines gateways.lines --parallel 64 --energy --format json
 )");
 }
 

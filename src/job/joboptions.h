@@ -10,6 +10,16 @@
 #include <QString>
 #include <QStringList>
 
+// One line of a job of many (--line, --lines): its channel and its meters, and where it was
+// given ("lines.txt:3", "--line 2") for the messages that name it.
+struct JobLine
+{
+    QString where;
+    SessionParameters session;
+    quint16 standPort = 502;
+    QList<DeviceRecord> meters;
+};
+
 // What a job is to do, from its command line: the session (channel, access level, password), the
 // meters in the order they are worked, the operations in the order given, and the output.
 struct JobOptions
@@ -32,6 +42,13 @@ struct JobOptions
     std::optional<StoreAddress> store;
     // Archive, slices and events: only the records newer than the newest one stored.
     bool newOnly = false;
+    // A job of many lines: their channels and meters stand for the session's channel and the
+    // meters above. Empty for a job of one channel.
+    QList<JobLine> lines;
+    // At most this many lines at once; 0: every line at once.
+    int parallel = 0;
+    // This is one line of a job of many: the job writes the log and the summary.
+    bool oneOfMany = false;
 };
 
 namespace joboptions {
@@ -41,6 +58,13 @@ enum class Outcome { Run, Help, Version, Usage };
 // Reads the command line (program name first) into `options`. Usage: `message` says what is wrong
 // (a missing or unreadable meter-list file too); nothing is half taken then.
 Outcome parse(const QStringList &arguments, JobOptions *options, QString *message);
+
+// How records and the store name a channel: "tcp 127.0.0.1:14001", "com 3", "gsm +79001234567",
+// "stand 127.0.0.5:502".
+QString channelText(const SessionParameters &session, quint16 standPort);
+
+// The job of line `index` of a job of many: the job's options with the line's channel and meters.
+JobOptions lineJob(const JobOptions &job, int index);
 
 // The whole --help text, with an example per channel.
 QString helpText();

@@ -58,6 +58,8 @@ struct JobRecord
     // Address (as the meter reported it once its session was open), serial number, stand
     // position (standMode) and device name (`version`, "-" until a session was opened).
     DeviceRecord meter;
+    // The channel the meter was reached on, as the store names it: "tcp 127.0.0.1:14001".
+    QString line;
     JobOperation operation = JobOperation::Info;
     Status status = Status::Ok;
     // Why it failed or stopped: the log's last error line.

@@ -172,12 +172,14 @@ void JobRunner::start()
         return;
     if (m_options.store) {
         // A store that cannot take the records is found out before any meter is touched.
-        m_store = std::make_unique<RecordStore>();
+        const bool given = m_store != nullptr;
+        if (!given)
+            m_store = std::make_unique<RecordStore>();
         QStringList operations;
         for (JobOperation op : std::as_const(m_options.operations))
             operations << jobrecord::operationName(op);
         QString error;
-        if (!m_store->open(*m_options.store, &error) ||
+        if ((!given && !m_store->open(*m_options.store, &error)) ||
             !m_store->beginRun(channelText(), operations, &error)) {
             m_store.reset();
             m_storeUnusable = true;
@@ -219,6 +221,9 @@ void JobRunner::connection(bool up)
             m_channelError = QStringLiteral("%1 (%2) cannot be opened")
                                  .arg(portpath::portName(port), portpath::device(port));
         }
+        // One line of many: its meters fail, with the reason, and the other lines go on.
+        if (m_options.oneOfMany)
+            failRest(m_channelError, true);
         m_phase = Phase::Finishing;
         done();
         return;
@@ -246,6 +251,8 @@ void JobRunner::standRefused()
         return;
     m_channelFailed = true;
     m_channelError = m_lastError;
+    if (m_options.oneOfMany)
+        failRest(m_channelError, true);
     m_phase = Phase::Finishing;
     done();
 }
@@ -867,6 +874,7 @@ void JobRunner::report(JobOperation operation, JobRecord::Status status, const Q
 {
     JobRecord r;
     r.meter = m_meter;
+    r.line = channelText();
     r.operation = operation;
     r.status = status;
     r.reason = why;
@@ -883,8 +891,10 @@ void JobRunner::report(JobOperation operation, JobRecord::Status status, const Q
     case JobRecord::Status::Failed:
         ++m_failed;
         m_meterFailed = true;
-        m_failures << jobrecord::meterName(m_meter) + QStringLiteral(": ") +
-                          jobrecord::operationName(operation) + QStringLiteral(": ") + why;
+        // A channel that did not open is one failure in the summary, not one a meter.
+        if (!m_channelFailed)
+            m_failures << jobrecord::meterName(m_meter) + QStringLiteral(": ") +
+                              jobrecord::operationName(operation) + QStringLiteral(": ") + why;
         break;
     case JobRecord::Status::Interrupted:
         ++m_interrupted;
@@ -910,18 +920,7 @@ void JobRunner::storeRecord(const JobRecord &record)
 
 QString JobRunner::channelText() const
 {
-    const SessionParameters &s = m_options.session;
-    switch (s.connectionType) {
-    case Channel::TcpIp:
-        return QStringLiteral("tcp %1:%2").arg(s.ethernetIp).arg(s.ethernetPort);
-    case Channel::Gsm:
-        return QStringLiteral("gsm %1").arg(QString::fromLatin1(s.phoneNumber));
-    case Channel::Stand:
-        return QStringLiteral("stand %1:%2").arg(s.standIp).arg(m_options.standPort);
-    case Channel::Serial:
-        break;
-    }
-    return QStringLiteral("com %1").arg(s.portNumber);
+    return joboptions::channelText(m_options.session, m_options.standPort);
 }
 
 QString JobRunner::meterKey(const DeviceRecord &meter) const
@@ -993,7 +992,7 @@ void JobRunner::done()
     m_closeTimer.stop();
     if (m_standLinked)
         m_engine->closeStand();
-    if (m_options.writeLog)
+    if (m_options.writeLog && !m_options.oneOfMany)
         m_logStored = logline::appendDocument(QDir::currentPath(), QDate::currentDate(),
                                               logline::document(m_paragraphs));
     if (m_store) {
@@ -1002,6 +1001,22 @@ void JobRunner::done()
             m_storeError = error;
     }
     emit finished(exitStatus());
+}
+
+void JobRunner::setStore(std::unique_ptr<RecordStore> store)
+{
+    m_store = std::move(store);
+}
+
+JobRunner::Tally JobRunner::tally() const
+{
+    return {m_ok,
+            m_failed,
+            m_interrupted,
+            m_failures,
+            m_channelFailed,
+            m_channelError,
+            m_storeUnusable || !m_storeError.isEmpty() ? m_storeError : QString()};
 }
 
 QList<GroupResult> JobRunner::meterResults() const

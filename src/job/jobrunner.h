@@ -47,6 +47,27 @@ public:
     // Lines for standard error: the counts, each failure with its reason, how the job ended.
     QStringList summary() const;
 
+    // What the job did, for a job of many lines to sum up.
+    struct Tally
+    {
+        int ok = 0;
+        int failed = 0;
+        int interrupted = 0;
+        // Each failure: "address 1: info: reason".
+        QStringList failures;
+        bool channelFailed = false;
+        QString channelError;
+        QString storeError;
+    };
+    Tally tally() const;
+    // The log's paragraphs so far, for a job of many lines to store under the line's heading.
+    QStringList paragraphs() const { return m_paragraphs; }
+    // The store to use instead of opening one of its own: a job of many lines shares one
+    // connection. Before start().
+    void setStore(std::unique_ptr<RecordStore> store);
+    // The channel's name in records and the store.
+    QString channelText() const;
+
     // One result per meter worked so far (position, serial number, address, what was written,
     // status, time), as the run's meterFinished() gave them.
     QList<GroupResult> meterResults() const;
@@ -128,7 +149,6 @@ private:
 
     // The store's name of a meter without a serial number: the channel and its place on it.
     QString meterKey(const DeviceRecord &meter) const;
-    QString channelText() const;
     void storeRecord(const JobRecord &record);
 
     JobOptions m_options;

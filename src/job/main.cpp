@@ -1,7 +1,7 @@
 // meterjob: the exchange engine without windows, for scripts and factory lines.
 #include "core/unixsignals.h"
+#include "job/joblines.h"
 #include "job/joboptions.h"
-#include "job/jobrunner.h"
 #include "job/recordwriter.h"
 
 #include <QCoreApplication>
@@ -53,26 +53,26 @@ int main(int argc, char *argv[])
         progressShown = false;
     };
 
-    RecordWriter writer(options.format);
-    JobRunner runner(options);
-    QObject::connect(&runner, &JobRunner::record, &app, [&](const JobRecord &record) {
+    RecordWriter writer(options.format, !options.lines.isEmpty());
+    JobLines runner(options);
+    QObject::connect(&runner, &JobLines::record, &app, [&](const JobRecord &record) {
         clearProgress();
         put(stdout, writer.write(record));
     });
     if (terminal)
-        QObject::connect(&runner, &JobRunner::progress, &app, [&](const QString &text) {
+        QObject::connect(&runner, &JobLines::progress, &app, [&](const QString &text) {
             put(stderr, QByteArrayLiteral("\r\033[K") + text.toLocal8Bit());
             progressShown = true;
         });
-    QObject::connect(&runner, &JobRunner::finished, &app, [&](int status) {
+    QObject::connect(&runner, &JobLines::finished, &app, [&](int status) {
         clearProgress();
         put(stderr, (runner.summary().join(QLatin1Char('\n')) + QLatin1Char('\n')).toLocal8Bit());
         QCoreApplication::exit(status);
     });
 
     UnixSignalWatcher watcher({SIGINT, SIGTERM, SIGHUP});
-    QObject::connect(&watcher, &UnixSignalWatcher::caught, &runner, &JobRunner::stop);
+    QObject::connect(&watcher, &UnixSignalWatcher::caught, &runner, &JobLines::stop);
 
-    QTimer::singleShot(0, &runner, &JobRunner::start);
+    QTimer::singleShot(0, &runner, &JobLines::start);
     return app.exec();
 }

@@ -10,6 +10,8 @@
 #include <QUuid>
 #include <QVariant>
 
+#include <algorithm>
+
 namespace {
 
 const QString kMeterTime = QStringLiteral("yyyy-MM-ddTHH:mm:ss");
@@ -151,19 +153,38 @@ std::optional<StoreAddress> parseAddress(const QString &text, QString *error)
 
 } // namespace recordstore
 
+struct RecordStore::Connection
+{
+    explicit Connection(const QString &n) : name(n) {}
+    Connection(const Connection &) = delete;
+    QString name;
+    ~Connection()
+    {
+        {
+            QSqlDatabase db = QSqlDatabase::database(name, false);
+            if (db.isValid())
+                db.close();
+        }
+        QSqlDatabase::removeDatabase(name);
+    }
+};
+
 RecordStore::RecordStore()
-    : m_connection(QStringLiteral("store-") + QUuid::createUuid().toString(QUuid::WithoutBraces))
+    : m_shared(std::make_shared<Connection>(QStringLiteral("store-") +
+                                            QUuid::createUuid().toString(QUuid::WithoutBraces))),
+      m_connection(m_shared->name)
 {
 }
 
-RecordStore::~RecordStore()
+RecordStore::~RecordStore() = default;
+
+std::unique_ptr<RecordStore> RecordStore::sibling() const
 {
-    {
-        QSqlDatabase db = QSqlDatabase::database(m_connection, false);
-        if (db.isValid())
-            db.close();
-    }
-    QSqlDatabase::removeDatabase(m_connection);
+    auto other = std::make_unique<RecordStore>();
+    other->m_shared = m_shared;
+    other->m_connection = m_connection;
+    other->m_postgres = m_postgres;
+    return other;
 }
 
 bool RecordStore::exec(const QString &sql, QString *error)
@@ -208,62 +229,76 @@ bool RecordStore::open(const StoreAddress &address, QString *error)
     }
     if (!m_postgres && !exec(QStringLiteral("PRAGMA foreign_keys = ON"), error))
         return false;
-    if (!db.tables().contains(QStringLiteral("schema_version")))
-        return createSchema(error);
-    QSqlQuery q(db);
-    if (!q.exec(QStringLiteral("SELECT version FROM schema_version")) || !q.next()) {
-        *error = QStringLiteral("the store's schema version cannot be read: ") + failure(q);
-        return false;
-    }
-    const int version = q.value(0).toInt();
-    q.finish();
-    if (version > recordstore::kSchemaVersion) {
-        *error = QStringLiteral("the store has schema version %1, newer than this meterjob "
-                                "knows (%2)")
-                     .arg(version)
-                     .arg(recordstore::kSchemaVersion);
-        return false;
-    }
-    return version == recordstore::kSchemaVersion || migrate(version, error);
+    return prepareSchema(error);
 }
 
-bool RecordStore::createSchema(QString *error)
+bool RecordStore::begin(QString *error)
 {
-    QSqlDatabase db = QSqlDatabase::database(m_connection);
-    db.transaction();
-    for (const char *sql : kSchema1)
-        if (!exec(QLatin1String(sql), error)) {
-            db.rollback();
-            return false;
-        }
-    if (!db.commit()) {
+    if (m_postgres) {
+        QSqlDatabase db = QSqlDatabase::database(m_connection);
+        if (db.transaction())
+            return true;
         *error = oneLine(db.lastError());
         return false;
     }
-    return migrate(1, error);
+    // A plain BEGIN takes SQLite's write lock at the first write, and a transaction that has read
+    // by then is refused at once when another process writes meanwhile instead of waiting its
+    // turn; IMMEDIATE waits for the lock first.
+    return exec(QStringLiteral("BEGIN IMMEDIATE"), error);
 }
 
-bool RecordStore::migrate(int from, QString *error)
+bool RecordStore::commit(QString *error)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection);
-    // All or nothing: both back ends change their schema inside a transaction.
-    db.transaction();
+    if (db.commit())
+        return true;
+    *error = oneLine(db.lastError());
+    db.rollback();
+    return false;
+}
+
+bool RecordStore::prepareSchema(QString *error)
+{
+    // Shards of one list may open a new store at the same moment: one at a time looks at the
+    // schema and makes or migrates it, the others then find it done. SQLite's write lock does
+    // that; PostgreSQL takes a lock of ours, as a table that does not exist yet cannot be locked.
+    QSqlDatabase db = QSqlDatabase::database(m_connection);
+    if (!begin(error))
+        return false;
+    const auto fail = [&](const QString &reason) {
+        db.rollback();
+        *error = reason;
+        return false;
+    };
+    if (m_postgres &&
+        !exec(QStringLiteral("SELECT pg_advisory_xact_lock(7882834701842018146)"), error))
+        return fail(*error);
+    int version = 0;
+    if (db.tables().contains(QStringLiteral("schema_version"))) {
+        QSqlQuery q(db);
+        if (!q.exec(QStringLiteral("SELECT version FROM schema_version")) || !q.next())
+            return fail(QStringLiteral("the store's schema version cannot be read: ") + failure(q));
+        version = q.value(0).toInt();
+    }
+    if (version > recordstore::kSchemaVersion)
+        return fail(QStringLiteral("the store has schema version %1, newer than this meterjob "
+                                   "knows (%2)")
+                        .arg(version)
+                        .arg(recordstore::kSchemaVersion));
+    // A new store is made in the first layout and migrated, in the same transaction.
+    if (version == 0)
+        for (const char *sql : kSchema1)
+            if (!exec(QLatin1String(sql), error))
+                return fail(*error);
+    const int from = std::max(version, 1);
     bool ok = true;
     if (from < 2)
         for (const char *sql : kMigration2)
             ok = ok && exec(QLatin1String(sql), error);
-    if (!ok) {
-        const QString reason = *error;
-        db.rollback();
-        *error =
-            QStringLiteral("the store's schema %1 cannot be migrated: %2").arg(from).arg(reason);
-        return false;
-    }
-    if (!db.commit()) {
-        *error = oneLine(db.lastError());
-        return false;
-    }
-    return true;
+    if (!ok)
+        return fail(
+            QStringLiteral("the store's schema %1 cannot be migrated: %2").arg(from).arg(*error));
+    return commit(error);
 }
 
 bool RecordStore::beginRun(const QString &channel, const QStringList &operations, QString *error)
@@ -341,10 +376,8 @@ std::optional<qint64> RecordStore::meterId(const JobRecord &record, const QStrin
 bool RecordStore::store(const JobRecord &record, const QString &meterKey, QString *error)
 {
     QSqlDatabase db = QSqlDatabase::database(m_connection);
-    if (!db.transaction()) {
-        *error = oneLine(db.lastError());
+    if (!begin(error))
         return false;
-    }
     const auto fail = [&](const QSqlQuery &q) {
         *error = failure(q);
         db.rollback();
@@ -457,12 +490,7 @@ bool RecordStore::store(const JobRecord &record, const QString &meterKey, QStrin
         db.rollback();
         return false;
     }
-    if (!db.commit()) {
-        *error = oneLine(db.lastError());
-        db.rollback();
-        return false;
-    }
-    return true;
+    return commit(error);
 }
 
 bool RecordStore::storeResult(const MeterResult &result, QString *error)

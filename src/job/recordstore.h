@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 // Where a job's records go besides standard output: an SQLite file ("sqlite:PATH") or a
@@ -56,6 +57,10 @@ public:
     RecordStore(const RecordStore &) = delete;
     RecordStore &operator=(const RecordStore &) = delete;
 
+    // Another store object on this one's connection, with a run of its own: the lines of a job
+    // share one connection. The connection closes when the last of them goes. After open().
+    std::unique_ptr<RecordStore> sibling() const;
+
     // Connects, creates the schema when missing and migrates an older one. False with a reason.
     bool open(const StoreAddress &address, QString *error);
     // A run of the job: its channel and operations (no password), started now.
@@ -85,11 +90,15 @@ public:
 
 private:
     bool exec(const QString &sql, QString *error);
-    bool createSchema(QString *error);
-    bool migrate(int from, QString *error);
+    // A write transaction, waiting for other processes writing the store.
+    bool begin(QString *error);
+    bool commit(QString *error);
+    bool prepareSchema(QString *error);
     bool insertResult(const MeterResult &result, std::optional<qint64> meter, QString *error);
     std::optional<qint64> meterId(const JobRecord &record, const QString &meterKey, QString *error);
 
+    struct Connection;
+    std::shared_ptr<Connection> m_shared;
     QString m_connection;
     bool m_postgres = false;
     qint64 m_run = -1;

@@ -73,7 +73,7 @@ QByteArray RecordWriter::write(const JobRecord &record)
 QByteArray RecordWriter::csv(const JobRecord &record)
 {
     const DeviceRecord &m = record.meter;
-    const QStringList identity{
+    QStringList identity{
         QString::number(m.address),
         QString::fromLatin1(m.serialNumber),
         m.standMode ? QString::number(m.standAddr) : QString(),
@@ -82,12 +82,17 @@ QByteArray RecordWriter::csv(const JobRecord &record)
         jobrecord::statusName(record.status),
         record.reason,
     };
+    QStringList names = kIdentity;
+    if (m_withLine) {
+        identity.prepend(record.line);
+        names.prepend(QStringLiteral("line"));
+    }
     QString text;
     // A line without cells fits under any header.
     const bool newColumns = !record.rows.isEmpty() && record.columns != m_header;
     if (!m_headerWritten || newColumns) {
         const QStringList columns = record.rows.isEmpty() ? QStringList() : record.columns;
-        text += csvLine(kIdentity + columns);
+        text += csvLine(names + columns);
         m_header = columns;
         m_headerWritten = true;
     }
@@ -122,7 +127,7 @@ QByteArray RecordWriter::json(const JobRecord &record)
         {QStringLiteral("series"), series.isEmpty() ? QJsonValue() : QJsonValue(series)},
         {QStringLiteral("model"), m.version == QLatin1String("-") ? QJsonValue() : m.version},
     };
-    const QJsonObject o{
+    QJsonObject o{
         {QStringLiteral("meter"), meter},
         {QStringLiteral("values"), values},
         {QStringLiteral("read_at"),
@@ -140,5 +145,7 @@ QByteArray RecordWriter::json(const JobRecord &record)
         {QStringLiteral("columns"), strings(record.columns)},
         {QStringLiteral("rows"), rows},
     };
+    if (!record.line.isEmpty())
+        o.insert(QStringLiteral("line"), record.line);
     return QJsonDocument(o).toJson(QJsonDocument::Compact) + '\n';
 }
