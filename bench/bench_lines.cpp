@@ -179,10 +179,10 @@ int main(int argc, char **argv)
         // Share of the whole machine: the two processes' CPU over wall time and cores.
         const double busy = (r.jobCpu + r.simCpu) / (r.wall * cores);
         std::printf("%3d TCP lines x %d meters at 9600 baud, energies: %.2f s (one line after "
-                    "another: %.2f s), %.3f x one line; meterjob %.2f s CPU (%.0f %% of a core), "
+                    "another: %.2f s), %.3f x one line, %.0f meters/s; meterjob %.2f s CPU (%.0f %% of a core), "
                     "metersim %.2f s (%.0f %%), machine %.0f %% busy of %d cores; %d records "
                     "ok, %d failed, status %d\n",
-                    n, meters, r.wall, one * n, ratio, r.jobCpu, 100 * r.jobCpu / r.wall, r.simCpu,
+                    n, meters, r.wall, one * n, ratio, n * meters / r.wall, r.jobCpu, 100 * r.jobCpu / r.wall, r.simCpu,
                     100 * r.simCpu / r.wall, 100 * busy, cores, r.ok, r.failed, r.status);
         std::fflush(stdout);
         if (n > 1)
