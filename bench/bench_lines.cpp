@@ -54,10 +54,10 @@ double processCpu(qint64 pid)
 
 struct Run
 {
-    double wall = 0;       // s, meterjob's start to its end
-    double jobCpu = 0;     // s, meterjob's user + system time
-    double simCpu = 0;     // s, metersim's in the same time
-    int status = -1;       // meterjob's exit status
+    double wall = 0;        // s, meterjob's start to its end
+    double jobCpu = 0;      // s, meterjob's user + system time
+    double simCpu = 0;      // s, metersim's in the same time
+    int status = -1;        // meterjob's exit status
     int ok = 0, failed = 0; // records
 };
 
@@ -110,8 +110,8 @@ Run runJob(const QStringList &args, const QString &out, const QString &err, qint
 
 Run measure(int lines, int meters, const QTemporaryDir &work)
 {
-    QStringList simArgs{"--tcp", "127.0.0.1:0", "--tcp-lines", QString::number(lines), "--pace",
-                        "9600"};
+    QStringList simArgs{"--tcp",  "127.0.0.1:0", "--tcp-lines", QString::number(lines),
+                        "--pace", "9600"};
     // Single- and three-phase meters in turn, as a line of flats and a substation mix them.
     for (int a = 1; a <= meters; ++a)
         simArgs << "--meter"
@@ -136,10 +136,10 @@ Run measure(int lines, int meters, const QTemporaryDir &work)
                        .toUtf8());
     file.close();
 
-    const Run run = runJob({"--lines", linesFile, "--energy", "--format", "json", "--no-log"},
-                           work.filePath(QStringLiteral("records-%1.jsonl").arg(lines)),
-                           work.filePath(QStringLiteral("messages-%1.txt").arg(lines)),
-                           sim.processId());
+    const Run run =
+        runJob({"--lines", linesFile, "--energy", "--format", "json", "--no-log"},
+               work.filePath(QStringLiteral("records-%1.jsonl").arg(lines)),
+               work.filePath(QStringLiteral("messages-%1.txt").arg(lines)), sim.processId());
     if (run.ok + run.failed != lines * meters)
         fail(QStringLiteral("%1 lines: %2 records for %3 meters (status %4); see %5")
                  .arg(lines)
@@ -179,11 +179,13 @@ int main(int argc, char **argv)
         // Share of the whole machine: the two processes' CPU over wall time and cores.
         const double busy = (r.jobCpu + r.simCpu) / (r.wall * cores);
         std::printf("%3d TCP lines x %d meters at 9600 baud, energies: %.2f s (one line after "
-                    "another: %.2f s), %.3f x one line, %.0f meters/s; meterjob %.2f s CPU (%.0f %% of a core), "
+                    "another: %.2f s), %.3f x one line, %.0f meters/s; meterjob %.2f s CPU (%.0f "
+                    "%% of a core), "
                     "metersim %.2f s (%.0f %%), machine %.0f %% busy of %d cores; %d records "
                     "ok, %d failed, status %d\n",
-                    n, meters, r.wall, one * n, ratio, n * meters / r.wall, r.jobCpu, 100 * r.jobCpu / r.wall, r.simCpu,
-                    100 * r.simCpu / r.wall, 100 * busy, cores, r.ok, r.failed, r.status);
+                    n, meters, r.wall, one * n, ratio, n * meters / r.wall, r.jobCpu,
+                    100 * r.jobCpu / r.wall, r.simCpu, 100 * r.simCpu / r.wall, 100 * busy, cores,
+                    r.ok, r.failed, r.status);
         std::fflush(stdout);
         if (n > 1)
             ratios << QStringLiteral("%1 lines %2").arg(n).arg(ratio, 0, 'f', 2);

@@ -846,9 +846,9 @@ void TestMeterSim::commandLine()
     QCOMPARE(help.exitCode(), 0);
     const QString text = QString::fromUtf8(help.readAllStandardOutput());
     for (const char *option :
-         {"--meter", "--tcp", "--no-tcp", "--pty", "--link-com", "--workdir", "--stand",
-          "--tcp-lines", "--stand-ip", "--stand-port", "--stand-model", "--stand-meter", "--fault", "--seed",
-          "--pace", "--hold-ms", "--load", "--trace", "A meter (METER", "A fault (FAULT"})
+         {"--meter", "--tcp", "--tcp-lines", "--no-tcp", "--pty", "--link-com", "--workdir",
+          "--stand", "--stand-ip", "--stand-port", "--stand-model", "--stand-meter", "--fault",
+          "--seed", "--pace", "--hold-ms", "--load", "--trace", "A meter (METER", "A fault (FAULT"})
         QVERIFY2(text.contains(QLatin1String(option)), option);
 
     QProcess bad;

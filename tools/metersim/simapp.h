@@ -29,9 +29,9 @@ public:
     explicit SimApp(const SimOptions &options, QObject *parent = nullptr);
     ~SimApp() override;
 
-    // Opens every channel and prints "tcp ..." (one for each gateway), "pty ...", "link ...", "modem ...", "modemlink
-    // ...", "stand ..." and "ready". Anything but Ok: a message is on stderr and nothing stays
-    // open.
+    // Opens every channel and prints "tcp ..." (one for each gateway), "pty ...", "link ...",
+    // "modem ...", "modemlink ...", "stand ..." and "ready". Anything but Ok: a message is on
+    // stderr and nothing stays open.
     int start();
 
 private:

@@ -195,7 +195,8 @@ SimOptions::Outcome SimOptions::parse(const QStringList &arguments, SimOptions *
     if (p.isSet(QStringLiteral("tcp-lines"))) {
         qint64 n = 0;
         if (!textnumber::toBounded(p.value(QStringLiteral("tcp-lines")), 10, 1, kMaxTcpLines, &n))
-            return fail(QStringLiteral("--tcp-lines wants a number of lines 1..%1").arg(kMaxTcpLines));
+            return fail(
+                QStringLiteral("--tcp-lines wants a number of lines 1..%1").arg(kMaxTcpLines));
         if (!o.tcp)
             return fail(QStringLiteral("--tcp-lines needs TCP (not --no-tcp)"));
         if (o.tcpPort != 0 && o.tcpPort + n - 1 > 65535)
