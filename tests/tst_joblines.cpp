@@ -258,7 +258,7 @@ void TestJobLines::threeLines()
     QTemporaryDir dir;
     const QString a = tcp(m_a), b = tcp(m_b);
     const QString silent = QStringLiteral("tcp 127.0.0.1:%1").arg(m_silent.port());
-    // The gateway that does not answer last; the --line lines come before the files' lines.
+    // The gateway that does not answer last; the lines in the order given, --line and --lines.
     QVERIFY(writeFile(
         dir.filePath("job.lines"),
         ("# the plant\n" + a + " --address 1-3\n  \n--" + silent + " --address 1,2,3\n").toUtf8()));
@@ -306,8 +306,8 @@ void TestJobLines::threeLines()
         line.indexOf(a) < line.lastIndexOf(b) && line.indexOf(b) < line.lastIndexOf(a);
     QCOMPARE(overlap, atOnce);
     if (!atOnce)
-        QVERIFY(line.lastIndexOf(b) < line.indexOf(a) &&
-                line.lastIndexOf(a) < line.indexOf(silent));
+        QVERIFY(line.lastIndexOf(a) < line.indexOf(silent) &&
+                line.lastIndexOf(silent) < line.indexOf(b));
 
     // One summary, the dead line and the absent meter named with their line and reason.
     QCOMPARE(job.err.count(QStringLiteral(" line(s), ")), 1);

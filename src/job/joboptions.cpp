@@ -516,15 +516,23 @@ bool lines(const QCommandLineParser &p, const JobOptions &job, const Secrets &se
         QStringList words;
     };
     QList<Given> given;
-    const QStringList inline_ = p.values(QStringLiteral("line"));
-    for (int i = 0; i < inline_.size(); ++i) {
-        Given g{QStringLiteral("--line %1").arg(i + 1), {}};
-        QString why;
-        if (!linesfile::splitWords(inline_[i], &g.words, &why))
-            return fail(error, g.where + QStringLiteral(": ") + why);
-        given << g;
-    }
-    for (const QString &path : p.values(QStringLiteral("lines"))) {
+    // In the order given, --line and --lines mixed.
+    const QStringList inlines = p.values(QStringLiteral("line"));
+    const QStringList files = p.values(QStringLiteral("lines"));
+    int nextLine = 0;
+    int nextFile = 0;
+    for (const QString &option : p.optionNames()) {
+        if (option == QLatin1String("line")) {
+            Given g{QStringLiteral("--line %1").arg(nextLine + 1), {}};
+            QString why;
+            if (!linesfile::splitWords(inlines.value(nextLine++), &g.words, &why))
+                return fail(error, g.where + QStringLiteral(": ") + why);
+            given << g;
+            continue;
+        }
+        if (option != QLatin1String("lines"))
+            continue;
+        const QString path = files.value(nextFile++);
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly))
             return fail(
@@ -759,7 +767,7 @@ Many lines at once (each line its own channel, worked beside the others):
                          'tcp 10.0.0.5:14001 --address 1-8'; repeat it for more lines
   --lines FILE           the lines in a file, one a line; blank lines and lines
                          beginning with # are skipped; words split as a shell splits
-                         them; the --line lines come first
+                         them
   --parallel N           at most N lines at once, the next as one ends (default: all)
                          Operations, access and output are the whole job's, on the
                          command line; a channel goes in one line only.
