@@ -25,10 +25,13 @@ n=$((10#$n))
 [ -f "$lines" ] && [ -r "$lines" ] || usage "cannot read the lines file '$lines'"
 [ -d "$dir" ] || usage "no folder '$dir'"
 
+old=()
 for f in "$dir"/shard-*.lines; do
-    [ -e "$f" ] || continue
-    [[ $(basename "$f") =~ ^shard-[0-9]+\.lines$ ]] && rm -f -- "$f"
+    [ -e "$f" ] && [[ $(basename "$f") =~ ^shard-[0-9]+\.lines$ ]] || continue
+    [ "$f" -ef "$lines" ] && usage "'$lines' is a shard of an earlier split in '$dir': give the whole list"
+    old+=("$f")
 done
+[ "${#old[@]}" -eq 0 ] || rm -f -- "${old[@]}"
 
 written=()
 i=0

@@ -649,25 +649,29 @@ void TestStore::shardScript_data()
     QTest::addColumn<QString>("says");
     const QString five = "tcp a:1\ntcp b:2\ntcp c:3\ntcp d:4\ntcp e:5\n";
     QTest::newRow("dealt in turn")
-        << five << QStringList{"2", "out"} << 0
+        << five << QStringList{"plant.lines", "2", "out"} << 0
         << QStringList{"tcp a:1\ntcp c:3\ntcp e:5\n", "tcp b:2\ntcp d:4\n"} << "";
     QTest::newRow("here; comments, blanks, CR LF, no last line end")
         << "# the plant\r\n\r\ntcp a:1 --address 1-8\r\n   # off\n\t\n  com 3 --address \"1,2\"\n"
            "tcp c:3"
-        << QStringList{"03"} << 0
+        << QStringList{"plant.lines", "03"} << 0
         << QStringList{"tcp a:1 --address 1-8\n", "  com 3 --address \"1,2\"\n", "tcp c:3\n"} << "";
     QTest::newRow("more shards than lines: none empty")
         << "tcp a:1\ntcp b:2\n"
-        << QStringList{"4", "out"} << 0 << QStringList{"tcp a:1\n", "tcp b:2\n"} << "";
+        << QStringList{"plant.lines", "4", "out"} << 0 << QStringList{"tcp a:1\n", "tcp b:2\n"}
+        << "";
     for (const char *n : {"0", "-1", "2x", ""})
         QTest::newRow(qPrintable(QStringLiteral("N '%1'").arg(n)))
-            << five << QStringList{n, "out"} << 2 << QStringList{}
+            << five << QStringList{"plant.lines", n, "out"} << 2 << QStringList{}
             << QStringLiteral("N wants a whole number of shards from 1, not '%1'").arg(n);
-    QTest::newRow("no lines file") << QString() << QStringList{"2", "out"} << 2 << QStringList{}
-                                   << "cannot read the lines file";
+    QTest::newRow("no lines file") << QString() << QStringList{"plant.lines", "2", "out"} << 2
+                                   << QStringList{} << "cannot read the lines file";
+    QTest::newRow("the list is a shard of its folder")
+        << five << QStringList{"shard-2.lines", "2"} << 2 << QStringList{}
+        << "'shard-2.lines' is a shard of an earlier split in '.'";
     QTest::newRow("no channel line")
         << "# nothing yet\n\n"
-        << QStringList{"2", "out"} << 2 << QStringList{} << "no channel line";
+        << QStringList{"plant.lines", "2", "out"} << 2 << QStringList{} << "no channel line";
 }
 
 void TestStore::shardScript()
@@ -678,16 +682,16 @@ void TestStore::shardScript()
     QFETCH(QStringList, shards);
     QFETCH(QString, says);
     QTemporaryDir dir;
-    const QDir out(dir.filePath(args.value(1)));
+    const QDir out(dir.filePath(args.value(2)));
     QVERIFY(out.mkpath("."));
     // A shard of an earlier, larger split, that must not be run with these.
     if (status == 0)
         QVERIFY(writeFile(out.filePath("shard-7.lines"), "tcp old:1\n"));
     if (!list.isNull())
-        QVERIFY(writeFile(dir.filePath("plant.lines"), list.toUtf8()));
+        QVERIFY(writeFile(dir.filePath(args[0]), list.toUtf8()));
     QProcess p;
     p.setWorkingDirectory(dir.path());
-    p.start("bash", QStringList{METER_SCRIPTS "/shard.sh", "plant.lines"} + args);
+    p.start("bash", QStringList{METER_SCRIPTS "/shard.sh"} + args);
     QVERIFY(p.waitForFinished(20000));
     QCOMPARE(p.exitCode(), status);
     const QString err = QString::fromUtf8(p.readAllStandardError());
@@ -695,14 +699,18 @@ void TestStore::shardScript()
     QString names;
     for (int i = 0; i < shards.size(); ++i) {
         const QString name = QStringLiteral("shard-%1.lines").arg(i + 1);
-        names += (args.size() > 1 ? args[1] + '/' : QString()) + name + '\n';
+        names += (args.size() > 2 ? args[2] + '/' : QString()) + name + '\n';
         QFile shard(out.filePath(name));
         QVERIFY2(shard.open(QIODevice::ReadOnly), qPrintable(name));
         QCOMPARE(QString::fromUtf8(shard.readAll()), shards[i]);
     }
     QCOMPARE(QString::fromUtf8(p.readAllStandardOutput()), names);
-    // Nothing else: no empty shard, no stale one.
-    QCOMPARE(out.entryList({"shard-*"}, QDir::Files).size(), shards.size());
+    // Nothing else: no empty shard, no stale one; the list as it was.
+    QCOMPARE(out.entryList({"shard-*"}, QDir::Files).size(),
+             shards.size() + (args[0].startsWith("shard-") ? 1 : 0));
+    QFile given(dir.filePath(args[0]));
+    QCOMPARE(given.open(QIODevice::ReadOnly) ? QString::fromUtf8(given.readAll()) : QString(),
+             list);
 }
 
 void TestStore::shards()
