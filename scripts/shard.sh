@@ -1,9 +1,9 @@
 #!/usr/bin/env bash
 # Splits a lines file for meterjob --lines into N shards to run anywhere at once:
 #   shard.sh LINES N [DIR]
-# writes DIR/shard-1.lines .. DIR/shard-N.lines (DIR: the current folder), dealing the channel
-# lines out in turn (comments and blank lines dropped), and prints the names of the files written
-# one a line. A shard that would hold no line is not written (a job with no line is refused), so
+# writes DIR/shard-1.lines .. DIR/shard-N.lines (DIR: the current folder; made when missing),
+# dealing the channel lines out in turn (comments and blank lines dropped), and prints the names
+# of the files written one a line. A shard that would hold no line is not written (a job with no line is refused), so
 # fewer than N names come out when LINES has fewer than N lines. The shard files of an earlier
 # split in DIR are removed first: they would be run again with the new ones.
 set -euo pipefail
@@ -23,12 +23,15 @@ prefix=${3:+${3%/}/}
     usage "N wants a whole number of shards from 1, not '$n'"
 n=$((10#$n))
 [ -f "$lines" ] && [ -r "$lines" ] || usage "cannot read the lines file '$lines'"
-[ -d "$dir" ] || usage "no folder '$dir'"
+mkdir -p -- "$dir" 2>/dev/null || usage "cannot make the folder '$dir'"
 
+old=()
 for f in "$dir"/shard-*.lines; do
-    [ -e "$f" ] || continue
-    [[ $(basename "$f") =~ ^shard-[0-9]+\.lines$ ]] && rm -f -- "$f"
+    [ -e "$f" ] && [[ $(basename "$f") =~ ^shard-[0-9]+\.lines$ ]] || continue
+    [ "$f" -ef "$lines" ] && usage "'$lines' is a shard of an earlier split in '$dir': give the whole list"
+    old+=("$f")
 done
+[ "${#old[@]}" -eq 0 ] || rm -f -- "${old[@]}"
 
 written=()
 i=0

@@ -220,7 +220,8 @@ bool RecordStore::open(const StoreAddress &address, QString *error)
         db.setConnectOptions(QStringLiteral("connect_timeout=10;application_name=meterjob"));
     } else {
         db.setDatabaseName(address.path);
-        // Another job writing the same file is waited for, not failed.
+        // Another job writing the same file is waited for, not failed. The rollback journal, not
+        // WAL: writers take turns in either, and so the store stays one file to copy or hand on.
         db.setConnectOptions(QStringLiteral("QSQLITE_BUSY_TIMEOUT=10000"));
     }
     if (!db.open()) {
