@@ -214,14 +214,7 @@ QStringList JobLines::summary() const
                       .arg(failed)
                       .arg(interrupted);
     lines << failures;
-    if (m_signal) {
-        const qsizetype all = meters * m_options.operations.size();
-        lines << me + QStringLiteral("stopped by signal %1; %2 operation(s) left undone")
-                          .arg(m_signal)
-                          .arg(all - ok - failed - interrupted);
-    }
-    if (m_options.writeLog && !m_logStored)
-        lines << me + QStringLiteral("the log could not be stored in log/") +
-                     logline::fileName(QDate::currentDate());
-    return lines;
+    const qsizetype all = meters * m_options.operations.size();
+    return lines + JobRunner::summaryEnd(m_signal, all - ok - failed - interrupted,
+                                         m_options.writeLog && !m_logStored);
 }

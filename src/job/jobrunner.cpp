@@ -1058,13 +1058,20 @@ QStringList JobRunner::summary() const
         for (const QString &f : m_failures)
             lines << me + f;
     }
-    if (m_signal) {
-        const qsizetype all = m_options.meters.size() * m_options.operations.size();
+    const qsizetype all = m_options.meters.size() * m_options.operations.size();
+    return lines + summaryEnd(m_signal, all - m_ok - m_failed - m_interrupted,
+                              m_options.writeLog && !m_logStored);
+}
+
+QStringList JobRunner::summaryEnd(int signalNumber, qsizetype undone, bool logLost)
+{
+    const QString me = QStringLiteral("meterjob: ");
+    QStringList lines;
+    if (signalNumber)
         lines << me + QStringLiteral("stopped by signal %1; %2 operation(s) left undone")
-                          .arg(m_signal)
-                          .arg(all - m_ok - m_failed - m_interrupted);
-    }
-    if (m_options.writeLog && !m_logStored)
+                          .arg(signalNumber)
+                          .arg(undone);
+    if (logLost)
         lines << me + QStringLiteral("the log could not be stored in log/") +
                      logline::fileName(QDate::currentDate());
     return lines;

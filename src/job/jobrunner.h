@@ -46,6 +46,8 @@ public:
     int exitStatus() const;
     // Lines for standard error: the counts, each failure with its reason, how the job ended.
     QStringList summary() const;
+    // The summary's last lines, one job or many: what a stop left undone, a log not stored.
+    static QStringList summaryEnd(int signalNumber, qsizetype undone, bool logLost);
 
     // What the job did, for a job of many lines to sum up.
     struct Tally
