@@ -447,8 +447,14 @@ void TestJobLines::progress()
              QStringLiteral("tcp 127.0.0.1:%1 --address 4,5").arg(m_silent.port()), "--info",
              "--no-log", "--parallel", "1"});
     QByteArray err;
-    while (!p.waitForFinished(10))
+    QDeadlineTimer limit(120000);
+    while (!p.waitForFinished(10) && !limit.hasExpired())
         err += terminal.read(1 << 16, 10);
+    if (p.state() != QProcess::NotRunning) {
+        p.kill();
+        p.waitForFinished();
+        QFAIL(("meterjob did not end in 120 s; it wrote: " + err).constData());
+    }
     err += terminal.read(1 << 16, 100);
     QCOMPARE(p.exitCode(), 1);
     for (const char *shown : {"\r\033[Klines 0/2 done, meters 0/5 done, 0 failed",
